@@ -342,6 +342,17 @@ STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* st
         LogLine(ERR_DB_NO_ACCESS, "Database %s: this user may not read the file", path.c_str());
         return ERR_DB_NO_ACCESS;
     }
+    // So is a log file beside it that this user may not read (another
+    // user's, with the database open or left so): the database cannot be
+    // read without it.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string log = path + suffix;
+        if (::faccessat(AT_FDCWD, log.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES) {
+            LogLine(ERR_DB_LOG_NO_ACCESS, "Database %s: this user may not read its log file %s", path.c_str(),
+                    log.c_str());
+            return ERR_DB_LOG_NO_ACCESS;
+        }
+    }
     if (!WritableDatabase(path)) return OpenReadOnly(path, store);
     sqlite3* db = nullptr;
     std::unique_ptr<StatementCache> statements;

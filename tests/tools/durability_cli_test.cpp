@@ -567,6 +567,42 @@ TEST_F(Durability, ADatabaseTheUserMayNotReadIsSaidToBeSo) {
     ExpectSound(db_);
 }
 
+// A database whose log files belong to another user, who left them so that
+// this user may not read them: every command says so, in one line.
+TEST_F(Durability, LogFilesTheUserMayNotReadAreSaidToBeSo) {
+    std::string reader;
+    if (!talix_test::UnprivilegedPrefix(TALIX_CLI_PATH, &reader)) {
+        GTEST_SKIP() << "no setpriv to drop privileges";
+    }
+    const std::string id = Import(Sample("2194.xml"));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(db_.c_str(), 0644), 0);
+    // The owner has the database open, in write-ahead logging, its log
+    // files readable by the owner alone.
+    sqlite3* owner = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &owner), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(owner, "PRAGMA journal_mode=WAL; SELECT count(*) FROM notes", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(chmod((db_ + "-wal").c_str(), 0600), 0);
+    ASSERT_EQ(chmod((db_ + "-shm").c_str(), 0600), 0);
+
+    runAs_ = reader;
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"notes", db_}, {"text", db_, id, "Memo"}, {"append", db_, id, "Memo", "text", "x"}}) {
+        SCOPED_TRACE(args[0]);
+        CliOutcome run = Talix(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "talix: cannot open " + db_ +
+                               ": status 15033: This user may not read the database's log files (-wal, -shm): they "
+                               "belong to another user\n");
+    }
+    runAs_.clear();
+    sqlite3_close(owner);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "first\n");
+    ExpectSound(db_);
+}
+
 // A database to be made in a folder the user may not write in: the import
 // says so, rather than that a write failed, and leaves nothing there.
 TEST_F(Durability, ADatabaseTheUserMayNotMakeIsSaidToBeSo) {
