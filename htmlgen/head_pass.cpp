@@ -165,6 +165,13 @@ STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
                 return kOutOfMemory;
         }
     }
+    // The head is written with the first range, and later ranges of the
+    // generation follow this one in the item: their tabbed tables count
+    // too, or a strip of theirs would find no rule that selects it.
+    if (context->bodyOpened == 0 && context->endNode != nullptr) {
+        for (const CDRecordNode* node = context->endNode->next; node != nullptr && tabbedTables < 2; node = node->next)
+            if (node->signature == kSigPreTableBegin && NodeByte(node, kPreKindAt) == kPreTabbed) ++tabbedTables;
+    }
     // Strips after the first are of the tabnav class: the tab rules then
     // select the class as well as the first strip's id.
     context->severalTabStrips = tabbedTables > 1 ? 1 : 0;

@@ -514,6 +514,30 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
 }
 
+TEST_F(Tables, TabbedTablesInCSSInLaterRangesAreSelectedByTheTabRules) {
+    auto tabbed = [](const std::string& name) {
+        std::vector<CellFields> cells = Grid(2, 1);
+        cells[0].extra = {htmlgen_test::TabLabel(name + "1")};
+        cells[1].extra = {htmlgen_test::TabLabel(name + "2")};
+        Records table = Table(cells);
+        table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
+        return table;
+    };
+    Records records = tabbed("a");
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("Between"));
+    const Records second = tabbed("b");
+    records.insert(records.end(), second.begin(), second.end());
+    // Each table a range of its own: the second range's strip is of the
+    // class, and the head's rules, written with the first range, select it.
+    const std::string page = Generate(Define(Document(records)), "HTML", "TabbedTablesInCSS=Yes", "Table *");
+    EXPECT_EQ(Count(page, "<ul id=\"tabnav\">"), 1u) << page;
+    EXPECT_EQ(Count(page, "<ul class=\"tabnav\">"), 1u) << page;
+    for (const char* rule : {"\nul#tabnav, ul.tabnav {\n", "\nul#tabnav li, ul.tabnav li {\n", "\n#tabnav a, .tabnav a {\n",
+                             "\n#tabnav a:hover, .tabnav a:hover {\n"})
+        EXPECT_TRUE(Has(page, rule)) << rule << page;
+}
+
 TEST_F(Tables, SeveralTabbedTablesInCSSOnOnePageRepeatNoIdAndShareTheTabRules) {
     auto tabbed = [](const std::string& name) {
         std::vector<CellFields> cells = Grid(2, 1);
