@@ -98,7 +98,7 @@ void WriteServerLink(HotspotCall* call, const AttachmentNames& names) {
     AppendOutput(context, "/0/");
     AppendOutput(context, id);
     AppendOutput(context, "/$FILE/");
-    AppendAttributeValue(context, names.internal);
+    AppendAttributeValue(context, NameInAddress(names.internal));
     AppendOutput(context, "\"");
     std::string extra;
     if (GenerationOption(context, "ExtraFileHotspotParams=", &extra)) {
@@ -165,9 +165,9 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
         AppendOutput(context, "<a href=\"");
         AppendAttributeValue(context, urlDirectory + "/");
         if (IsOn(context, sw::kURLEncodeFilenames)) {
-            AppendAttributeValue(context, AddressText(file, true));
+            AppendAttributeValue(context, AddressText(NameInAddress(file), true));
         } else {
-            AppendAttributeValue(context, file);
+            AppendAttributeValue(context, NameInAddress(file));
         }
         AppendOutput(context, "\"");
         if (hasExtra) {

@@ -127,6 +127,20 @@ std::string AddressText(std::string_view text, bool backslashesAsSlashes) {
     return EscapedAddressPart(text, AddressEscapes{" ", false, backslashesAsSlashes, SIZE_MAX});
 }
 
+std::string NameInAddress(std::string_view name) {
+    // The end of its last character that is no blank (a character of
+    // several bytes may end in a byte that looks like one).
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t n = CharacterBytesAt(name, i);
+        if (n > 1 || name[i] != ' ') end = i + n;
+        i += n;
+    }
+    std::string out = EscapedAddressPart(name.substr(0, end), AddressEscapes{"%#?", false, false, SIZE_MAX});
+    for (std::size_t i = end; i < name.size(); ++i) out += "%20";
+    return out;
+}
+
 void AppendAttributeValue(XMLGenContext* context, std::string_view text) {
     const std::string value = AttributeValue(text);
     AppendOutput(context, value.data(), value.size());

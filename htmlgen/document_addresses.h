@@ -38,6 +38,12 @@ void AppendAttributeValue(XMLGenContext* context, std::string_view text);
 // "/"; a character of several bytes whole, whatever its later bytes look
 // like.
 std::string AddressText(std::string_view text, bool backslashesAsSlashes);
+// A name taken from a document (a file, an attachment, a picture) as a part
+// of an address's path: "%", "#" and "?" as "%XX", and blanks at its end as
+// "%20", so that a browser asks for the file of that very name (a bare "#"
+// or "?" would begin a fragment or query, a "%" an escape, and blanks that
+// end an address are dropped). Other characters stay as they are.
+std::string NameInAddress(std::string_view name);
 
 // How a part of an address is escaped: a byte among marks (and, with
 // controls, a control character) as "%XX"; a backslash as "/" with

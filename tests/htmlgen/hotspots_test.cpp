@@ -315,6 +315,41 @@ TEST_F(HotspotsTest, AttachmentsOutsideAsciiAreExtractedUnderTheirNames) {
     EXPECT_NE(encoded.find("href=\"http://files/Gr\u00FC\u00DFe%20\U0001F600%20"), std::string::npos) << encoded;
 }
 
+// An attachment whose name holds "#", "?" or "%", or ends in a blank, is
+// linked by an address that names that very file: a browser would take a
+// bare "#" or "?" for a fragment or query, a "%" for an escape, and drop
+// blanks at the address's end. The file on disk keeps its name; names that
+// need none of this are linked as they were.
+TEST_F(HotspotsTest, AttachmentLinksNameFilesWithMarksOfAddresses) {
+    talix_test::TempDir dir;
+    const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("att") +
+                                " AttachmentURLDirectory=http://files AttachmentTextInLink=No";
+    const struct {
+        const char* name;
+        const char* address;
+        const char* encoded;
+    } cases[] = {
+        {"a#b?c%d.txt", "a%23b%3Fc%25d.txt", "a%23b%3Fc%25d.txt"},
+        {"50% off & more.txt", "50%25 off &amp; more.txt", "50%25%20off%20&amp;%20more.txt"},
+        {"end. ", "end.%20", "end.%20"},
+        {"-lead +plus;semi 'q'.txt", "-lead +plus;semi 'q'.txt", "-lead%20+plus;semi%20'q'.txt"},
+    };
+    for (const auto& c : cases) {
+        ZervaRTChunk* chunk = DefineWith(FileHotspot(c.name, c.name, "file"), {}, {{c.name, "bytes"}});
+        EXPECT_EQ(Body(chunk, options.c_str()), std::string("<a href=\"http://files/") + c.address + "\">file</a>");
+        EXPECT_EQ(Body(chunk, (options + " URLEncodeFilenames=Yes").c_str()),
+                  std::string("<a href=\"http://files/") + c.encoded + "\">file</a>");
+        EXPECT_EQ(talix_test::ReadFile(dir.file(std::string("att/") + c.name)), "bytes") << c.name;
+        const std::string server = Body(chunk, "UseUNID=0123456789abcdef0123456789abcdef");
+        EXPECT_NE(server.find(std::string("/$FILE/") + c.address + "\">file</a>"), std::string::npos) << server;
+    }
+    // A character of several bytes whose last byte looks like a blank
+    // (U+4E20) ends the name: it stays whole.
+    const std::string wide = "x\x14\x4E\x20";
+    ZervaRTChunk* chunk = DefineWith(FileHotspot("ATT", wide, "file"), {}, {{"ATT", "bytes"}});
+    EXPECT_EQ(plat::LmbcsToNative(Body(chunk, options.c_str())), "<a href=\"http://files/x\u4E20\">file</a>");
+}
+
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).
