@@ -271,7 +271,8 @@ std::string ImageDirectoryPath(const XMLGenContext* context) {
 // The src of a file exported under the image directory (relative: its path
 // below it): ImageURLDirectory= before it when given; else the directory as
 // given, so that the page finds the file (a directory relative to the page
-// as it stands, any other as a file URL).
+// as it stands, any other as a file URL; its marks of addresses escaped as
+// the caller escapes the relative path).
 std::string DiskSource(const XMLGenContext* context, const std::string& relative) {
     const char* urlDirectory = context->texts.imageURLDirectory;
     if (urlDirectory != nullptr && urlDirectory[0] != '\0') return URLDirectoryPrefix(context, false) + relative;
@@ -280,6 +281,7 @@ std::string DiskSource(const XMLGenContext* context, const std::string& relative
     for (char& c : directory) {
         if (c == '\\') c = '/';
     }
+    directory = NameInAddress(directory);
     if (AbsolutePath(directory)) directory = (directory[0] == '/' ? "file://" : "file:///") + directory;
     return JoinFilePath(directory, relative);
 }
@@ -339,7 +341,7 @@ void WriteDiskSource(Picture* picture) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
         std::string directory;
         if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
-        Put(context, " src=\"" + AttributeValue(DiskSource(context, name)) + "\"");
+        Put(context, " src=\"" + AttributeValue(DiskSource(context, NameInAddress(name))) + "\"");
         WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
         return;
     }
@@ -362,7 +364,7 @@ void WriteDiskSource(Picture* picture) {
                  MakeRunSubfolder(context, plat::LmbcsToNative(directory), plat::LmbcsToNative(path.substr(0, slash)),
                                   &subfolderMade)))
         ExportPicture(picture, path);
-    Put(context, " src=\"" + AttributeValue(DiskSource(context, relative)) + "\"");
+    Put(context, " src=\"" + AttributeValue(DiskSource(context, NameInAddress(relative))) + "\"");
     WriteWAIAlt(picture, std::string("Unidentified ") + (picture->jpeg ? "jpeg" : "gif") + " image");
 }
 
@@ -515,7 +517,7 @@ void WriteImageResource(Picture* picture) {
                                               name.c_str(), path.c_str());
             });
         }
-        Put(context, " src=\"" + AttributeValue(DiskSource(context, file)) + "\"");
+        Put(context, " src=\"" + AttributeValue(DiskSource(context, NameInAddress(file))) + "\"");
         return;
     }
     if (context->mimeMode == 0) {

@@ -193,6 +193,26 @@ TEST_F(ImagesTest, NamesOutsideAsciiNameTheFilesWritten) {
     EXPECT_EQ(chunk->lastStatus, 0);
 }
 
+// A picture's name, an image resource's name and the image directory that
+// hold "#", "?" or "%": the files are written under them, and the src
+// escapes those marks, so that a browser asks for the very file written and
+// not a fragment or query of another.
+TEST_F(ImagesTest, SourcesOfFilesWithMarksOfAddressesNameThoseFiles) {
+    talix_test::TempDir dir;
+    const Records records = Picture(GifBytes(20), {IdName({"", "", "", "", "", "a#b?c%d"})});
+    ZervaRTChunk* chunk = Define(records);
+    const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageDirectory=" + dir.file("p#1");
+    const std::string html = Body(chunk, options.c_str());
+    EXPECT_EQ(html.rfind("<img src=\"file://" + dir.file("p%231") + "/a%23b%3Fc%25d.gif\"", 0), 0u) << html;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("p#1/a#b?c%d.gif")));
+    const std::string unnamed = Body(chunk, ("ImageHandling=DISK ImageDirectory=" + dir.file("q?")).c_str());
+    EXPECT_EQ(unnamed.rfind("<img src=\"file://" + dir.file("q%3F") + "/Body_0_", 0), 0u) << unnamed;
+    EXPECT_EQ(chunk->lastStatus, 0);
+    // Given as a URL, the directory stays as it is.
+    const std::string url = Body(chunk, (options + " ImageURLDirectory=http://h/%7Ex").c_str());
+    EXPECT_EQ(url.rfind("<img src=\"http://h/%7Ex/a%23b%3Fc%25d.gif\"", 0), 0u) << url;
+}
+
 using talix_test::CollectMessage;
 using talix_test::g_messages;
 
