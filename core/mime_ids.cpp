@@ -91,7 +91,7 @@ std::string ResourceMailContentId(std::string_view resourceId) {
     id.reserve(utf8.size());
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x80 || c == '%') {
+        if (byte >= 0x80 || c == '%' || c == '#' || c == '?') {
             id += '=';
             id += kHex[byte >> 4];
             id += kHex[byte & 0xF];

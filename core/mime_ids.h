@@ -73,8 +73,9 @@ std::string ResourceContentId(std::string_view name);
 // which its HTML names after "cid:"), from the ResourceContentId of its
 // name: a header holds ASCII only, so the name is taken in UTF-8 and each
 // byte outside ASCII written "=" and two upper-case hexadecimal digits, and
-// so is "%", which a "cid:" address would read as an escape. Any other
-// ASCII name stays as it is.
+// so are "%", which a "cid:" address would read as an escape, and "#" and
+// "?", which would begin its fragment or query. Any other ASCII name stays
+// as it is.
 std::string ResourceMailContentId(std::string_view resourceId);
 
 // The Content-ID under which a mail message made from the record list that

@@ -405,11 +405,12 @@ TEST_F(FileForm, AttachmentNamesOutsideAsciiReachTheReaderWhole) {
 }
 
 TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
-    // Two resources whose names differ only outside ASCII, and one whose
-    // name holds a "%": each travels under a Content-ID of ASCII that the
-    // HTML names, with its name in UTF-8.
+    // Two resources whose names differ only outside ASCII, and ones whose
+    // names hold a "%", "#" or "?": each travels under a Content-ID of
+    // ASCII that the HTML names, with its name in UTF-8. A cid: address
+    // holds no bare "%", "#" or "?", which would make it name another part.
     const std::vector<std::uint8_t> gif = GifData(12, 9, 300), other = GifData(7, 5, 40);
-    const std::vector<std::string> names = {"Bild-\xC3\xA4.gif", "Bild-\xC3\xB6.gif", "50%.gif"};
+    const std::vector<std::string> names = {"Bild-\xC3\xA4.gif", "Bild-\xC3\xB6.gif", "50%.gif", "R#1?.gif"};
     StoreImageResources(names, "", gif, other);
     if (HasFatalFailure()) return;
 
@@ -430,7 +431,7 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
     std::vector<const ReadPart*> resources;
     for (const ReadPart* part : message.Parts("image/gif"))
         if (!part->filename.empty()) resources.push_back(part);
-    ASSERT_EQ(resources.size(), 3u) << whole;
+    ASSERT_EQ(resources.size(), names.size()) << whole;
     std::set<std::string> ids;
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(resources[i]->filename, names[i]);
@@ -438,11 +439,11 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
         EXPECT_EQ(resources[i]->payload, std::string(content.begin(), content.end())) << names[i];
         const std::string& id = resources[i]->id;
         ASSERT_GE(id.size(), 2u);
-        EXPECT_EQ(id.find('%'), std::string::npos) << id;
+        EXPECT_EQ(id.find_first_of("%#?"), std::string::npos) << id;
         ids.insert(id);
         EXPECT_EQ(named.count(id.substr(1, id.size() - 2)), 1u) << id << " in " << htmlParts[0]->payload;
     }
-    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_EQ(ids.size(), names.size());
 }
 
 TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
