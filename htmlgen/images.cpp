@@ -479,7 +479,7 @@ void WriteResourceSource(Picture* picture) {
     }
     const char* open = context->texts.openImageResourceString != nullptr ? context->texts.openImageResourceString
                                                                           : "?OpenImageResource";
-    Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, true) + name) + open + "\"");
+    Put(context, " src=\"" + AttributeValue(URLDirectoryPrefix(context, true) + NameInAddress(name)) + open + "\"");
     WriteWAIAlt(picture, "Image resource " + name);
 }
 
@@ -526,11 +526,11 @@ void WriteImageResource(Picture* picture) {
         const std::string path = DatabaseURLPath(context);
         std::string source;
         if (context->texts.inPlaceImageURLDirectory != nullptr) {
-            source = std::string(context->texts.inPlaceImageURLDirectory) + "/" + AttributeValue(name);
+            source = std::string(context->texts.inPlaceImageURLDirectory) + "/" + AttributeValue(NameInAddress(name));
         } else if (path.empty()) {
-            source = AttributeValue(name);
+            source = AttributeValue(NameInAddress(name));
         } else {
-            source = "/" + path + "/" + AttributeValue(name);
+            source = "/" + path + "/" + AttributeValue(NameInAddress(name));
         }
         Put(context, " src=\"" + source + open + "\"");
         return;

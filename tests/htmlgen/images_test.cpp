@@ -369,6 +369,24 @@ TEST_F(ImagesTest, ImageResourcesAreStoredReferredToAndExported) {
               "<img src=\"file://" + dir.file("res/" + name) + "\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_EQ(talix_test::ReadFile(dir.file("res/" + name)), std::string(gif.begin(), gif.end()));
     EXPECT_EQ(chunk->lastStatus, 0);
+
+    // Names holding "#", "?" or "%" are escaped in the addresses, so that
+    // the server is asked for that very resource: one saved under the
+    // picture's name, and one a picture refers to.
+    ZervaRTChunk* named = Define(Picture(gif, {IdName({"", "", "", "", "", "a#b?c%d"})}));
+    const std::string byName = Body(named, "ImageHandling=RESOURCE ImageUseName=Yes");
+    EXPECT_NE(byName.find("src=\"/a%23b%3Fc%25d.gif?OpenImageResource\""), std::string::npos) << byName;
+    EXPECT_EQ(named->lastStatus, 0);
+    const std::string marked = "r#1?" + name;
+    Body(Define(Picture(gif, {IdName({"", "", "", "", "", marked})})),
+         "ImageHandling=RESOURCE ImageUseName=Yes");
+    ZervaRTChunk* referring = Define({Bracket(0xDD, 0x0099), Graphic(), reference(marked), Bracket(0xDE, 0x0099)});
+    EXPECT_EQ(Body(referring, nullptr), "<img src=\"" + db_.path() + "/r%231%3F" + name +
+                                            "?OpenImageResource\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(Body(referring, options.c_str()), "<img src=\"file://" + dir.file("res/r%231%3F" + name) +
+                                                    "\" border=\"0\" height=\"100\" width=\"100\">");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("res/" + marked)), std::string(gif.begin(), gif.end()));
+    EXPECT_EQ(referring->lastStatus, 0);
 }
 
 } // namespace
