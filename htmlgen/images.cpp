@@ -382,9 +382,9 @@ std::string ElementSource(Picture* picture, const char* extension) {
     const std::string element = Decimal(picture->instance) + "." + HexNumber(picture->key);
     std::string source;
     if (IsOn(context, sw::kImageRelativeToPage)) {
-        source = base + (base.empty() ? "" : "/") + AttributeValue(ItemFileName(context)) + "/" + element;
+        source = base + (base.empty() ? "" : "/") + AttributeValue(NameInAddress(ItemFileName(context))) + "/" + element;
     } else {
-        source = base + "/0/" + Hex4(DocumentUnid(context)) + "/" + AttributeValue(ItemFileName(context)) + "/" + element;
+        source = base + "/0/" + Hex4(DocumentUnid(context)) + "/" + AttributeValue(NameInAddress(ItemFileName(context))) + "/" + element;
     }
     source += context->texts.openElementString != nullptr ? context->texts.openElementString
                                                            : "?OpenElement&amp;FieldElemFormat=";

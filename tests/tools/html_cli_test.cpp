@@ -126,6 +126,27 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_FALSE(Has(paragraphs.out, "<style")) << paragraphs.out;
 }
 
+// A picture of an item whose name holds "#" or "?" is addressed under that
+// item: the marks are escaped in its src, where a browser would take them
+// for the start of a fragment or query and ask the server for another item.
+TEST_F(HtmlCommand, PicturesOfItemsNamedWithMarksOfAddressesNameTheirItem) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::string gif = Write("dot.gif", std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+                                                         "!\xf9\x04\x01\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01"
+                                                         "\x00\x00\x02\x02D\x01\x00;", 43));
+    for (const char* item : {"Pic", "B#x?"}) {
+        CliOutcome append = Talix({"append", db_, note, item, "graphic", "FILE", gif});
+        ASSERT_EQ(append.status, 0) << append.err;
+    }
+    CliOutcome plain = Talix({"html", db_, note, "Pic"});
+    EXPECT_TRUE(Has(plain.out, "/Pic/0.")) << plain.out;
+    CliOutcome marked = Talix({"html", db_, note, "B#x?"});
+    ASSERT_EQ(marked.status, 0) << marked.err;
+    EXPECT_TRUE(Has(marked.out, "/B%23x%3F/0.")) << marked.out;
+    CliOutcome relative = Talix({"html", db_, note, "B#x?", "--options", "ImageRelativeToPage=Yes"});
+    EXPECT_TRUE(Has(relative.out, "/B%23x%3F/0.")) << relative.out;
+}
+
 TEST_F(HtmlCommand, TheLibraryLogReachesStandardErrorOnlyWithVerbose) {
     // With a debug level the walk logs its steps: in the platform's log, on
     // standard error only when asked.
