@@ -443,7 +443,7 @@ void WriteDefaultSource(Picture* picture) {
             PutAttribute(context, "src", text);
             return;
         }
-        const std::string name = AttributeValue(text);
+        const std::string name = AttributeValue(NameInAddress(text));
         const std::string where = IsOn(context, sw::kImageRelativeToPage) ? Hex4(DocumentUnid(context))
                                                                           : BaseURL(context) + "/0/" + Hex4(DocumentUnid(context));
         Put(context, " src=\"" + where + "/$File/" + name + "/" + name + ".gif?OpenElement\"");

@@ -213,6 +213,28 @@ TEST_F(ImagesTest, SourcesOfFilesWithMarksOfAddressesNameThoseFiles) {
     EXPECT_EQ(url.rfind("<img src=\"http://h/%7Ex/a%23b%3Fc%25d.gif\"", 0), 0u) << url;
 }
 
+// A picture shown from a file attached to the document: the file's name
+// in its address has "#", "?" and "%" escaped, so that the server is asked
+// for that very attachment; other names stay as they are.
+TEST_F(ImagesTest, PicturesOfAttachedFilesNameThoseFiles) {
+    auto attached = [](const std::string& file) {
+        talix_test::FixtureRecord record = talix_test::HostRecord(0xFFC4, static_cast<std::uint32_t>(24 + file.size()));
+        talix_test::PutWord(&record, 4, 1);
+        talix_test::PutWord(&record, 10, static_cast<std::uint16_t>(file.size()));
+        std::copy(file.begin(), file.end(), record.bytes.begin() + 24);
+        return record;
+    };
+    const std::string options = "UseUNID=0123456789abcdef0123456789abcdef ImageRelativeToPage=Yes";
+    EXPECT_EQ(Body(Define({Bracket(0xDD, 0x0099), Graphic(), attached("logo b.gif"), Bracket(0xDE, 0x0099)}),
+                   options.c_str()),
+              "<img src=\"0123456789abcdef0123456789abcdef/$File/logo b.gif/logo b.gif.gif?OpenElement\" border=\"0\" "
+              "height=\"100\" width=\"100\">");
+    const std::string marked = Body(
+        Define({Bracket(0xDD, 0x0099), Graphic(), attached("a#b?c%d&.gif"), Bracket(0xDE, 0x0099)}), options.c_str());
+    EXPECT_NE(marked.find("/$File/a%23b%3Fc%25d&amp;.gif/a%23b%3Fc%25d&amp;.gif.gif?OpenElement\""), std::string::npos)
+        << marked;
+}
+
 using talix_test::CollectMessage;
 using talix_test::g_messages;
 
