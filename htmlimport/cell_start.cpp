@@ -36,7 +36,7 @@ namespace talix {
 namespace {
 
 // Cell record fields.
-constexpr std::uint32_t kCellRow = 2, kCellColumn = 3, kCellBorderByte = 10, kCellFlags = 11,
+constexpr std::uint32_t kCellBorderByte = 10, kCellFlags = 11,
                         kCellBorderWord = 12, kCellRowSpan = 14, kCellColumnSpan = 15, kCellColor = 16;
 constexpr std::uint8_t kCellColored = 0x01, kCellCentred = 0x20, kCellBottom = 0x80;
 constexpr std::uint16_t kSingleEverySide = 0x1111;
@@ -132,9 +132,9 @@ const ImportRowStyle& RowStyleOf(const HTMLImportContext* import, ImportTableLev
 
 class CellStart {
 public:
-    CellStart(BuildContext* context, HTMLImportContext* import, const HtmlNode* node, CDRecordNode* cell,
+    CellStart(BuildContext* context, HTMLImportContext* import, const HtmlNode* node, const CellPlace& place,
               const ImportRowStyle& row)
-        : context_(context), import_(import), node_(node), cell_(cell), row_(row) {}
+        : context_(context), import_(import), node_(node), cell_(place.cell), place_(place), row_(row) {}
 
     void Alignment();
     void Borders();
@@ -155,6 +155,7 @@ private:
     HTMLImportContext* import_;
     const HtmlNode* node_;
     CDRecordNode* cell_;
+    const CellPlace& place_;   // the grid row and column of the cell
     const ImportRowStyle& row_;
     bool given_ = false;
 };
@@ -256,9 +257,11 @@ void CellStart::Borders() {
 // The borders and vertical alignment of a spanning cell go to every
 // position it covers, in its rows and columns up to its own.
 void CellStart::Spread(std::uint16_t word, std::uint8_t borderByte, std::uint8_t vertical) {
+    // The grid's row: the record's row byte starts again from 0 past row
+    // 255.
     const std::uint8_t* bytes = cell_->bytes;
-    const int row = bytes[kCellRow];
-    const int column = bytes[kCellColumn];
+    const int row = place_.row;
+    const int column = place_.column;
     const int rows = std::min(std::max(bytes[kCellRowSpan], std::uint8_t{1}) - 1, row);
     const int columns = std::min(std::max(bytes[kCellColumnSpan], std::uint8_t{1}) - 1, column);
     if (rows + columns == 0) return;
@@ -431,7 +434,7 @@ StartAction StartTableCellFromHTML(BuildContext* context, HTMLImportContext* imp
     StepBackFrom(import, kSigTableCellColor);
     if (place.cell == nullptr || place.cell->length <= kCellColor + 1) return StartAction::kWalkChildren;
 
-    CellStart start(context, import, node, place.cell, RowStyleOf(import, level, node));
+    CellStart start(context, import, node, place, RowStyleOf(import, level, node));
     start.Alignment();
     start.Borders();
     start.BackgroundImage();

@@ -234,8 +234,8 @@ struct HTMLImportContext {
 
     // The counts of the table being started, and the tables being converted
     // by level (made when the first table starts; table_grid.h).
-    std::uint8_t tableRows = 0;
-    std::uint8_t tableColumns = 0;
+    int tableRows = 0;
+    int tableColumns = 0;
     std::unique_ptr<ImportTables> tables;
 
     HTMLImportContext();

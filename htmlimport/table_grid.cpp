@@ -48,7 +48,9 @@ void ForEachCell(const HtmlNode* row, const Visit& visit) {
     }
 }
 
-bool Taken(const SpanGrid& grid, int row, int column) { return (grid.flags[row][column] & kGridTaken) != 0; }
+bool Taken(const SpanGrid& grid, int row, int column) {
+    return column < grid.columns && (grid.At(row, column).flags & kGridTaken) != 0;
+}
 
 // The first position of the row from column on that no cell of an earlier
 // row takes.
@@ -58,20 +60,21 @@ int FreeFrom(const SpanGrid& grid, int row, int column) {
 }
 
 // Marks a spanning cell whose first row and column are given, its spans cut
-// to the table's grid; returns the spans kept.
+// to the table's grid (and its row span to what a cell record holds);
+// returns the spans kept.
 void MarkSpans(SpanGrid& grid, const ImportTableLevel& level, GridPlace* place) {
     const int row = place->row;
     const int first = place->column;
-    const int lastRow = std::min(row + place->rowSpan, static_cast<int>(level.rows)) - 1;
-    const int lastColumn = std::min(first + place->columnSpan, static_cast<int>(level.columns)) - 1;
+    const int lastRow = std::min(row + std::min(place->rowSpan, kGridSpan), level.rows) - 1;
+    const int lastColumn = std::min(first + place->columnSpan, level.columns) - 1;
     place->rowSpan = lastRow - row + 1;
     place->columnSpan = lastColumn - first + 1;
-    grid.flags[row][first] |= kGridSpanStart;
-    grid.rowSpans[lastRow][lastColumn] = static_cast<std::uint8_t>(place->rowSpan);
-    grid.columnSpans[lastRow][lastColumn] = static_cast<std::uint8_t>(place->columnSpan);
+    grid.At(row, first).flags |= kGridSpanStart;
+    grid.At(lastRow, lastColumn).rowSpan = static_cast<std::uint8_t>(place->rowSpan);
+    grid.At(lastRow, lastColumn).columnSpan = static_cast<std::uint8_t>(place->columnSpan);
     for (int r = row; r <= lastRow; ++r) {
         for (int c = first; c <= lastColumn; ++c) {
-            std::uint16_t& flags = grid.flags[r][c];
+            std::uint16_t& flags = grid.At(r, c).flags;
             if (c < lastColumn && (flags & kGridRowCovered) == 0) flags |= kGridColumnCovered;
             if (r < lastRow) flags = static_cast<std::uint16_t>((flags | kGridRowCovered) & ~kGridColumnCovered);
             if (r > row) flags |= kGridTaken;
@@ -200,8 +203,7 @@ std::vector<const HtmlNode*> TableRows(const HtmlNode* firstChild) {
     return rows;
 }
 
-void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild, std::uint8_t* rows,
-                    std::uint8_t* columns) {
+void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild, int* rows, int* columns) {
     const bool tabbed = FindTableTabMarker(import, firstChild, nullptr, 0) != 0;
     int rowCount = 0;
     int widest = 1;
@@ -221,11 +223,11 @@ void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild,
         });
         if (height == 0) height = 1;
         widest = std::max(widest, width);
-        rowCount = std::min(rowCount + height, kGridRows);
+        rowCount = std::min(rowCount + height, kGridPositions);
         spannedRows = height;
     }
-    if (rows != nullptr) *rows = static_cast<std::uint8_t>(rowCount);
-    if (columns != nullptr) *columns = static_cast<std::uint8_t>(widest);
+    if (rows != nullptr) *rows = std::min(rowCount, kGridPositions / widest);
+    if (columns != nullptr) *columns = widest;
 }
 
 void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {

@@ -6,9 +6,12 @@
 // each HTML cell's content goes, and finds that cell in the import's record
 // list once the table's skeleton is there (table_records.h).
 //
-// A grid holds at most 255 rows and 64 columns, what a table record can
-// hold. Rows past the grid and cells past its last column are told apart
-// (CellPlace), so that their content can be kept elsewhere.
+// A grid holds at most 64 columns, what a table record can hold, and as
+// many rows as keep its positions within kGridPositions. A cell numbers its
+// row in a byte: rows past 255 are numbered from 0 again, as the record
+// writer numbers the rows appended to a table, and a span covers at most
+// 255 rows. Rows past the grid and cells past its last column are told
+// apart (CellPlace), so that their content can be kept elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +28,13 @@ namespace talix {
 struct CDRecordNode;
 struct HtmlNode;
 
-constexpr int kGridRows = 255;
 constexpr int kGridColumns = 64;
+// The most positions (rows times columns) a grid takes: each is written as
+// a cell of some 124 bytes, so that a table stays far within what an item
+// holds, whatever the width of its widest row.
+constexpr int kGridPositions = 262144;
+// The most rows a span covers: the cell record keeps it in a byte.
+constexpr int kGridSpan = 255;
 
 // Flags of a grid position. The low byte becomes the cell record's flags:
 // 4 hides a position merged away horizontally (covered by a column span,
@@ -40,13 +48,29 @@ constexpr std::uint16_t kGridColumnCovered = 0x0004;
 constexpr std::uint16_t kGridRowCovered = 0x0008;
 constexpr std::uint16_t kGridTaken = 0x0100;
 
-// The spans of one table level. A spanning cell's row and column spans
-// are kept at its last row and last column: the position whose cell record
-// carries the spans and receives the cell's content.
+// The spans of one table level, row by row. A spanning cell's row and
+// column spans are kept at its last row and last column: the position
+// whose cell record carries the spans and receives the cell's content.
 struct SpanGrid {
-    std::uint16_t flags[kGridRows][kGridColumns];
-    std::uint8_t rowSpans[kGridRows][kGridColumns];
-    std::uint8_t columnSpans[kGridRows][kGridColumns];
+    struct Position {
+        std::uint16_t flags = 0;
+        std::uint8_t rowSpan = 0;
+        std::uint8_t columnSpan = 0;
+    };
+    int rows = 0;
+    int columns = 0;
+    std::vector<Position> positions;
+
+    // Empties the grid and makes room for a table of rows x columns.
+    void Reset(int rowCount, int columnCount) {
+        rows = rowCount;
+        columns = columnCount;
+        positions.assign(static_cast<std::size_t>(rows) * columns, Position{});
+    }
+    Position& At(int row, int column) { return positions[static_cast<std::size_t>(row) * columns + column]; }
+    const Position& At(int row, int column) const {
+        return positions[static_cast<std::size_t>(row) * columns + column];
+    }
 };
 
 // Where an HTML row or cell lies: its row (the number of the table's rows
@@ -108,8 +132,8 @@ struct ImportRowStyle {
 // first time a table of the level starts.
 struct ImportTableLevel {
     const HtmlNode* table = nullptr;     // the table element converted at this level
-    std::uint8_t rows = 0;               // the grid's size
-    std::uint8_t columns = 0;
+    int rows = 0;                        // the grid's size
+    int columns = 0;
     bool tabbed = false;                 // a tabbed table of the system's own HTML
     std::unique_ptr<SpanGrid> grid;
     // The rows (tr) and cells (td, th) of the table and where they lie.
@@ -156,10 +180,9 @@ std::vector<const HtmlNode*> TableRows(const HtmlNode* firstChild);
 // rows and holds nothing but one empty element is taken into that row,
 // h - 1 times at most) and its columns (the widest row, adding up column
 // spans). Tab rows of a tabbed table are not counted. Spans below 1 or not
-// numbers count as 1. Both counts are held within the grid (255 rows, 64
-// columns); columns is at least 1.
-void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild, std::uint8_t* rows,
-                    std::uint8_t* columns);
+// numbers count as 1. Both counts are held within the grid (64 columns,
+// kGridPositions in all); columns is at least 1.
+void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild, int* rows, int* columns);
 
 // Fills the grid of the import's current table level from the table's
 // first child, for a table counted as rows x columns: numbers the table's

@@ -54,6 +54,7 @@ constexpr std::uint16_t kBeginFlags = 2, kBeginFitFlags = 3, kBeginCentred = 0x1
 // bits and viewer type.
 constexpr std::uint32_t kLeadFlags = 4, kLeadRows = 8, kLeadColumns = 9, kLeadColumnBits = 12, kLeadViewer = 20;
 constexpr std::uint8_t kTabbedViewer = 4;
+constexpr int kMostCountedRows = 255;
 constexpr std::uint16_t kWrapperVersion = 1;
 
 // The cell paragraph definition.
@@ -75,7 +76,7 @@ struct TableBuild {
     HtmlNode* table;
     ImportTableLevel* level;
     int depth;
-    std::uint8_t rows, columns;
+    int rows, columns;
     const char* options;
     TableRequest* request;         // the fit-to-window switch and the column content slots
     bool widthSet = false;
@@ -116,7 +117,7 @@ std::uint16_t EnclosingCellExtent(const TableBuild& build) {
     return left < right ? static_cast<std::uint16_t>(right - left) : 0;
 }
 
-void ResetColumns(ImportTableLevel* level, std::uint8_t columns) {
+void ResetColumns(ImportTableLevel* level, int columns) {
     const auto share = static_cast<std::uint16_t>(level->width / columns);
     for (std::uint16_t& width : level->columnWidths) width = share;
 }
@@ -266,8 +267,10 @@ std::int32_t LeadRecords(TableBuild& build, const CDRecordNode* reference, std::
     WriteWord(lead.data(), kSigPreTableBegin);
     WriteWord(lead.data() + 2, static_cast<std::uint16_t>(kTableExtensionLength));
     WriteDword(lead.data() + kLeadFlags, build.request->fitToWindow != 0 ? 1 : 0);
-    lead[kLeadRows] = build.rows;
-    lead[kLeadColumns] = build.columns;
+    // The row count is a byte: a longer table counts its most, as a table
+    // grown row by row does.
+    lead[kLeadRows] = static_cast<std::uint8_t>(std::min(build.rows, kMostCountedRows));
+    lead[kLeadColumns] = static_cast<std::uint8_t>(build.columns);
     WriteDword(lead.data() + kLeadColumnBits, 0);
     ParseTableProperties(session, build.context, kSigPreTableBegin, lead.data(),
                          static_cast<std::uint32_t>(lead.size()), build.options, 1);
@@ -429,22 +432,23 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
             const std::uint16_t cellLeft = ClampToWord(spacing + x);
             const std::uint16_t cellRight = ClampToWord(static_cast<std::int64_t>(cellLeft) + width);
             x += width + kCellGap;
-            const std::uint8_t rowSpan = grid.rowSpans[row][column];
-            const std::uint8_t columnSpan = grid.columnSpans[row][column];
+            const SpanGrid::Position& position = grid.At(row, column);
 
             std::uint8_t cell[kTableCellLength] = {};
             cell[0] = static_cast<std::uint8_t>(cellSignature);
             cell[1] = static_cast<std::uint8_t>(kTableCellLength);
-            cell[kCellRow] = static_cast<std::uint8_t>(row);
+            // Rows past 255 are numbered from 0 again, as the writer
+            // numbers them.
+            cell[kCellRow] = static_cast<std::uint8_t>(row & 0xFF);
             cell[kCellColumn] = static_cast<std::uint8_t>(column);
             WriteWord(cell + kCellLeft, cellLeft);
             WriteWord(cell + kCellRight, cellRight);
             WriteWord(cell + kCellFraction, ClampToWord(fraction));
             cell[kCellBorderByte] = borderByte;
-            cell[kCellFlags] = static_cast<std::uint8_t>((grid.flags[row][column] & 0xFF) | kCellWideBorders);
+            cell[kCellFlags] = static_cast<std::uint8_t>((position.flags & 0xFF) | kCellWideBorders);
             WriteWord(cell + kCellBorderWord, borderWord);
-            cell[kCellRowSpan] = rowSpan != 0 ? rowSpan : 1;
-            cell[kCellColumnSpan] = columnSpan != 0 ? columnSpan : 1;
+            cell[kCellRowSpan] = position.rowSpan != 0 ? position.rowSpan : 1;
+            cell[kCellColumnSpan] = position.columnSpan != 0 ? position.columnSpan : 1;
             Append(build, cell, cellSignature, sizeof cell);
             level->cells[static_cast<std::size_t>(row) * build.columns + column] = build.import->lastAdded;
 
@@ -508,11 +512,12 @@ void ClosingParagraph(TableBuild& build) {
 
 } // namespace
 
-STATUS ConvertTableFromHTML(std::uint8_t columns, std::uint8_t rows, HTMLImportContext* import,
-                            BuildContext* context, HtmlNode* table) {
+STATUS ConvertTableFromHTML(int columns, int rows, HTMLImportContext* import, BuildContext* context,
+                            HtmlNode* table) {
     ImportTableLevel* level = CurrentTableLevel(import);
     if (level == nullptr || level->grid == nullptr || context == nullptr || context->session == nullptr ||
-        context->session->workArea == nullptr || table == nullptr || columns == 0 || columns > kGridColumns)
+        context->session->workArea == nullptr || table == nullptr || columns <= 0 || columns > level->grid->columns || rows < 0 ||
+        rows > level->grid->rows)
         return kArgumentError;
     TableBuild build{import, context, table, level, import->tableLevel, rows, columns,
                      import->optionText != nullptr ? import->optionText : "", &context->session->workArea->table};

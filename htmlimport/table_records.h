@@ -36,7 +36,7 @@ struct BuildContext;
 // the level (the right margin a paragraph of a column's cells takes when
 // it has none) is filled. Returns 0, or the status of the table end when a
 // block follows the table.
-STATUS ConvertTableFromHTML(std::uint8_t columns, std::uint8_t rows, HTMLImportContext* import,
-                            BuildContext* context, HtmlNode* table);
+STATUS ConvertTableFromHTML(int columns, int rows, HTMLImportContext* import, BuildContext* context,
+                            HtmlNode* table);
 
 } // namespace talix

@@ -3,7 +3,6 @@
 // before its rows and cells are walked; tab headers of tabbed tables and
 // the header tables of collapsed sections are left out.
 #include <cctype>
-#include <cstring>
 #include <string>
 
 #include "builders/build_context.h"
@@ -77,9 +76,7 @@ std::string CellBorderWords(const HTMLImportContext* import, const HtmlNode* tab
 
 void StartLevel(HTMLImportContext* import, ImportTableLevel* level, const HtmlNode* table) {
     if (level->grid == nullptr) level->grid = std::make_unique<SpanGrid>();
-    std::memset(level->grid->flags, 0, sizeof level->grid->flags[0] * import->tableRows);
-    std::memset(level->grid->rowSpans, 0, sizeof level->grid->rowSpans[0] * import->tableRows);
-    std::memset(level->grid->columnSpans, 0, sizeof level->grid->columnSpans[0] * import->tableRows);
+    level->grid->Reset(import->tableRows, import->tableColumns);
     level->table = table;
     level->rows = import->tableRows;
     level->columns = import->tableColumns;

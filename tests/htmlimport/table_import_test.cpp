@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/pool.h"
 #include "core/signatures.h"
 #include "engine/chunk_count.h"
 #include "talix/chunk.h"
@@ -65,6 +66,34 @@ std::map<Position, std::string> CellTexts(const Imported& imported, int which = 
         }
     }
     return texts;
+}
+
+// The cell texts of the first outermost table row by row, in the order the
+// rows stand (a cell numbers its row in a byte, which starts again from 0
+// past row 255): a row starts at each cell of column 0.
+std::vector<std::vector<std::string>> RowTexts(const Imported& imported) {
+    std::vector<std::vector<std::string>> rows;
+    int depth = 0;
+    for (const ItemRecord& record : imported.records) {
+        if (record.signature == talix::kSigTableEnd) break;
+        switch (record.signature) {
+        case talix::kSigTableBegin: depth = 1; break;
+        case talix::kSigNestedTableBegin: ++depth; break;
+        case talix::kSigNestedTableEnd: --depth; break;
+        case talix::kSigTableCell:
+            if (Byte(&record, 3) == 0) rows.emplace_back();
+            if (!rows.empty()) rows.back().emplace_back();
+            break;
+        case talix::kSigText:
+            if (depth >= 1 && !rows.empty() && record.bytes.size() > 8) {
+                std::string& cell = rows.back().back();
+                cell += (cell.empty() ? "" : "|") + record.Text();
+            }
+            break;
+        default: break;
+        }
+    }
+    return rows;
 }
 
 // The cell records of the first outermost table by row and column.
@@ -455,10 +484,115 @@ TEST_F(TableImport, TabbedTablesAndSectionHeaders) {
     EXPECT_EQ(section.Texts(), "body");
 }
 
+TEST_F(TableImport, LongTablesKeepEveryRow) {
+    // Rows past the 255th are rows of the table like the others, numbered
+    // from 0 again in their cell records; the lead record counts 255.
+    for (const int count : {256, 300, 1000}) {
+        std::string html = "<table>";
+        for (int row = 0; row < count; ++row)
+            html += "<tr><td>r" + std::to_string(row) + "a</td><td>r" + std::to_string(row) + "b</td></tr>";
+        const Imported long_ = Import(html + "</table><p>after</p>");
+        ASSERT_EQ(long_.status, 0) << count;
+        EXPECT_EQ(long_.problem, "") << count;
+        ASSERT_EQ(Of(long_, talix::kSigPreTableBegin).size(), 1u);
+        EXPECT_EQ(Byte(Of(long_, talix::kSigPreTableBegin)[0], 8), 255) << count;
+        const auto cells = Of(long_, talix::kSigTableCell);
+        ASSERT_EQ(cells.size(), 2u * count);
+        if (count > 256) EXPECT_EQ(Byte(cells[2 * 256], 2), 0);
+        EXPECT_EQ(Byte(cells.back(), 2), (count - 1) % 256);
+        const auto rows = RowTexts(long_);
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(count));
+        for (int row = 0; row < count; ++row) {
+            const std::vector<std::string> expected = {"r" + std::to_string(row) + "a", "r" + std::to_string(row) + "b"};
+            ASSERT_EQ(rows[row], expected) << count << " rows, row " << row;
+        }
+        const std::string layout = long_.Layout();
+        EXPECT_LT(layout.find("'r" + std::to_string(count - 1) + "b'"), layout.find("#A5"));
+        EXPECT_LT(layout.find("#A5"), layout.find("'after'"));
+    }
+
+    // Spans across the 256th row: the spanning cells' texts in their last
+    // row and column, the positions they cover hidden and given the
+    // spanning cell's borders (and no other row their borders).
+    std::string spans = "<table>";
+    for (int row = 0; row < 300; ++row) {
+        const std::string r = std::to_string(row);
+        if (row == 254) spans += "<tr><td rowspan=\"3\" style=\"border: 3px solid\">tall</td><td>r254b</td><td>r254c</td></tr>";
+        else if (row == 255 || row == 256) spans += "<tr><td>r" + r + "b</td><td>r" + r + "c</td></tr>";
+        else if (row == 257) spans += "<tr><td colspan=\"3\" style=\"border: 2px solid\">wide</td></tr>";
+        else spans += "<tr><td>r" + r + "a</td><td>r" + r + "b</td><td>r" + r + "c</td></tr>";
+    }
+    const Imported spanned = Import(spans + "</table>");
+    ASSERT_EQ(spanned.status, 0);
+    EXPECT_EQ(spanned.problem, "");
+    const auto rows = RowTexts(spanned);
+    ASSERT_EQ(rows.size(), 300u);
+    const std::vector<std::vector<std::string>> around = {{"", "r254b", "r254c"},
+                                                          {"", "r255b", "r255c"},
+                                                          {"tall", "r256b", "r256c"},
+                                                          {"", "", "wide"},
+                                                          {"r258a", "r258b", "r258c"}};
+    EXPECT_EQ(std::vector<std::vector<std::string>>(rows.begin() + 254, rows.begin() + 259), around);
+    EXPECT_EQ(rows[299], (std::vector<std::string>{"r299a", "r299b", "r299c"}));
+    const auto cells = Of(spanned, talix::kSigTableCell);
+    ASSERT_EQ(cells.size(), 900u);
+    EXPECT_EQ(Byte(cells[254 * 3], 11) & 0x0C, 0x08);    // covered by the row span
+    EXPECT_EQ(Byte(cells[255 * 3], 11) & 0x0C, 0x08);
+    EXPECT_EQ(Byte(cells[256 * 3], 14), 3);              // the tall cell's row span
+    EXPECT_EQ(Byte(cells[257 * 3], 11) & 0x0C, 0x04);    // covered by the column span
+    EXPECT_EQ(Byte(cells[257 * 3 + 2], 15), 3);
+    const std::uint16_t tall = cells[256 * 3]->Word(12), wide = cells[257 * 3 + 2]->Word(12);
+    EXPECT_NE(tall, 0);
+    EXPECT_NE(wide, 0);
+    EXPECT_NE(tall, wide);
+    for (const int at : {254 * 3, 255 * 3}) EXPECT_EQ(cells[at]->Word(12), tall) << at;
+    for (const int at : {257 * 3, 257 * 3 + 1}) EXPECT_EQ(cells[at]->Word(12), wide) << at;
+    for (int at = 0; at < 9; ++at) EXPECT_EQ(cells[at]->Word(12), 0) << at;
+
+    // A header row, and a table nested in a cell past the 255th row.
+    std::string headed = "<table><thead><tr><th>H1</th><th>H2</th></tr></thead><tbody>";
+    for (int row = 1; row < 300; ++row) {
+        const std::string r = std::to_string(row);
+        headed += row == 280 ? "<tr><td>r280a<table><tr><td>in1</td><td>in2</td></tr></table></td><td>r280b</td></tr>"
+                             : "<tr><td>r" + r + "a</td><td>r" + r + "b</td></tr>";
+    }
+    const Imported header = Import(headed + "</tbody></table>");
+    ASSERT_EQ(header.status, 0);
+    EXPECT_EQ(header.problem, "");
+    const auto headedRows = RowTexts(header);
+    ASSERT_EQ(headedRows.size(), 300u);
+    EXPECT_EQ(headedRows[0], (std::vector<std::string>{"H1", "H2"}));
+    EXPECT_EQ(headedRows[280], (std::vector<std::string>{"r280a|in1|in2", "r280b"}));
+    EXPECT_EQ(headedRows[299], (std::vector<std::string>{"r299a", "r299b"}));
+    EXPECT_EQ(header.Count(talix::kSigNestedTableBegin), 1u);
+
+    // The generator writes every row, in order (the markup handed on as it
+    // is made, then what is left).
+    static std::string html;
+    html.clear();
+    {
+        ZervaRTItem item(&session_);
+        ASSERT_EQ(item.Connect("", path_.c_str(), header.note, "Body", 0), 0);
+        std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+        const ZervaRTChunk::ActOnText collect = [](ZervaRTChunk*, char* text, std::uint16_t length) -> std::uint16_t {
+            html.append(text, length);
+            return 0;
+        };
+        char* block = chunk->GenerateHTML(nullptr, "HTML", nullptr, 0, collect, nullptr);
+        ASSERT_NE(block, nullptr);
+        html.append(block, session_.textResultLength);
+        talix::ZervaDeallocate(&session_, block);
+    }
+    std::size_t tableRows = 0;
+    for (std::size_t at = html.find("<tr"); at != std::string::npos; at = html.find("<tr", at + 1)) ++tableRows;
+    EXPECT_EQ(tableRows, 301u);   // the nested table's row as well
+    EXPECT_LT(html.find(">r298b<"), html.find(">r299a<"));
+    EXPECT_LT(html.find(">r299b<"), html.rfind("</table>"));
+}
+
 TEST_F(TableImport, TablesBeyondWhatATableHolds) {
-    // 300 rows of 70 columns: 255 rows of 64 columns; the cells past the
-    // last column go to their row's last cell, the rows past the last row
-    // follow the table; every text is kept.
+    // 300 rows of 70 columns: 300 rows of 64 columns; the cells past the
+    // last column go to their row's last cell; every text is kept.
     std::string big = "<table>";
     std::set<std::string> words;
     for (int row = 0; row < 300; ++row) {
@@ -478,15 +612,35 @@ TEST_F(TableImport, TablesBeyondWhatATableHolds) {
     ASSERT_EQ(lead.size(), 1u);
     EXPECT_EQ(Byte(lead[0], 8), 255);
     EXPECT_EQ(Byte(lead[0], 9), 64);
-    EXPECT_EQ(Of(wide, talix::kSigTableCell).size(), 255u * 64u);
+    EXPECT_EQ(Of(wide, talix::kSigTableCell).size(), 300u * 64u);
     std::set<std::string> kept;
     for (const ItemRecord& record : wide.records)
         if (record.signature == talix::kSigText && record.bytes.size() > 8) kept.insert(record.Text());
     for (const std::string& word : words) ASSERT_EQ(kept.count(word), 1u) << word;
-    EXPECT_EQ(CellTexts(wide).at({3, 63}), "r3c63|r3c64|r3c65|r3c66|r3c67|r3c68|r3c69");
+    const auto wideRows = RowTexts(wide);
+    ASSERT_EQ(wideRows.size(), 300u);
+    EXPECT_EQ(wideRows[3][63], "r3c63|r3c64|r3c65|r3c66|r3c67|r3c68|r3c69");
+    EXPECT_EQ(wideRows[299][63], "r299c63|r299c64|r299c65|r299c66|r299c67|r299c68|r299c69");
     const std::string layout = wide.Layout();
-    EXPECT_LT(layout.find("#A5"), layout.find("'r255c0'"));
-    EXPECT_LT(layout.find("'r299c69'"), layout.find("'end'"));
+    EXPECT_LT(layout.find("'r299c69'"), layout.find("#A5"));
+    EXPECT_LT(layout.find("#A5"), layout.find("'end'"));
+
+    // A table of more positions than a table takes: one row 64 columns
+    // wide and 4,200 rows of one cell. The rows that fit (4,096 in all) are
+    // the table's; the rows past them follow it, a paragraph a cell.
+    std::string many = "<table><tr><td colspan=\"64\">wide</td></tr>";
+    for (int row = 0; row < 4200; ++row) many += "<tr><td>n" + std::to_string(row) + "</td></tr>";
+    const Imported bounded = Import(many + "</table><p>end</p>");
+    ASSERT_EQ(bounded.status, 0);
+    EXPECT_EQ(bounded.problem, "");
+    EXPECT_EQ(Of(bounded, talix::kSigTableCell).size(), 4096u * 64u);
+    const std::string boundedLayout = bounded.Layout();
+    EXPECT_LT(boundedLayout.find("'n4094'"), boundedLayout.find("#A5"));
+    EXPECT_LT(boundedLayout.find("#A5"), boundedLayout.find("'n4095'"));
+    EXPECT_LT(boundedLayout.find("'n4199'"), boundedLayout.find("'end'"));
+    const std::string boundedTexts = "|" + bounded.Texts() + "|";
+    for (int row = 0; row < 4200; ++row)
+        ASSERT_NE(boundedTexts.find("|n" + std::to_string(row) + "|"), std::string::npos) << row;
 
     // 2,000 rows; spans of 1,000 and nonsense; cells outside any row.
     std::string tall = "<table><tr><td rowspan=\"1000\" colspan=\"1000\">s</td><td colspan=\"abc\">t</td></tr>";
