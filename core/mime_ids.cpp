@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -132,34 +133,42 @@ std::string StoredImageResourceName(const CDRecordNode* node) {
 
 } // namespace
 
-std::string ResourceMailContentIdIn(const CDRecordNode* node, const std::string& name) {
+std::string ResourceMailContentIds::Of(const CDRecordNode* node, const std::string& name) {
     const std::string cut = name.substr(0, name.find('|'));
-    const std::string id = ResourceMailContentId(ResourceContentId(cut));
-    if (node == nullptr) return id;
+    if (node != nullptr && references_.count(node) == 0 && !StoredImageResourceName(node).empty()) Read(node);
+    const auto found = ids_.find(cut);
+    return found != ids_.end() ? found->second : ResourceMailContentId(ResourceContentId(cut));
+}
+
+void ResourceMailContentIds::Read(const CDRecordNode* node) {
+    references_.clear();
+    ids_.clear();
     while (node->prev != nullptr) node = node->prev;
-    // Every name the list refers to with the Content-ID it would have, and
-    // those that share this name's.
-    std::set<std::string> ids, sharing{cut};
+    // The names the list refers to, grouped by the Content-ID each would
+    // have; every such Content-ID.
+    std::map<std::string, std::set<std::string>> sharing;
+    std::set<std::string> taken;
     for (; node != nullptr; node = node->next) {
-        const std::string other = StoredImageResourceName(node);
+        std::string other = StoredImageResourceName(node);
         if (other.empty()) continue;
-        const std::string otherId = ResourceMailContentId(ResourceContentId(other));
-        ids.insert(otherId);
-        if (otherId == id) sharing.insert(other);
+        references_.insert(node);
+        std::string id = ResourceMailContentId(ResourceContentId(other));
+        taken.insert(id);
+        sharing[std::move(id)].insert(std::move(other));
     }
-    if (sharing.size() < 2) return id;
-    const std::string keeper = sharing.count(id) != 0 ? id : *sharing.begin();
-    if (cut == keeper) return id;
-    int number = 1;
-    std::string own;
-    for (const std::string& other : sharing) {
-        if (other == keeper) continue;
-        do {
-            own = id + "-" + std::to_string(++number);
-        } while (ids.count(own) != 0);
-        if (other == cut) break;
+    for (const auto& [id, names] : sharing) {
+        if (names.size() < 2) continue;
+        const std::string& keeper = names.count(id) != 0 ? id : *names.begin();
+        int number = 1;
+        for (const std::string& other : names) {
+            if (other == keeper) continue;
+            std::string own;
+            do {
+                own = id + "-" + std::to_string(++number);
+            } while (taken.count(own) != 0);
+            ids_[other] = std::move(own);
+        }
     }
-    return own;
 }
 
 const char* PictureMimeType(const CDRecordNode* header) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -78,15 +80,27 @@ std::string ResourceContentId(std::string_view name);
 // as it is.
 std::string ResourceMailContentId(std::string_view resourceId);
 
-// The Content-ID under which a mail message made from the record list that
-// node belongs to carries the image resource of this name (cut at its
-// first "|"): ResourceMailContentId(ResourceContentId(name)), unless other
+// The Content-IDs under which a mail message made from a record list
+// carries the image resources the list refers to: the name's (cut at its
+// first "|") ResourceMailContentId(ResourceContentId(name)), unless other
 // names the list refers to (stored, not computed by a formula) come to the
 // same one. Each of such names then gets a Content-ID of its own: the name
 // that is its Content-ID unchanged (else the first in byte order) keeps
 // it, and each other, in byte order, has "-2", "-3", ... added, the first
-// number that makes it no other name's Content-ID.
-std::string ResourceMailContentIdIn(const CDRecordNode* node, const std::string& name);
+// number that makes it no other name's Content-ID. A run keeps one object:
+// the list is read once, when a record of it first refers to a resource.
+class ResourceMailContentIds {
+public:
+    // The Content-ID of the image resource of this name, referred to by
+    // node (a record of the list, or null).
+    std::string Of(const CDRecordNode* node, const std::string& name);
+
+private:
+    void Read(const CDRecordNode* node);
+
+    std::set<const CDRecordNode*> references_;   // the list's records that refer to a resource
+    std::map<std::string, std::string> ids_;     // the names whose Content-ID is not their own
+};
 
 // The type under which the picture of an image header travels to a mail
 // reader or a browser ("gif", "jpeg", "png"), or null when it does not: a

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             ReleaseEncoderTables(context.get());
             ReleaseGenerationOptions(context.get());
+            ReleaseResourceContentIds(context.get());
         }
     }
     return 0;

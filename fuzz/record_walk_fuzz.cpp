@@ -16,6 +16,7 @@
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
@@ -126,5 +127,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReleaseTableState(context.get());
     ReleaseEncoderTables(context.get());
     ReleaseGenerationOptions(context.get());
+    ReleaseResourceContentIds(context.get());
     return 0;
 }

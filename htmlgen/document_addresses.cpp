@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "core/formula_result.h"
+#include "core/mime_ids.h"
 #include "core/text_compare.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
@@ -188,6 +190,18 @@ void LogUnreadableFormulas(const XMLGenContext* context) {
                      "could not be read and were taken as giving nothing",
                   item != nullptr && item->itemName != nullptr ? item->itemName : "",
                   item != nullptr ? item->noteID : 0u, static_cast<unsigned>(context->unreadableFormulas));
+}
+
+std::string ImageResourceContentId(XMLGenContext* context, const CDRecordNode* node, const std::string& name) {
+    if (context->resourceContentIds == nullptr) context->resourceContentIds = new (std::nothrow) ResourceMailContentIds();
+    // Without room to keep them, the records are read for this one name.
+    if (context->resourceContentIds == nullptr) return ResourceMailContentIds().Of(node, name);
+    return context->resourceContentIds->Of(node, name);
+}
+
+void ReleaseResourceContentIds(XMLGenContext* context) {
+    delete context->resourceContentIds;
+    context->resourceContentIds = nullptr;
 }
 
 } // namespace talix

@@ -45,6 +45,13 @@ std::string AddressText(std::string_view text, bool backslashesAsSlashes);
 // end an address are dropped). Other characters stay as they are.
 std::string NameInAddress(std::string_view name);
 
+// The Content-ID under which a mail message carries the image resource of
+// this name, referred to by node (see ResourceMailContentIds in
+// core/mime_ids.h): the item's records are read for it once per run, and
+// what they give is kept until ReleaseResourceContentIds.
+std::string ImageResourceContentId(XMLGenContext* context, const CDRecordNode* node, const std::string& name);
+void ReleaseResourceContentIds(XMLGenContext* context);
+
 // How a part of an address is escaped: a byte among marks (and, with
 // controls, a control character) as "%XX"; a backslash as "/" with
 // backslashesAsSlashes; a blank as "+" from the place plusFrom on (SIZE_MAX:

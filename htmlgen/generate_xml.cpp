@@ -154,6 +154,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
         ::unlink(context->partFilePath);
     }
     SettleRunFiles(context, chunk->lastStatus);
+    ReleaseResourceContentIds(context);
     ReleaseCloseTags(context);
     ReleaseStyleRules(context);
     ReleaseTableState(context);

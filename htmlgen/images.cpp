@@ -535,7 +535,7 @@ void WriteImageResource(Picture* picture) {
         Put(context, " src=\"" + source + open + "\"");
         return;
     }
-    PutAttribute(context, "src", "cid:" + ResourceMailContentIdIn(picture->resource, name));
+    PutAttribute(context, "src", "cid:" + ImageResourceContentId(context, picture->resource, name));
     if (!IsOn(context, sw::kWAICompliant) || picture->altText != nullptr) return;
     const CDRecordNode* resource = picture->resource;
     const std::uint32_t idAt = kResourceIdAt + NodeWord(resource, kServerHintAt) + NodeWord(resource, kFileHintAt);

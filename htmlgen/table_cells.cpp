@@ -282,7 +282,7 @@ CellBackground ReadCellBackground(XMLGenContext* context, const CDRecordNode* ce
         const int repeat = placement != nullptr && placement->signature == kSigCellBackgroundData
                                ? NodeByte(placement, kPlacementAt)
                                : -1;
-        const std::string contentId = ResourceMailContentIdIn(node, name);
+        const std::string contentId = ImageResourceContentId(context, node, name);
         background.css = "background-image: url(cid:" + contentId + ");";
         background.css += repeat < 0 || repeat == 4 ? "background-repeat:repeat;"
                           : repeat == 2            ? "background-repeat:repeat-y;"

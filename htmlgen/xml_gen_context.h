@@ -29,6 +29,8 @@ class ZervaRTItem;
 
 namespace talix {
 
+class ResourceMailContentIds;
+
 class EncodingTable;
 struct CDRecordNode;
 struct StyleMappingInfo;
@@ -603,6 +605,9 @@ struct XMLGenContext : GenerationWalkState {
     // The files this run made under names nothing had before (owned by the
     // run: removed when it fails, see htmlgen/run_files.h), or none.
     std::vector<std::string>* madeFiles = nullptr;
+    // The Content-IDs of the image resources the item refers to, read once
+    // per run when a mail message's HTML first names one, or none.
+    ResourceMailContentIds* resourceContentIds = nullptr;
     // The nesting (walkNesting) of the walk that renders a hotspot's
     // content: it stops at the hotspot's end record, which the hotspot
     // writer then handles. 0 when none.

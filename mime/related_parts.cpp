@@ -55,11 +55,11 @@ struct ResourceDatabase {
 // written (a PNG, bitmap or SVG resource, one already written, one that
 // cannot be read).
 bool ImageResourcePart(const MimeRun& run, const CDRecordNode* node, const ImageResourceReference& reference,
-                       std::set<std::string>* written, RelatedPart* part) {
+                       ResourceMailContentIds* contentIds, std::set<std::string>* written, RelatedPart* part) {
     const std::string& name = reference.name;
     const char* type = ImageResourceType(name);
     // One part for each Content-ID: the HTML names no other.
-    const std::string contentId = ResourceMailContentIdIn(node, name);
+    const std::string contentId = contentIds->Of(node, name);
     if (type == nullptr || !written->insert(contentId).second) return false;
     ResourceDatabase database;
     database.handle =
@@ -108,6 +108,7 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
     const PictureHeaders& headers = run.scan.pictures;
     bool iconWritten[kMimeIconCount] = {};
     std::set<std::string> resources;
+    ResourceMailContentIds contentIds;
     auto icon = [&](IconKind kind, bool named) -> STATUS {
         const auto index = static_cast<std::size_t>(kind);
         if (iconWritten[index]) return kOK;
@@ -128,7 +129,7 @@ STATUS WalkRelatedParts(const MimeRun& run, const std::function<STATUS(const Rel
         if (status != kOK) break;
         part.recordIndex = node->index;
         if (ReadImageResourceReference(node, &reference)) {
-            if (ImageResourcePart(run, node, reference, &resources, &part)) status = emit(part);
+            if (ImageResourcePart(run, node, reference, &contentIds, &resources, &part)) status = emit(part);
         } else if (node->signature == kSigGraphic) {
             const auto found = headers.find(node);
             if (found != headers.end() && PicturePart(run, node, found->second, &part)) status = emit(part);
