@@ -34,6 +34,7 @@ struct StepResult {
 // Nested walks (BEGIN records, tables, layers) go at most this deep; a
 // deeper element's content is rendered by the walk it lies in.
 constexpr std::uint16_t kMaxWalkNesting = 100;
+static_assert(kGenTableLevels > kMaxWalkNesting, "every table written needs a level state of its own");
 
 // A paragraph reference met while hide markers are not in force: the
 // current paragraph definition is looked up; a hidden paragraph is passed

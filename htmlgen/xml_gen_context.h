@@ -316,9 +316,11 @@ struct TableLevelState {
     // the table's end or with the run.
     SpanOwners* owners = nullptr;
 };
-// Table levels with a state of their own; a deeper table shares a spare
-// state that nothing relies on.
-constexpr std::uint16_t kGenTableLevels = 64;
+// Table levels with a state of their own: one more than the walks nest
+// (htmlgen/walk_dispatch.h), so that every table the walk writes, each
+// inside a walk of its own, keeps its rows and cells in a state of its own.
+// A deeper level (none the walk reaches) shares a spare state.
+constexpr std::uint16_t kGenTableLevels = 101;
 
 // A remembered look-up of a paragraph's hide-when formula: the answer for
 // the paragraph reference at `from` (the formula record, or none).

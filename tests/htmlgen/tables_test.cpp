@@ -339,6 +339,37 @@ TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
     EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
 }
 
+TEST_F(Tables, TablesNestedPastSixtyFourLevelsKeepEachCellInItsOwnRow) {
+    // 80 tables of one row of two cells, each in the first cell of the one
+    // before it: every table has its row, and its second cell follows the
+    // first in that row, inside the table.
+    constexpr int kDepth = 80;
+    Records records = {Definition(1), Reference(1), TextBytes("Before")};
+    for (int level = 0; level < kDepth; ++level) {
+        records.push_back(htmlgen_test::TableBegin(level > 0));
+        records.push_back(htmlgen_test::Cell(CellFields{}, level > 0));
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("L" + std::to_string(level) + "a"));
+    }
+    for (int level = kDepth; level-- > 0;) {
+        CellFields second;
+        second.column = 1;
+        records.push_back(htmlgen_test::Cell(second, level > 0));
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("L" + std::to_string(level) + "b"));
+        records.push_back(htmlgen_test::TableEnd(level > 0));
+    }
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("After"));
+    const std::string body = Checked(records, "", false);
+    EXPECT_EQ(Count(body, "<table"), static_cast<std::size_t>(kDepth)) << body;
+    EXPECT_EQ(Count(body, "<tr"), static_cast<std::size_t>(kDepth)) << body;
+    EXPECT_EQ(Count(body, "</tr>"), static_cast<std::size_t>(kDepth)) << body;
+    for (int level = 1; level < kDepth; ++level)
+        EXPECT_TRUE(Has(body, "L" + std::to_string(level) + "b</div></td></tr></table></td><td")) << level << body;
+    EXPECT_TRUE(Has(body, "L0b</div></td></tr></table>")) << body;
+}
+
 TEST_F(Tables, RightMarginsInCellsAreWhatLiesBeyondThem) {
     // A right margin stored at 99 % of the width (from the left edge) leaves
     // 1 % beyond it, in a cell as outside: a cell's words stay side by side.
