@@ -39,14 +39,18 @@ constexpr std::uint32_t kEventMargin = 40;      // ... and below the event chunk
 constexpr std::size_t kClosingSize = 256;       // the closing tags of one font's markup
 
 // Counts the walks in progress for the nesting bound; the outermost walk
-// empties the range's style rules whichever way it returns.
+// empties the range's style rules whichever way it returns. The tables a
+// walk met past the bound belong to it alone: a walk that returns inside
+// one leaves the walk it returns to counting as before.
 class NestingGuard {
 public:
-    NestingGuard(XMLGenContext* context, std::uint32_t depth) : context_(context), outermost_(depth == 0) {
+    NestingGuard(XMLGenContext* context, std::uint32_t depth)
+        : context_(context), outermost_(depth == 0), unnestedTables_(context->unnestedTables) {
         ++context_->walkNesting;
     }
     ~NestingGuard() {
         --context_->walkNesting;
+        context_->unnestedTables = unnestedTables_;
         if (outermost_) ReleaseStyleRules(context_);
     }
     NestingGuard(const NestingGuard&) = delete;
@@ -55,6 +59,7 @@ public:
 private:
     XMLGenContext* context_;
     bool outermost_;
+    std::uint32_t unnestedTables_;
 };
 
 // Appends bytes of plain text. A buffer without room is handed on first

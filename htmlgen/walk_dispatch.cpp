@@ -282,7 +282,11 @@ StepResult HandleTableBegin(XMLGenContext* context, const WalkCall& call) {
     }
     if (NestedEnd(context, call)) return Return();
     if (!CanNest(context)) {
-        // Too deep to hold its own state: its content is rendered here.
+        // Too deep to hold its own state: its content is rendered here,
+        // its cells and its end passed over, so that none of them is taken
+        // for a cell or the end of the table being written.
+        if (IsTableBeginRecord(context->node->signature) && context->unnestedTables < 0xFFFFFFFFu)
+            ++context->unnestedTables;
         PassOver(context);
         return Next();
     }
@@ -294,6 +298,10 @@ StepResult HandleTableBegin(XMLGenContext* context, const WalkCall& call) {
 }
 
 StepResult HandleCell(XMLGenContext* context, const WalkCall& call) {
+    if (context->unnestedTables > 0) {
+        PassOver(context);
+        return Next();
+    }
     if (call.depth > 0) return StepResult{WalkStep::StopAtCell, kOK};
     const CDRecordNode* node = context->node;
     const STATUS status = WriteXMLTable(context, call.kind, call.depth + 1);
@@ -302,6 +310,11 @@ StepResult HandleCell(XMLGenContext* context, const WalkCall& call) {
 }
 
 StepResult HandleTableEnd(XMLGenContext* context, const WalkCall& call) {
+    if (context->unnestedTables > 0) {
+        --context->unnestedTables;
+        PassOver(context);
+        return Next();
+    }
     if (call.depth > 0) return Return();
     if (HasCloseTag(context, "</table>", 0) != 0) CloseOpenXMLTagsToOutput(context, "</table>", 1, 1, 1, 0);
     PassOver(context);

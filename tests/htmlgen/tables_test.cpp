@@ -339,19 +339,17 @@ TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
     EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
 }
 
-TEST_F(Tables, TablesNestedPastSixtyFourLevelsKeepEachCellInItsOwnRow) {
-    // 80 tables of one row of two cells, each in the first cell of the one
-    // before it: every table has its row, and its second cell follows the
-    // first in that row, inside the table.
-    constexpr int kDepth = 80;
+// Tables of one row of two cells ("L<level>a" and "L<level>b"), each in
+// the first cell of the one before it.
+Records NestedTwoCellTables(int depth) {
     Records records = {Definition(1), Reference(1), TextBytes("Before")};
-    for (int level = 0; level < kDepth; ++level) {
+    for (int level = 0; level < depth; ++level) {
         records.push_back(htmlgen_test::TableBegin(level > 0));
         records.push_back(htmlgen_test::Cell(CellFields{}, level > 0));
         records.push_back(Reference(1));
         records.push_back(TextBytes("L" + std::to_string(level) + "a"));
     }
-    for (int level = kDepth; level-- > 0;) {
+    for (int level = depth; level-- > 0;) {
         CellFields second;
         second.column = 1;
         records.push_back(htmlgen_test::Cell(second, level > 0));
@@ -361,13 +359,53 @@ TEST_F(Tables, TablesNestedPastSixtyFourLevelsKeepEachCellInItsOwnRow) {
     }
     records.push_back(Reference(1));
     records.push_back(TextBytes("After"));
-    const std::string body = Checked(records, "", false);
+    return records;
+}
+
+TEST_F(Tables, TablesNestedPastSixtyFourLevelsKeepEachCellInItsOwnRow) {
+    // 80 levels: every table has its row, and its second cell follows the
+    // first in that row, inside the table.
+    constexpr int kDepth = 80;
+    const std::string body = Checked(NestedTwoCellTables(kDepth), "", false);
     EXPECT_EQ(Count(body, "<table"), static_cast<std::size_t>(kDepth)) << body;
     EXPECT_EQ(Count(body, "<tr"), static_cast<std::size_t>(kDepth)) << body;
     EXPECT_EQ(Count(body, "</tr>"), static_cast<std::size_t>(kDepth)) << body;
     for (int level = 1; level < kDepth; ++level)
         EXPECT_TRUE(Has(body, "L" + std::to_string(level) + "b</div></td></tr></table></td><td")) << level << body;
     EXPECT_TRUE(Has(body, "L0b</div></td></tr></table>")) << body;
+}
+
+TEST_F(Tables, TablesNestedPastTheWalksBoundKeepTheirTextInTheDeepestTableWritten) {
+    // 130 levels: the tables past the nesting the walk follows are not
+    // written, their text stands in the deepest cell written, and none of
+    // their cells becomes a row or cell of a table written. (Past the depth
+    // the checkers take: the elements are counted.)
+    constexpr int kDepth = 130;
+    ZervaRTChunk* chunk = Define(NestedTwoCellTables(kDepth));
+    const std::string body = Body(Generate(chunk, "HTML", nullptr));
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+    const std::size_t tables = Count(body, "<table");
+    EXPECT_GT(tables, 50u) << body;
+    EXPECT_LT(tables, static_cast<std::size_t>(kDepth)) << body;
+    for (const std::string* markup : {&body, &xhtml}) {
+        EXPECT_EQ(Count(*markup, "<table"), tables) << *markup;
+        EXPECT_EQ(Count(*markup, "</table>"), tables) << *markup;
+        EXPECT_EQ(Count(*markup, "<tr"), tables) << *markup;
+        EXPECT_EQ(Count(*markup, "<td"), 2 * tables) << *markup;
+        EXPECT_EQ(Count(*markup, "</td>"), 2 * tables) << *markup;
+    }
+    for (int level = 0; level < kDepth; ++level) {
+        EXPECT_TRUE(Has(body, ">L" + std::to_string(level) + "a")) << level;
+        EXPECT_TRUE(Has(body, ">L" + std::to_string(level) + "b")) << level;
+    }
+    // The deepest cell written holds the text of every table beyond it, in
+    // order, before it closes.
+    const std::size_t deepest = body.find(">L" + std::to_string(tables - 1) + "a");
+    const std::size_t closes = body.find("</td>", deepest);
+    EXPECT_LT(body.find(">L" + std::to_string(kDepth - 1) + "a"), body.find(">L" + std::to_string(kDepth - 1) + "b"));
+    EXPECT_LT(body.find(">L" + std::to_string(kDepth - 1) + "b"), body.find(">L" + std::to_string(tables) + "b"));
+    EXPECT_LT(body.find(">L" + std::to_string(tables) + "b"), closes) << body;
+    EXPECT_GT(body.find("After"), body.rfind("</table>")) << body;
 }
 
 TEST_F(Tables, RightMarginsInCellsAreWhatLiesBeyondThem) {
