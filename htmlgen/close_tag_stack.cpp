@@ -50,6 +50,10 @@ std::uint16_t FindCloseTag(const XMLGenContext* context, const char* tag, int to
 int HasCloseTagBefore(const XMLGenContext* context, const char* tag, const char* barrier1, const char* barrier2,
                       const char* barrier3) {
     if (context == nullptr) return 0;
+    // An inline element of a kind with no entry is not open anywhere: the
+    // stack (deep under nested sections or tables) is not walked for it.
+    const InlineKind kind = InlineKindOf(tag);
+    if (kind != kInlineNone && !InlineKindOpen(context, kind)) return 0;
     for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
         const char* entry = context->closeTags[i].tag;
         if (SameTag(entry, tag)) return 1;
