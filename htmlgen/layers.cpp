@@ -101,13 +101,16 @@ bool LayerEmpty(const XMLGenContext* context, const CDRecordNode* from) {
     return true;
 }
 
-// Writes the closing tags of what was opened above the mark.
+// Writes the closing tags of what was opened above the mark, each one
+// (content nested deep leaves more open than any fixed room holds).
 void CloseDownTo(XMLGenContext* context, std::uint32_t mark) {
     if (CloseTagDepth(context) <= mark) return;
-    char closing[1024] = {};
-    PopCloseTags(context, mark, closing, sizeof closing);
     MoveToTextEnd(context);
-    AppendOutput(context, closing);
+    while (CloseTagDepth(context) > mark) {
+        const char* tag = TopCloseTag(context)->tag;
+        DropTopCloseTag(context);
+        AppendOutput(context, tag);
+    }
 }
 
 // The records of a layout region that bound an element's content.

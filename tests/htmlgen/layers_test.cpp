@@ -205,4 +205,41 @@ TEST_F(Layers, ElementFontsLeaveWhatTextOpenedAlone) {
     }
 }
 
+std::string g_layerMarkup;
+std::uint16_t KeepLayerMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
+    g_layerMarkup.append(text, length);
+    return 0;
+}
+
+TEST_F(Layers, LayersNestedDeepCloseEveryDivisionTheyOpen) {
+    // 1,000 layers, each inside the one before, with a paragraph before and
+    // after each nested one: the content past the nesting the walk follows
+    // leaves many divisions open, and all of them close with their layers.
+    constexpr int kDepth = 1000;
+    Records records = {Definition(1), Reference(1), TextBytes("Before")};
+    for (int level = 0; level < kDepth; ++level) {
+        const Records start = {Bracket(kBegin, kLayer), htmlgen_test::LayerRecord(),
+                               htmlgen_test::BoxSize(200, 100), htmlgen_test::Positioning(1, 3, 10, 20),
+                               Reference(1), TextBytes("in" + std::to_string(level))};
+        records.insert(records.end(), start.begin(), start.end());
+    }
+    for (int level = kDepth; level-- > 0;) {
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("out" + std::to_string(level)));
+        records.push_back(Bracket(kEnd, kLayer));
+    }
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("After"));
+    ZervaRTChunk* chunk = Define(records);
+    for (const char* format : {"HTML", "XHTML"}) {
+        g_layerMarkup.clear();
+        const std::string rest = Generate(chunk, format, "OutputToEvent=Yes", nullptr, KeepLayerMarkup);
+        const std::string markup = g_layerMarkup + rest;
+        EXPECT_EQ(chunk->lastStatus, 0) << format;
+        EXPECT_EQ(Count(markup, "<div"), Count(markup, "</div>")) << format;
+        EXPECT_TRUE(Has(markup, "out0</div>")) << format;
+        EXPECT_LT(markup.rfind("</div>"), markup.find("</body>")) << format;
+    }
+}
+
 } // namespace
