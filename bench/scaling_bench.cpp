@@ -151,14 +151,20 @@ BENCHMARK(BM_CopyItem)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // The HTML of a whole item of prose, streamed to an event that does
 // nothing, its records read afresh each time.
-void GenerateProse(benchmark::State& state, bool mixed) {
+// The items of prose of N and 4N, connected in items[0] and items[1];
+// false (the benchmark skipped) when they cannot be.
+bool ConnectProse(benchmark::State& state, bool mixed, ZervaRTItem (&items)[2]) {
     talix_bench::ProseItem& small = talix_bench::ProseItemOf(2621440, mixed);
     talix_bench::ProseItem& large = talix_bench::ProseItemOf(10485760, mixed);
-    if (!talix_bench::SkipUnless(state, small.ready && large.ready, "cannot build the items")) return;
+    if (!talix_bench::SkipUnless(state, small.ready && large.ready, "cannot build the items")) return false;
+    return talix_bench::ConnectBody(state, &items[0], small.path, small.id) &&
+           talix_bench::ConnectBody(state, &items[1], large.path, large.id);
+}
+
+void GenerateProse(benchmark::State& state, bool mixed) {
     RARIvoSession session;
     ZervaRTItem items[2] = {ZervaRTItem(&session), ZervaRTItem(&session)};
-    if (!talix_bench::ConnectBody(state, &items[0], small.path, small.id)) return;
-    if (!talix_bench::ConnectBody(state, &items[1], large.path, large.id)) return;
+    if (!ConnectProse(state, mixed, items)) return;
     Scaling(state, [&](int which) {
         talix_bench::ForgetRecords(&items[which]);
         std::unique_ptr<ZervaRTChunk> everything(items[which].DefineChunk("Everything"));
@@ -180,13 +186,9 @@ BENCHMARK(BM_GenerateProseMixed)->Unit(benchmark::kMillisecond)->UseManualTime()
 // The HTML of a whole item of prose stored as a new rich-text item of its
 // note, a line per piece the generation hands on.
 void BM_ConvertToHtmlItem(benchmark::State& state) {
-    talix_bench::ProseItem& small = talix_bench::ProseItemOf(2621440, false);
-    talix_bench::ProseItem& large = talix_bench::ProseItemOf(10485760, false);
-    if (!talix_bench::SkipUnless(state, small.ready && large.ready, "cannot build the items")) return;
     RARIvoSession session;
     ZervaRTItem items[2] = {ZervaRTItem(&session), ZervaRTItem(&session)};
-    if (!talix_bench::ConnectBody(state, &items[0], small.path, small.id)) return;
-    if (!talix_bench::ConnectBody(state, &items[1], large.path, large.id)) return;
+    if (!ConnectProse(state, false, items)) return;
     Scaling(state, [&](int which) {
         items[which].ConvertToHTML("Converted", nullptr, "Overwrite=Yes", 0, nullptr);
         return items[which].lastStatus == 0;

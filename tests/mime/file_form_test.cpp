@@ -74,6 +74,32 @@ public:
                       0);
         talix::DeleteItemRecordList(&session_, list);
     }
+
+    // What a reader finds of the image resources in the message the item
+    // exports to: the message (read without defects), its text, the names
+    // its one HTML part gives after "cid:" in order, and its GIF parts that
+    // carry a file name.
+    struct SentResources {
+        std::string whole;
+        ReadMessage message;
+        std::vector<std::string> named;
+        std::vector<const ReadPart*> resources;
+    };
+    void ExportResources(SentResources* sent) {
+        const std::string path = Export();
+        ASSERT_EQ(item_.lastStatus, 0);
+        sent->whole = FileText(path);
+        sent->message = ReadMessageFile(path);
+        ASSERT_TRUE(sent->message.read);
+        EXPECT_TRUE(sent->message.defects.empty()) << testing::PrintToString(sent->message.defects);
+        const std::vector<const ReadPart*> htmlParts = sent->message.Parts("text/html");
+        ASSERT_EQ(htmlParts.size(), 1u);
+        for (const std::vector<std::string>& match :
+             talix_test::FindAll(htmlParts[0]->payload, "src=\"cid:([^\"]+)\""))
+            sent->named.push_back(match[1]);
+        for (const ReadPart* part : sent->message.Parts("image/gif"))
+            if (!part->filename.empty()) sent->resources.push_back(part);
+    }
 };
 
 // The local day as mm/dd/yyyy.
@@ -414,23 +440,14 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
     StoreImageResources(names, "", gif, other);
     if (HasFatalFailure()) return;
 
-    const std::string path = Export();
-    ASSERT_EQ(item_.lastStatus, 0);
-    const std::string whole = FileText(path);
+    SentResources sent;
+    ExportResources(&sent);
+    if (HasFatalFailure()) return;
+    const std::string& whole = sent.whole;
     const std::string text = whole.substr(whole.find("\n\n"));
     for (const char c : text) ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << text;
-    const ReadMessage message = ReadMessageFile(path);
-    ASSERT_TRUE(message.read);
-    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
-    const std::vector<const ReadPart*> htmlParts = message.Parts("text/html");
-    ASSERT_EQ(htmlParts.size(), 1u);
-    std::set<std::string> named;
-    for (const std::vector<std::string>& match :
-         talix_test::FindAll(htmlParts[0]->payload, "src=\"cid:([^\"]+)\""))
-        named.insert(match[1]);
-    std::vector<const ReadPart*> resources;
-    for (const ReadPart* part : message.Parts("image/gif"))
-        if (!part->filename.empty()) resources.push_back(part);
+    const std::set<std::string> named(sent.named.begin(), sent.named.end());
+    const std::vector<const ReadPart*>& resources = sent.resources;
     ASSERT_EQ(resources.size(), names.size()) << whole;
     std::set<std::string> ids;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -441,7 +458,7 @@ TEST_F(FileForm, ImageResourceNamesOutsideAsciiReachTheReaderWhole) {
         ASSERT_GE(id.size(), 2u);
         EXPECT_EQ(id.find_first_of("%#?"), std::string::npos) << id;
         ids.insert(id);
-        EXPECT_EQ(named.count(id.substr(1, id.size() - 2)), 1u) << id << " in " << htmlParts[0]->payload;
+        EXPECT_EQ(named.count(id.substr(1, id.size() - 2)), 1u) << id << " in " << whole;
     }
     EXPECT_EQ(ids.size(), names.size());
 }
@@ -456,20 +473,12 @@ TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
     StoreImageResources(names, "|alias", gif, other);
     if (HasFatalFailure()) return;
 
-    const std::string path = Export();
-    ASSERT_EQ(item_.lastStatus, 0);
-    const ReadMessage message = ReadMessageFile(path);
-    ASSERT_TRUE(message.read);
-    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
-    const std::vector<const ReadPart*> htmlParts = message.Parts("text/html");
-    ASSERT_EQ(htmlParts.size(), 1u);
-    std::vector<std::string> named;
-    for (const std::vector<std::string>& match : talix_test::FindAll(htmlParts[0]->payload, "src=\"cid:([^\"]+)\""))
-        named.push_back(match[1]);
-    std::vector<const ReadPart*> resources;
-    for (const ReadPart* part : message.Parts("image/gif"))
-        if (!part->filename.empty()) resources.push_back(part);
-    ASSERT_EQ(resources.size(), 4u) << FileText(path);
+    SentResources sent;
+    ExportResources(&sent);
+    if (HasFatalFailure()) return;
+    const std::vector<std::string>& named = sent.named;
+    const std::vector<const ReadPart*>& resources = sent.resources;
+    ASSERT_EQ(resources.size(), 4u) << sent.whole;
     const std::vector<std::string> files = {"Untitled 2.gif", "Bild \xC3\xA4.gif", "Icons_logo.gif", "Untitled_2.gif"};
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(resources[i]->filename, files[i]);
@@ -479,9 +488,9 @@ TEST_F(FileForm, ImageResourcesNamedWithBlanksOrFoldersTravel) {
         ASSERT_GE(id.size(), 2u);
         EXPECT_EQ(id.find(' '), std::string::npos) << id;
         EXPECT_NE(std::find(named.begin(), named.end(), id.substr(1, id.size() - 2)), named.end())
-            << id << " in " << htmlParts[0]->payload;
+            << id << " in " << sent.whole;
     }
-    ASSERT_EQ(named.size(), 6u) << htmlParts[0]->payload;
+    ASSERT_EQ(named.size(), 6u) << sent.whole;
 }
 
 TEST_F(FileForm, ImageResourcesWhoseContentIdsWouldMeetTravelApart) {
@@ -494,21 +503,13 @@ TEST_F(FileForm, ImageResourcesWhoseContentIdsWouldMeetTravelApart) {
     StoreImageResources(names, "", gif, other);
     if (HasFatalFailure()) return;
 
-    const std::string path = Export();
-    ASSERT_EQ(item_.lastStatus, 0);
-    const ReadMessage message = ReadMessageFile(path);
-    ASSERT_TRUE(message.read);
-    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
-    const std::vector<const ReadPart*> htmlParts = message.Parts("text/html");
-    ASSERT_EQ(htmlParts.size(), 1u);
-    std::vector<std::string> named;
-    for (const std::vector<std::string>& match : talix_test::FindAll(htmlParts[0]->payload, "src=\"cid:([^\"]+)\""))
-        named.push_back(match[1]);
-    ASSERT_EQ(named.size(), 7u) << htmlParts[0]->payload;
-    std::vector<const ReadPart*> resources;
-    for (const ReadPart* part : message.Parts("image/gif"))
-        if (!part->filename.empty()) resources.push_back(part);
-    ASSERT_EQ(resources.size(), 5u) << FileText(path);
+    SentResources sent;
+    ExportResources(&sent);
+    if (HasFatalFailure()) return;
+    const std::vector<std::string>& named = sent.named;
+    ASSERT_EQ(named.size(), 7u) << sent.whole;
+    const std::vector<const ReadPart*>& resources = sent.resources;
+    ASSERT_EQ(resources.size(), 5u) << sent.whole;
     std::set<std::string> ids;
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(resources[i]->filename, names[i]);

@@ -109,6 +109,19 @@ protected:
         delete chunk;
         return buffer.data();
     }
+    // About 1.2 MB of text in runs: many times what one record holds.
+    static Records LongRuns() {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 3300; ++i)
+            texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
+        return Runs(texts);
+    }
+    // The HTML the item exports to a file.
+    std::string ExportedHtml() {
+        const std::string file = dir_.file("whole.htm");
+        item_.ExportToHTML(file.c_str(), nullptr, nullptr, 0, nullptr);
+        return talix_test::ReadFile(file);
+    }
     std::vector<std::string> Values(const char* name) const {
         return talix_test::StoredValues(item_.noteHandle, name);
     }
@@ -298,14 +311,9 @@ TEST_F(HtmlConversion, ConvertIntoAnItemOfTheNote) {
 
 TEST_F(HtmlConversion, LongMarkupIsStoredWholeInRunsTheReaderTakes) {
     // About 1.2 MB of markup: many times what one record holds.
-    std::vector<std::string> texts;
-    for (int i = 0; i < 3300; ++i)
-        texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
-    Store({{"Body", Runs(texts)}});
-    const std::string file = dir_.file("whole.htm");
-    item_.ExportToHTML(file.c_str(), nullptr, nullptr, 0, nullptr);
+    Store({{"Body", LongRuns()}});
+    const std::string whole = ExportedHtml();
     ASSERT_EQ(item_.lastStatus, 0);
-    const std::string whole = talix_test::ReadFile(file);
     ASSERT_GT(whole.size(), 1000000u);
 
     // Into the item itself: the source goes only once the HTML is stored.
@@ -346,14 +354,9 @@ TEST_F(HtmlConversion, LongMarkupIsStoredWholeInRunsTheReaderTakes) {
 
 TEST_F(HtmlConversion, LongMarkupInARichTextItemIsALinePerPieceInOrder) {
     // About 1.2 MB of markup, handed on in many pieces while it is made.
-    std::vector<std::string> texts;
-    for (int i = 0; i < 3300; ++i)
-        texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
-    Store({{"Body", Runs(texts)}});
-    const std::string file = dir_.file("whole.htm");
-    item_.ExportToHTML(file.c_str(), nullptr, nullptr, 0, nullptr);
+    Store({{"Body", LongRuns()}});
+    const std::string whole = ExportedHtml();
     ASSERT_EQ(item_.lastStatus, 0);
-    const std::string whole = talix_test::ReadFile(file);
 
     item_.ConvertToHTML("Lines", nullptr, nullptr, 0, nullptr);
     ASSERT_EQ(item_.lastStatus, 0);
@@ -384,10 +387,7 @@ TEST_F(HtmlConversion, LongMarkupInARichTextItemIsALinePerPieceInOrder) {
 }
 
 TEST_F(HtmlConversion, LongMarkupRunsEndAfterALineEndOrWhereTheRunIsFull) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < 3300; ++i)
-        texts.push_back("Run " + std::to_string(i) + " " + std::string(300, static_cast<char>('a' + i % 26)));
-    Store({{"Body", Runs(texts)}});
+    Store({{"Body", LongRuns()}});
     // The most text one run holds: a stored item less two pass-thru records
     // and the run's header.
     const std::size_t full = talix::kItemRecordBytes - 3 * 8;
