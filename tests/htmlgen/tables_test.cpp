@@ -583,19 +583,21 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
 }
 
+// A tabbed table of two rows whose tabs are the name followed by 1 and 2.
+Records TabbedTable(const std::string& name) {
+    std::vector<CellFields> cells = Grid(2, 1);
+    cells[0].extra = {htmlgen_test::TabLabel(name + "1")};
+    cells[1].extra = {htmlgen_test::TabLabel(name + "2")};
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
+    return table;
+}
+
 TEST_F(Tables, TabbedTablesInCSSInLaterRangesAreSelectedByTheTabRules) {
-    auto tabbed = [](const std::string& name) {
-        std::vector<CellFields> cells = Grid(2, 1);
-        cells[0].extra = {htmlgen_test::TabLabel(name + "1")};
-        cells[1].extra = {htmlgen_test::TabLabel(name + "2")};
-        Records table = Table(cells);
-        table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
-        return table;
-    };
-    Records records = tabbed("a");
+    Records records = TabbedTable("a");
     records.push_back(Reference(1));
     records.push_back(TextBytes("Between"));
-    const Records second = tabbed("b");
+    const Records second = TabbedTable("b");
     records.insert(records.end(), second.begin(), second.end());
     // Each table a range of its own: the second range's strip is of the
     // class, and the head's rules, written with the first range, select it.
@@ -608,17 +610,9 @@ TEST_F(Tables, TabbedTablesInCSSInLaterRangesAreSelectedByTheTabRules) {
 }
 
 TEST_F(Tables, SeveralTabbedTablesInCSSOnOnePageRepeatNoIdAndShareTheTabRules) {
-    auto tabbed = [](const std::string& name) {
-        std::vector<CellFields> cells = Grid(2, 1);
-        cells[0].extra = {htmlgen_test::TabLabel(name + "1")};
-        cells[1].extra = {htmlgen_test::TabLabel(name + "2")};
-        Records table = Table(cells);
-        table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
-        return table;
-    };
     // One table: its strip carries the id the head's rules select, and the
     // rules name nothing else.
-    const std::string single = Generate(Define(Document(tabbed("a"))), "HTML", "TabbedTablesInCSS=Yes");
+    const std::string single = Generate(Define(Document(TabbedTable("a"))), "HTML", "TabbedTablesInCSS=Yes");
     EXPECT_TRUE(Has(single, "\nul#tabnav {\n")) << single;
     EXPECT_TRUE(Has(single, "\n#tabnav a:hover {\n")) << single;
     EXPECT_FALSE(Has(single, ".tabnav")) << single;
@@ -626,7 +620,7 @@ TEST_F(Tables, SeveralTabbedTablesInCSSOnOnePageRepeatNoIdAndShareTheTabRules) {
     // Three tables, the last nested in a cell of the second: the id stands
     // once (the XHTML is valid), the later strips are of the class, and
     // every rule of the strip selects the class too.
-    Records records = tabbed("a");
+    Records records = TabbedTable("a");
     records.push_back(Reference(1));
     records.push_back(TextBytes("Between"));
     std::vector<CellFields> outer = Grid(2, 1);
