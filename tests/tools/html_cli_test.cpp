@@ -117,6 +117,22 @@ TEST_F(HtmlCommand, RendersEachFormatWhole) {
     EXPECT_EQ(written.out, "");
     EXPECT_EQ(talix_test::ReadFile(file), expected);
 
+    // A single value whose markup alone passes the buffer (a URL of quotes,
+    // each written as "&quot;") cannot be handed on in pieces: the run is
+    // refused with the reason, and the file is not made.
+    const std::string linked = Note({"x"});
+    ASSERT_EQ(Talix({"append", db_, linked, "Body", "link", "http://h/" + std::string(9000, '"'), "a"}).status, 0);
+    CliOutcome link = Talix({"html", db_, linked, "Body"});
+    ASSERT_EQ(link.status, 0) << link.err;
+    EXPECT_TRUE(Has(link.out, "\"http://h/&quot;&quot;")) << link.out.substr(0, 300);
+    ASSERT_EQ(Talix({"append", db_, linked, "Body", "link", "http://h/" + std::string(32000, '"'), "b"}).status, 0);
+    const std::string refusedFile = dir_.file("refused.html");
+    CliOutcome refused = Talix({"html", db_, linked, "Body", "--out", refusedFile});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(Has(refused.err, "does not fit the generation's buffer")) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(refusedFile));
+    EXPECT_TRUE(Has(Talix({"help", "html"}).out, "single value whose markup alone passes"));
+
     // The paragraphs' options reach the generation.
     const std::string two = Note({"one"});
     CliOutcome paragraphs = Talix({"html", db_, two, "Body", "--options", "UsePTags=Yes MoveStylesInline=Yes"});
