@@ -3,11 +3,13 @@
 // the stored file name, not terminated, of the length the descriptor gives.
 #include "core/attachments.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/base64.h"
 #include "core/folder_file.h"
@@ -25,6 +27,7 @@ constexpr plat::WORD kFileItemLength = 5;
 constexpr plat::WORD kFileObjectType = 58;
 
 constexpr std::size_t kMaxStoredName = 255;
+constexpr std::size_t kLongestExtension = 32;   // with its dot: what a cut name keeps of its end
 constexpr std::size_t kShortBase = 24;     // bases this long or longer give "attN.ext"
 constexpr int kLastSuffix = 999;
 constexpr std::uint32_t kExtractPiece = 1u << 20;
@@ -113,7 +116,7 @@ plat::STATUS ReadObject(plat::NOTEHANDLE note, const Attachment& attachment, pla
 // The name the copy of fileName gets in the target note; empty when every
 // candidate is taken.
 std::string ChooseStoredName(plat::NOTEHANDLE target, const char* fileName) {
-    std::string name(fileName, std::strlen(fileName) < kMaxStoredName ? std::strlen(fileName) : kMaxStoredName);
+    std::string name = FitStoredName(fileName, kMaxStoredName);
     if (!HasAttachment(target, name.c_str())) return name;
     const char* dot = std::strrchr(fileName, '.');
     const std::size_t baseLength = dot != nullptr ? static_cast<std::size_t>(dot - fileName) : std::strlen(fileName);
@@ -131,6 +134,34 @@ std::string ChooseStoredName(plat::NOTEHANDLE target, const char* fileName) {
 }
 
 } // namespace
+
+std::string FitStoredName(std::string_view name, std::size_t limit) {
+    if (name.size() <= limit) return std::string(name);
+    // Where each character starts, and the last "." that is a character of
+    // its own (not a later byte of a character of several).
+    std::vector<std::size_t> starts;
+    std::size_t dot = std::string_view::npos;
+    for (std::size_t at = 0; at < name.size();) {
+        starts.push_back(at);
+        if (name[at] == '.') dot = at;
+        const std::size_t length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(name.data() + at),
+                                                         static_cast<plat::DWORD>(name.size() - at));
+        at += length == 0 ? 1 : length;
+    }
+    const bool extension = dot != std::string_view::npos && dot > 0 && name.size() - dot <= kLongestExtension &&
+                           name.size() - dot < limit;
+    const std::string_view suffix = extension ? name.substr(dot) : std::string_view();
+    const std::size_t end = extension ? dot : name.size();
+    const std::size_t room = limit - suffix.size();
+    // The most whole characters of the base that leave room for the suffix.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < starts.size() && starts[i] < end; ++i) {
+        const std::size_t next = i + 1 < starts.size() ? std::min(starts[i + 1], end) : end;
+        if (next > room) break;
+        kept = next;
+    }
+    return std::string(name.substr(0, kept)) + std::string(suffix);
+}
 
 STATUS ReadAttachmentToMemory(plat::NOTEHANDLE note, const char* fileName, char** data, std::uint32_t* size) {
     if (fileName == nullptr || data == nullptr || size == nullptr) return kArgumentError;

@@ -7,12 +7,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/statuses.h"
 #include "talix_platform/types.h"
 
 namespace talix {
+
+// The name cut to at most limit bytes for storing: whole LMBCS characters
+// of its end are dropped, from its base when it has an extension (its last
+// ".", not the first byte, with at most 32 bytes after it), so that the
+// extension stays. A name within the limit is returned as it is.
+std::string FitStoredName(std::string_view name, std::size_t limit);
 
 // Reads the whole content of the attachment into a new buffer of its size
 // + 1 bytes (terminated; the caller frees it with std::free). Returns 0, 546

@@ -76,7 +76,7 @@ STATUS AppendFileAttachment(RecordProcessContext* context) {
     if (path.empty()) return kArgumentError;
     const char* given = context->secondArgument;
     std::string display = LastPart(given != nullptr && given[0] != '\0' ? std::string(given) : path);
-    if (display.size() > kLongestAttachmentName) display.resize(kLongestAttachmentName);
+    display = FitStoredName(display, kLongestAttachmentName);
     if (display.empty()) return kArgumentError;
     const std::string stored = FreeAttachmentName(context->chunk->item->noteHandle, display, path);
     if (stored.empty()) return kOperationFailed;

@@ -273,6 +273,46 @@ TEST_F(AppendMethodsTest, AnAttachedPictureTakesItsSizeFromItsFileUnlessTheOptio
     EXPECT_EQ(body.Word(talix::kSigBitmapHeader, 1, 26), 12);
 }
 
+// A name longer than a stored name may be loses the end of its base, never
+// its extension nor part of a character.
+TEST_F(AppendMethodsTest, ALongAttachmentNameKeepsItsExtensionAndWholeCharacters) {
+    OpenText();
+    const std::string file = WriteGif("c.gif");
+    const std::string alpha = "\x02\xD6";   // two bytes of LMBCS
+    std::string greek = "ab";
+    for (int i = 0; i < 200; ++i) greek += alpha;
+    ZervaRTChunk* chunk = Chunk();
+    const std::string pdf = std::string(300, 'n') + ".pdf";
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), pdf.c_str(), 0, nullptr), 0);
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), greek.c_str(), 0, nullptr), 0);
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), (greek + ".txt").c_str(), 0, nullptr), 0);
+    delete chunk;
+    Save();
+    std::vector<talix::NoteAttachment> attachments;
+    ASSERT_EQ(talix::ListAttachments(item_->noteHandle, &attachments), 0);
+    ASSERT_EQ(attachments.size(), 3u);
+    EXPECT_EQ(attachments[0].name, std::string(251, 'n') + ".pdf");
+    std::string kept = "ab";
+    for (int i = 0; i < 126; ++i) kept += alpha;
+    EXPECT_EQ(attachments[1].name, kept);
+    EXPECT_EQ(attachments[2].name, kept.substr(0, kept.size() - 4) + ".txt");
+    // A name within the limit stays as it is.
+    OpenText();
+    chunk = Chunk();
+    const std::string fits = std::string(251, 'm') + ".pdf";
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), fits.c_str(), 0, nullptr), 0);
+    // A "." inside a character of several bytes is no extension's dot.
+    const std::string dotted = "\x14\x33\x2E";   // U+332E, written in the Unicode group
+    std::string wide = "c";
+    for (int i = 0; i < 100; ++i) wide += dotted;
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), wide.c_str(), 0, nullptr), 0);
+    delete chunk;
+    EXPECT_TRUE(NoteHolds(fits.c_str()));
+    ASSERT_EQ(talix::ListAttachments(item_->noteHandle, &attachments), 0);
+    ASSERT_EQ(attachments.size(), 2u);
+    EXPECT_EQ(attachments[1].name, wide.substr(0, 1 + 84 * 3));
+}
+
 TEST_F(AppendMethodsTest, AGraphicWithEveryNumberedNameTakenIsRefused) {
     OpenText();
     const std::string gif = WriteGif("b.gif");

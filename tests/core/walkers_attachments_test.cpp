@@ -242,6 +242,12 @@ TEST_F(Walkers, CopiedAttachmentsGetTheFirstFreeName) {
     ASSERT_EQ(talix::AttachImportedFile(db_, other_, note_, longName.c_str(), stored, sizeof stored), 0);
     EXPECT_STREQ(stored, "att2.jpg");
     EXPECT_EQ(Content(note_, "att2.jpg"), "long");
+    // A name longer than a stored one is cut at the end of its base.
+    const std::string longest = std::string(300, 'p') + ".jpg";
+    Attach(other_, longest, "longest", 7);
+    ASSERT_EQ(talix::AttachImportedFile(db_, other_, note_, longest.c_str(), stored, sizeof stored), 0);
+    EXPECT_EQ(std::string(stored), std::string(251, 'p') + ".jpg");
+    EXPECT_EQ(Content(note_, stored), "longest");
 
     // The copy is a note's own attachment: its item flags are the source's
     // and its content survives the source.
