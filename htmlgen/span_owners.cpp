@@ -40,12 +40,12 @@ bool HoldsWords(const XMLGenContext* context, const CDRecordNode* cell) {
 
 // The first position of the block a cell carries; false when its spans
 // reach before the table's first row or column.
-bool BlockStart(const CDRecordNode* cell, std::uint32_t* first) {
+bool BlockStart(const SpanOwners* owners, const CDRecordNode* cell, std::uint32_t* first) {
     const std::uint8_t rows = NodeByte(cell, kCellRowSpanAt), columns = NodeByte(cell, kCellColumnSpanAt);
-    const int firstRow = NodeByte(cell, kCellRowAt) - (rows > 0 ? rows : 1) + 1;
+    const long firstRow = static_cast<long>(TableRowOf(owners, cell)) - (rows > 0 ? rows : 1) + 1;
     const int firstColumn = NodeByte(cell, kCellColumnAt) - (columns > 0 ? columns : 1) + 1;
     if (firstRow < 0 || firstColumn < 0) return false;
-    *first = CellPosition(static_cast<std::uint8_t>(firstRow), static_cast<std::uint8_t>(firstColumn));
+    *first = CellPosition(static_cast<std::uint32_t>(firstRow), static_cast<std::uint8_t>(firstColumn));
     return true;
 }
 
@@ -55,9 +55,16 @@ bool Spanning(const CDRecordNode* cell) {
 
 } // namespace
 
+std::uint32_t TableRowOf(const SpanOwners* owners, const CDRecordNode* cell) {
+    const std::uint32_t row = NodeByte(cell, kCellRowAt);
+    if (owners == nullptr) return row;
+    const auto found = owners->restarts.find(cell);
+    return found != owners->restarts.end() ? found->second * 256u + row : row;
+}
+
 bool WrittenAtBlockStart(const SpanOwners* owners, const CDRecordNode* cell) {
     std::uint32_t first = 0;
-    if (owners == nullptr || !Spanning(cell) || !BlockStart(cell, &first)) return false;
+    if (owners == nullptr || !Spanning(cell) || !BlockStart(owners, cell, &first)) return false;
     const auto found = owners->owners.find(first);
     return found != owners->owners.end() && found->second == cell;
 }
@@ -67,9 +74,16 @@ const SpanOwners* SpanOwnersOf(XMLGenContext* context, TableLevelState* level, C
     if (level->owners != nullptr) return level->owners;
     auto* owners = new SpanOwners();
     std::vector<CDRecordNode*> spanning;
+    // A row number lower than the one before starts the count again.
+    std::uint32_t restarts = 0;
+    int before = -1;
     for (CDRecordNode* cell = from; cell != nullptr && IsCellRecord(cell->signature);
          cell = NextCellInRange(context, cell)) {
-        const std::uint8_t row = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
+        const std::uint8_t byteRow = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
+        if (static_cast<int>(byteRow) < before) ++restarts;
+        before = byteRow;
+        if (restarts != 0) owners->restarts.emplace(cell, restarts);
+        const std::uint32_t row = restarts * 256u + byteRow;
         if ((NodeByte(cell, kCellFlagsAt) & kCellHidden) != 0 && !HoldsWords(context, cell))
             owners->hidden.insert(CellPosition(row, column));
         if (Spanning(cell)) spanning.push_back(cell);
@@ -78,13 +92,13 @@ const SpanOwners* SpanOwnersOf(XMLGenContext* context, TableLevelState* level, C
     // stands there to give it its place, and only one block per position.
     for (CDRecordNode* cell : spanning) {
         std::uint32_t first = 0;
-        if (!BlockStart(cell, &first)) continue;
+        if (!BlockStart(owners, cell, &first)) continue;
         if (owners->hidden.count(first) != 0) owners->owners.emplace(first, cell);
-        const unsigned firstRow = first / 256u, firstColumn = first % 256u;
-        const unsigned row = NodeByte(cell, kCellRowAt), column = NodeByte(cell, kCellColumnAt);
-        for (unsigned r = firstRow; r <= row; ++r) {
-            for (unsigned c = firstColumn; c <= column; ++c)
-                owners->covered.insert(CellPosition(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(c)));
+        const std::uint32_t firstRow = first / 256u, firstColumn = first % 256u;
+        const std::uint32_t row = TableRowOf(owners, cell), column = NodeByte(cell, kCellColumnAt);
+        for (std::uint32_t r = firstRow; r <= row; ++r) {
+            for (std::uint32_t c = firstColumn; c <= column; ++c)
+                owners->covered.insert(CellPosition(r, static_cast<std::uint8_t>(c)));
         }
     }
     level->owners = owners;

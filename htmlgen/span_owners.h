@@ -18,6 +18,11 @@ struct SpanOwners {
     // Block's first position (row * 256 + column) -> its owner: the first
     // owner in record order whose block begins at a hidden cell.
     std::unordered_map<std::uint32_t, CDRecordNode*> owners;
+    // The rows of a table of more than 256 rows, whose cells number their
+    // rows from 0 again after row 255: the cells from each such restart on,
+    // by the count of restarts before them. Positions count those rows
+    // on (row 256 is 256, not 0).
+    std::unordered_map<const CDRecordNode*, std::uint32_t> restarts;
     // The positions of the table's hidden cells, and those that a block
     // covers. A hidden cell that holds words is not among the hidden: it
     // is written where it stands, as a cell of its own, so that its words
@@ -29,9 +34,11 @@ struct SpanOwners {
 // Whether the cell is the owner written at its block's first position.
 bool WrittenAtBlockStart(const SpanOwners* owners, const CDRecordNode* cell);
 
-inline std::uint32_t CellPosition(std::uint8_t row, std::uint8_t column) {
-    return static_cast<std::uint32_t>(row) * 256u + column;
-}
+inline std::uint32_t CellPosition(std::uint32_t row, std::uint8_t column) { return row * 256u + column; }
+
+// The cell's row in its table, counting the rows of a table of more than
+// 256 rows past its 256th.
+std::uint32_t TableRowOf(const SpanOwners* owners, const CDRecordNode* cell);
 
 // The owners of the table the cell lies in, from the cell to the table's
 // end (or the range's end): made on first need and kept with the level.

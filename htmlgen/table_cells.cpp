@@ -598,8 +598,8 @@ STATUS ArriveAtCell(XMLGenContext* context, TableCall* call, bool firstOfCall) {
         const std::uint8_t rows = NodeByte(position, kCellRowSpanAt), columns = NodeByte(position, kCellColumnSpanAt);
         const bool hidden = (flags & kCellHidden) != 0;
         const bool spanning = rows > 1 || columns > 1;
-        const std::uint32_t where = CellPosition(NodeByte(position, kCellRowAt), NodeByte(position, kCellColumnAt));
         const SpanOwners* owners = (hidden || spanning) ? SpanOwnersOf(context, level, position) : nullptr;
+        const std::uint32_t where = CellPosition(TableRowOf(owners, position), NodeByte(position, kCellColumnAt));
         if (!hidden && !spanning) {
             write = position;
         } else if (owners != nullptr) {

@@ -158,6 +158,50 @@ TEST_F(Tables, OverlappingBlocksAndHiddenCellsWithWordsLoseNoWords) {
     wordsOnce({"r0c0", "carried", "r0c1", "r1c1"}, body);
 }
 
+std::string g_streamed;
+std::uint16_t KeepStreamed(ZervaRTChunk*, char* text, std::uint16_t length) {
+    g_streamed.append(text, length);
+    return 0;
+}
+
+TEST_F(Tables, MergedBlocksOfTablesOfMoreThan256RowsAreWrittenAtTheirFirstRow) {
+    // Rows past the 256th are numbered from 0 again in their cells: a block
+    // of rows 253 to 256 is stored on a cell of row 0, and one of rows 266
+    // and 267 begins where a block of rows 10 and 11 begins.
+    std::vector<CellFields> cells = Grid(300, 2);
+    auto merge = [&cells](int first, int last, int column, const char* text) {
+        for (int row = first; row < last; ++row) {
+            cells[row * 2 + column].flags = 0x04;
+            cells[row * 2 + column].text.clear();
+        }
+        cells[last * 2 + column].rowSpan = static_cast<std::uint8_t>(last - first + 1);
+        cells[last * 2 + column].text = text;
+    };
+    merge(253, 256, 0, "across");
+    merge(10, 11, 1, "early");
+    merge(266, 267, 1, "late");
+    ZervaRTChunk* chunk = Define(Document(Table(cells)));
+    g_streamed.clear();
+    const std::string html = g_streamed + Generate(chunk, "HTML", "OutputToEvent=Yes", nullptr, KeepStreamed);
+    std::string report;
+    EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report;
+    g_streamed.clear();
+    const std::string xhtml = g_streamed + Generate(chunk, "XHTML", "OutputToEvent=Yes", nullptr, KeepStreamed);
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report;
+    EXPECT_EQ(talix_test::XhtmlElementTexts(xhtml, {"td"}).size(), 600u - 5u);
+    const std::string body = Body(html);
+    std::vector<std::string> rows;
+    for (std::size_t at = body.find("<tr"); at != std::string::npos; at = body.find("<tr", at + 1))
+        rows.push_back(body.substr(at, body.find("</tr>", at) - at));
+    ASSERT_EQ(rows.size(), 300u) << body;
+    EXPECT_TRUE(Has(rows[253], "rowspan='4'") && Has(rows[253], "across")) << rows[253];
+    EXPECT_TRUE(Has(rows[10], "rowspan='2'") && Has(rows[10], "early")) << rows[10];
+    EXPECT_TRUE(Has(rows[266], "rowspan='2'") && Has(rows[266], "late")) << rows[266];
+    for (int row : {254, 255, 256}) EXPECT_EQ(Count(rows[row], "<td"), 1u) << row << ": " << rows[row];
+    for (int row : {11, 267}) EXPECT_EQ(Count(rows[row], "<td"), 1u) << row << ": " << rows[row];
+    for (const char* word : {"across", "early", "late"}) EXPECT_EQ(Count(body, word), 1u) << word;
+}
+
 TEST_F(Tables, AMergedBlockInANestedTableClosesOnlyItsOwnRows) {
     // An outer table of three cells; the second holds a table of three rows
     // merged whole, with a list around it. The nested table's covered rows
