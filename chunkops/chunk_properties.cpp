@@ -301,18 +301,38 @@ int RunSetter(ZervaRTChunk* chunk, std::uint16_t operation, std::uint16_t code, 
     return chunk->lastStatus == kOK ? 1 : 0;
 }
 
-// ActionFormula: the text is compiled and the compiled formula handed to
-// the row's set operation through the text result.
-int SetActionFormula(ZervaRTChunk* chunk, const PropertyTableEntry* row, const char* text, std::uint16_t length) {
-    RARIvoSession* session = chunk->session;
+// Compiles a formula text into the text result, where the operations that
+// set a formula take it from. False when it does not compile (the
+// platform's message shown) or does not fit.
+bool CompileIntoTextResult(RARIvoSession* session, const char* text, std::uint16_t length) {
     CompiledFormula compiled;
     const STATUS status = CompileFormula(text, length, &compiled);
     if (status != kOK) {
         ReportPlatformStatus(session, status);
+        return false;
+    }
+    return PutInTextResult(session, 0, compiled.bytes, compiled.length);
+}
+
+// ActionFormula: the text is compiled and the compiled formula handed to
+// the row's set operation through the text result.
+int SetActionFormula(ZervaRTChunk* chunk, const PropertyTableEntry* row, const char* text, std::uint16_t length) {
+    RARIvoSession* session = chunk->session;
+    if (!CompileIntoTextResult(session, text, length)) return 0;
+    return RunSetter(chunk, row->setOperation, row->code, session->textResultLength, session->textResult);
+}
+
+// HideFormula: the paragraphs' hide-when formula is the compiled text, which
+// the set operation takes from the text result; an empty text removes it.
+// Whatever an earlier call left in the text result is never taken for it.
+int SetHideFormula(ZervaRTChunk* chunk, const PropertyTableEntry* row, const char* text, std::uint16_t length) {
+    RARIvoSession* session = chunk->session;
+    if (length == 0) {
+        EmptyTextResult(session);
+    } else if (!CompileIntoTextResult(session, text, length)) {
         return 0;
     }
-    if (!PutInTextResult(session, 0, compiled.bytes, compiled.length)) return 0;
-    return RunSetter(chunk, row->setOperation, row->code, compiled.length, session->textResult);
+    return RunSetter(chunk, row->setOperation, row->code, session->textResultLength, session->textResult);
 }
 
 // The first row with a set operation, in table order, whose "Name=" the
@@ -428,6 +448,7 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         if (row == nullptr || RefusedRow(session, row)) return 0;
         length = length == 0 ? TextLength16(value) : static_cast<std::uint16_t>(strnlen(value, length));
     }
+    if (row->setOperation == kOpSetHideFormula) return SetHideFormula(this, row, value, length);
     if (row->handledByCode == 0) return RunSetter(this, row->setOperation, row->code, length, value);
     if (row->code == kChunkActionFormula) return SetActionFormula(this, row, value, length);
     return 0;

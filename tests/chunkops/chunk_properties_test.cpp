@@ -266,5 +266,62 @@ TEST_F(ChunkPropertiesTest, ActionFormulaIsCompiledAndGivenBackAsText) {
     delete plain;
 }
 
+// The compiled form of a formula text, as the platform compiles it.
+std::string Compiled(const std::string& formula) {
+    plat::DHANDLE handle = 0;
+    plat::WORD length = 0;
+    if (plat::FormulaCompile(formula.data(), static_cast<plat::WORD>(formula.size()), &handle, &length) !=
+        plat::NOERROR)
+        return "";
+    std::string bytes(static_cast<const char*>(plat::MemLock(handle)), length);
+    plat::MemUnlock(handle);
+    plat::MemFree(handle);
+    return bytes;
+}
+
+// The formula bytes of the stored hide-when records of a body.
+std::vector<std::string> HideFormulas(const Body& body) {
+    std::vector<std::string> formulas;
+    for (std::size_t i = 0; i < body.records.size(); ++i)
+        if (body.signatures[i] == talix::kSigPabHide && body.records[i].size() >= 14)
+            formulas.push_back(body.records[i].substr(14));
+    return formulas;
+}
+
+TEST_F(ChunkPropertiesTest, HideFormulaIsTheFormulaGivenWhateverWasReadBefore) {
+    ZervaRTChunk* chunk = Runs({{0x0A000001, "shown text"}}, "Paragraph 1");
+    // A read leaves its answer in the session's text result: the formula set
+    // next is still the one given, compiled.
+    EXPECT_EQ(Text(chunk, "Text"), "shown text");
+    EXPECT_EQ(chunk->SetPropertyText("HideFormula", "@True", 0), 1);
+    Save();
+    std::vector<std::string> formulas = HideFormulas(Stored(id_));
+    ASSERT_EQ(formulas.size(), 1u);
+    const std::string compiled = Compiled("@True");
+    ASSERT_FALSE(compiled.empty());
+    EXPECT_EQ(formulas[0].substr(0, compiled.size()), compiled);
+    EXPECT_TRUE(g_codedMessages.empty());
+
+    // A formula that does not compile is refused with the platform's
+    // message, and the one stored stays.
+    EXPECT_EQ(chunk->SetPropertyText("HideFormula", "Form = (", 0), 0);
+    ASSERT_EQ(g_codedMessages.size(), 1u);
+    EXPECT_EQ(g_codedMessages[0].first.rfind("Talix: ", 0), 0u);
+    Save();
+    formulas = HideFormulas(Stored(id_));
+    ASSERT_EQ(formulas.size(), 1u);
+    EXPECT_EQ(formulas[0].substr(0, compiled.size()), compiled);
+
+    // An empty text removes it; the text stays as it was throughout.
+    EXPECT_EQ(Text(chunk, "Text"), "shown text");
+    EXPECT_EQ(chunk->SetPropertyText("HideFormula", "", 0), 1);
+    delete chunk;
+    Save();
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_TRUE(HideFormulas(body).empty());
+    EXPECT_EQ(body.Joined(), "shown text");
+}
+
 } // namespace
 } // namespace chunkops_test
