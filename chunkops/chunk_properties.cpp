@@ -214,13 +214,10 @@ void TakeAnswer(RARIvoSession* session, std::uint16_t kind, Answer* text, double
     }
 }
 
-// ActionFormula: the compiled formula the target holds, given back as
-// formula text in the text result ("*** Error: " and the platform's text
-// when it cannot be).
-void ReadActionFormula(ZervaRTChunk* chunk, const PropertyTableEntry* row) {
-    RARIvoSession* session = chunk->session;
-    EmptyTextResult(session);
-    RunChunkOperation(chunk, row->getOperation, row->code);
+// A compiled formula a read left in the text result, turned back into
+// formula text there ("*** Error: " and the platform's text when it cannot
+// be).
+void CompiledToFormulaText(RARIvoSession* session) {
     const Answer compiled = TextResultAnswer(session);
     if (compiled.length == 0) return;
     plat::DHANDLE handle = 0;
@@ -242,6 +239,14 @@ void ReadActionFormula(ZervaRTChunk* chunk, const PropertyTableEntry* row) {
         if (text != nullptr) plat::MemUnlock(handle);
         plat::MemFree(handle);
     }
+}
+
+// ActionFormula: the compiled formula the target holds, given back as
+// formula text in the text result.
+void ReadActionFormula(ZervaRTChunk* chunk, const PropertyTableEntry* row) {
+    EmptyTextResult(chunk->session);
+    RunChunkOperation(chunk, row->getOperation, row->code);
+    CompiledToFormulaText(chunk->session);
 }
 
 // A special row read by the methods' own code: its text or its number.
@@ -371,6 +376,9 @@ std::uint16_t ZervaRTChunk::GetPropertyInternal(const char* name, char* buffer, 
         // the engine answers them by their code.
         const std::uint16_t operation = row->getOperation != 0 ? row->getOperation : row->code;
         RunChunkOperation(this, operation, row->code);
+        // A hide-when formula is stored compiled; it reads as the formula's
+        // text, as it is set.
+        if (row->getOperation == kOpGetHideFormula) CompiledToFormulaText(session);
         TakeAnswer(session, row->resultKind, &text, &value, formatted);
         if (row->resultKind < kFirstNumberKind) {
             // A text property: the text, and no number.

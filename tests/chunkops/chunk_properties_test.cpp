@@ -301,6 +301,8 @@ TEST_F(ChunkPropertiesTest, HideFormulaIsTheFormulaGivenWhateverWasReadBefore) {
     ASSERT_FALSE(compiled.empty());
     EXPECT_EQ(formulas[0].substr(0, compiled.size()), compiled);
     EXPECT_TRUE(g_codedMessages.empty());
+    // It reads back as the formula's text, as it was set.
+    EXPECT_EQ(Text(chunk, "HideFormula"), "@True");
 
     // A formula that does not compile is refused with the platform's
     // message, and the one stored stays.
@@ -321,6 +323,9 @@ TEST_F(ChunkPropertiesTest, HideFormulaIsTheFormulaGivenWhateverWasReadBefore) {
     EXPECT_EQ(body.problem, "");
     EXPECT_TRUE(HideFormulas(body).empty());
     EXPECT_EQ(body.Joined(), "shown text");
+    chunk = Chunk("Paragraph 1");
+    EXPECT_EQ(Text(chunk, "HideFormula"), "");
+    delete chunk;
 }
 
 } // namespace
