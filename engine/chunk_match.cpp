@@ -277,6 +277,11 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
         std::uint16_t inner = BracketedSignature(record, length);
         if (level->relation != kRelInside && !InList(row->wrapper, 3, inner)) return 0;
         examinedNode = WrappedRecord(node, inner);
+        // A file hotspot is written as a hotspot begin (0xFFA9) in a group
+        // whose BEGIN names the other hotspot begin (0xFFAD): the hotspot
+        // the group holds is the one examined.
+        if (examinedNode == nullptr && (inner == kSigV4HotspotBegin || inner == kSigHotspotBegin))
+            examinedNode = WrappedRecord(node, inner == kSigV4HotspotBegin ? kSigHotspotBegin : kSigV4HotspotBegin);
         examinedSignature = inner;
         examined = examinedNode != nullptr ? examinedNode->bytes : nullptr;
         examinedLength = examinedNode != nullptr ? examinedNode->length : 0;

@@ -109,6 +109,22 @@ TEST_F(ChunkCommands, AnAttachmentNeedsAFileName) {
     EXPECT_EQ(talix_test::ReadFile(folder + "/att.txt"), "attached");
 }
 
+// Appended attachments are the item's File targets: counted, found by
+// number and read by their properties, as the hotspots they are.
+TEST_F(ChunkCommands, AppendedAttachmentsAreFileTargets) {
+    const std::string id = NoteWithText();
+    const std::string file = Write("att.txt", "attached");
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "attachment", file}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "attachment", file, "second.txt"}).status, 0);
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "File"}).out, "2\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "2\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Button"}).out, "0\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FileName", "File 2"}).out, "second.txt\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FileSize", "File 1"}).out, "8\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FirstRecord", "File 2"}).out,
+              Talix({"get-property", db_, id, "Memo", "FirstRecord", "Hotspot 2"}).out);
+}
+
 TEST_F(ChunkCommands, ReadingCommandsNameWhatIsMissing) {
     // The note by id or by UNID; a note, UNID or item that is not there,
     // and an item that is not rich text, each said in the same words by
