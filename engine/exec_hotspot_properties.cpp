@@ -165,8 +165,10 @@ bool IsEndOf(const ChunkTypeRow* row, const CDRecordNode* node) {
 }
 
 // Whether the element that starts at node holds a frame target before (or
-// at) the record that ends it.
+// at) the record that ends it, or has one right before its start record,
+// where this operation puts a target it adds.
 bool ElementHasTarget(const CDRecordNode* node, const ChunkTypeRow* row) {
+    if (node != nullptr && node->prev != nullptr && node->prev->signature == kSigTarget) return true;
     for (; node != nullptr; node = node->next) {
         if (node->signature == kSigTarget) return true;
         if (IsEndOf(row, node)) return false;

@@ -42,6 +42,32 @@ TEST_F(PropertyCommands, PropertiesAreReadAndSetByName) {
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "Änderung\n");
 }
 
+// Setting a link's frame target again and again changes the one target it
+// has: the records and the page keep one target, the last one set.
+TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "link", "http://example.com/", "go"}).status, 0);
+    auto count = [](const std::string& text, const std::string& word) {
+        std::size_t found = 0;
+        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++found;
+        return found;
+    };
+    std::size_t records = 0;
+    for (const char* frame : {"_blank", "other", "last"}) {
+        SCOPED_TRACE(frame);
+        CliOutcome set = Talix({"set-property", db_, id, "Memo", "TargetFrame", frame, "URLLink 1"});
+        ASSERT_EQ(set.status, 0) << set.err;
+        EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "TargetFrame", "URLLink 1"}).out, std::string(frame) + "\n");
+        const std::string listed = Talix({"records", db_, id, "Memo"}).out;
+        if (records == 0) records = count(listed, "CD_TARGET");
+        EXPECT_EQ(count(listed, "CD_TARGET"), records);
+        const std::string page = Talix({"html", db_, id, "Memo"}).out;
+        EXPECT_EQ(count(page, " target="), 1u) << page;
+        EXPECT_NE(page.find(" target=\"" + std::string(frame) + "\""), std::string::npos) << page;
+    }
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "startgo\n");
+}
+
 TEST_F(PropertyCommands, RefusalsAndUsageErrors) {
     const std::string id = NoteWithText();
     CliOutcome readOnly = Talix({"set-property", db_, id, "Memo", "Exists", "1"});
