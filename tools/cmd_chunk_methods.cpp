@@ -167,6 +167,28 @@ const Arity kEditActions[] = {
     {"sort-rows", 1, 1},     {"export-graphic", 1, 2}, {"set-target", 2, 2},
 };
 
+// The words that begin the match modes a query reads (the library reads a
+// mode by how its word begins); any other word would be read as no mode,
+// under which every run or element matches.
+const char* const kMatchModeStarts[] = {"EXACT", "ENTIR", "STARTS", "ENDS", "SUBSTR", "EVENT"};
+// The HTML attributes and elements html-value reads; the library gives an
+// empty value for any other word.
+const char* const kHtmlAttributes[] = {"NAME", "ID", "CLASS", "STYLE", "TITLE", "OTHER"};
+const char* const kHtmlElements[] = {"Table", "Cell"};
+
+bool KnownMatchMode(const std::string& word) {
+    for (const char* start : kMatchModeStarts)
+        if (strncasecmp(word.c_str(), start, std::strlen(start)) == 0) return true;
+    return false;
+}
+
+template <std::size_t N>
+bool OneOfNoCase(const std::string& word, const char* const (&words)[N]) {
+    for (const char* each : words)
+        if (strcasecmp(word.c_str(), each) == 0) return true;
+    return false;
+}
+
 // The target types whose properties set-target can change.
 const char* const kSettableTargets[] = {"Graphic", "Paragraph", "HR", "Layer", "URLLink", "ParagraphList"};
 
@@ -484,6 +506,13 @@ int RunQuery(const Command& command, const std::vector<std::string>& args) {
     if (!CheckArity(command, kQueries, what, a.size(), &exitCode)) return exitCode;
     if ((what == "text-run" || what == "named") && a.size() == 3)
         return UsageError(command, "%s takes a match mode together with its text", what.c_str());
+    if ((what == "text-run" || what == "named") && a.size() == 4 && !KnownMatchMode(a[2]))
+        return UsageError(command, "unknown match mode '%s' (EXACT, STARTS, ENDS or SUBSTR)", a[2].c_str());
+    if (what == "html-value" && !OneOfNoCase(a[0], kHtmlAttributes))
+        return UsageError(command, "unknown HTML attribute '%s' (NAME, ID, CLASS, STYLE, TITLE or OTHER)",
+                          a[0].c_str());
+    if (what == "html-value" && a.size() > 1 && !OneOfNoCase(a[1], kHtmlElements))
+        return UsageError(command, "unknown element '%s' (Table or Cell)", a[1].c_str());
     std::uint16_t n = 0;
     if ((what == "text-run" || what == "named") && !Word(a[0], &n))
         return UsageError(command, "%s needs a number N", what.c_str());

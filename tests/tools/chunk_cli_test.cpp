@@ -125,6 +125,37 @@ TEST_F(ChunkCommands, AppendedAttachmentsAreFileTargets) {
               Talix({"get-property", db_, id, "Memo", "FirstRecord", "Hotspot 2"}).out);
 }
 
+// A match mode, an attribute or an element the query does not know is
+// refused, where it was read as no condition at all: any run matched, and
+// an attribute read as empty.
+TEST_F(ChunkCommands, QueriesRefuseWordsTheyDoNotKnow) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "table", "1", "1", "--options", "TableHTMLID=prices"}).status, 0);
+    auto query = [&](std::vector<std::string> words) {
+        std::vector<std::string> args = {"query", db_, id, "Memo"};
+        args.insert(args.end(), words.begin(), words.end());
+        return Talix(args);
+    };
+    CliOutcome mode = query({"Everything", "text-run", "1", "Plain", "CONTAINS", "nowhere"});
+    EXPECT_EQ(mode.status, 2);
+    EXPECT_TRUE(talix_test::Has(mode.err, "talix: unknown match mode 'CONTAINS'")) << mode.err;
+    EXPECT_EQ(query({"Everything", "named", "1", "Table", "like", "prices"}).status, 2);
+    CliOutcome attribute = query({"Table 1", "html-value", "IDENT"});
+    EXPECT_EQ(attribute.status, 2);
+    EXPECT_TRUE(talix_test::Has(attribute.err, "talix: unknown HTML attribute 'IDENT'")) << attribute.err;
+    CliOutcome element = query({"Table 1", "html-value", "ID", "Row"});
+    EXPECT_EQ(element.status, 2);
+    EXPECT_TRUE(talix_test::Has(element.err, "talix: unknown element 'Row'")) << element.err;
+
+    // The words it knows, in any case.
+    EXPECT_EQ(query({"Everything", "text-run", "1", "Plain", "substr", "tar"}).out, "Text 2\n");
+    EXPECT_EQ(query({"Everything", "text-run", "1", "Plain", "Exact", "nowhere"}).status, 1);
+    EXPECT_EQ(query({"Everything", "named", "1", "Table", "Entire", "prices"}).out, "Table 1\n");
+    EXPECT_EQ(query({"Table 1", "html-value", "id"}).out, "prices\n");
+    EXPECT_EQ(query({"Table 1", "html-value", "Id", "table"}).out, "prices\n");
+    EXPECT_EQ(query({"Table 1", "html-value", "CLASS", "Cell"}).out, "\n");
+}
+
 TEST_F(ChunkCommands, ReadingCommandsNameWhatIsMissing) {
     // The note by id or by UNID; a note, UNID or item that is not there,
     // and an item that is not rich text, each said in the same words by
