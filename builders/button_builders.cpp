@@ -26,6 +26,7 @@
 #include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -63,7 +64,7 @@ constexpr Limits kControlHeight{kMinHeight, "TALIX: Minimum embedded control hei
                                 "TALIX: Maximum embedded control height of 22.75 used."};
 
 std::uint16_t Twips(const char* value, const Limits& limits) {
-    double inches = std::strtod(value, nullptr);
+    double inches = plat::ReadNumber(value, nullptr);
     if (!(inches >= limits.minimum)) {   // also a value that is not a number
         ShowHostMessage(limits.belowMessage);
         inches = limits.minimum;

@@ -25,6 +25,7 @@
 #include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -68,7 +69,7 @@ void LengthFromOption(const char* options, const char* key, std::uint8_t* length
 }
 
 double DecimalNumber(const std::string& text) {
-    const double value = std::strtod(text.c_str(), nullptr);
+    const double value = plat::ReadNumber(text.c_str(), nullptr);
     return std::isfinite(value) ? value : 0.0;
 }
 

@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/text_compare.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -40,7 +41,7 @@ bool ValueStartsWith(const char* value, const char* prefix) {
 }
 
 std::uint16_t InchesToTwips(const char* value) {
-    const double twips = std::strtod(value != nullptr ? value : "", nullptr) * 1440.0;
+    const double twips = plat::ReadNumber(value != nullptr ? value : "", nullptr) * 1440.0;
     if (!(twips > 0.0)) return 0;   // also a value that is not a number
     if (twips >= 65535.0) return 65535;
     return static_cast<std::uint16_t>(twips);

@@ -19,6 +19,7 @@
 #include "talix/chunk.h"
 #include "talix/session.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 using namespace talix;
 
@@ -127,7 +128,7 @@ double DecimalValue(const Answer& answer) {
         }
     }
     number[out] = '\0';
-    const double value = std::strtod(number, nullptr);
+    const double value = plat::ReadNumber(number, nullptr);
     return std::isfinite(value) ? value : 0.0;
 }
 
@@ -387,7 +388,7 @@ std::uint16_t ZervaRTChunk::GetPropertyInternal(const char* name, char* buffer, 
     } else {
         ReadSpecialRow(this, row, &text, &value);
         if (row->resultKind >= kFirstNumberKind) {
-            std::snprintf(formatted, sizeof formatted, "%f", value);
+            plat::FormatText(formatted, sizeof formatted, "%f", value);
             text = {formatted, std::strlen(formatted)};
         } else {
             value = DecimalValue(text);

@@ -17,6 +17,7 @@
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform/c_locale.h"
 
 using namespace talix;
 
@@ -76,7 +77,7 @@ double PixelMultiplier(const char* options, char* value, std::size_t valueSize) 
     if (GetOptionValue(options, "PixelMultiplier=", value, static_cast<std::uint32_t>(valueSize)) == 0)
         return kDefaultPixelsPerInch;
     char* end = nullptr;
-    const double multiplier = std::strtod(value, &end);
+    const double multiplier = plat::ReadNumber(value, &end);
     if (end == value || !(multiplier > 0) || multiplier > 999) return kDefaultPixelsPerInch;
     return multiplier;
 }
@@ -95,7 +96,7 @@ void ApplyColumnWidth(char* copy, std::uint32_t capacity, double pixelsPerInch, 
                       char* value, std::size_t valueSize) {
     value[0] = '\0';
     if (GetOptionValue(copy, "Width=", value, static_cast<std::uint32_t>(valueSize)) == 0) return;
-    const double width = std::atof(value);
+    const double width = plat::ReadNumber(value);
     const double absolute = std::fabs(width);
     const long whole = absolute < 2147483647.0 ? static_cast<long>(absolute) : 2147483647L;
     const std::size_t used = std::strlen(copy);

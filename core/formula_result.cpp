@@ -5,6 +5,7 @@
 
 #include "core/record_forms.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -26,7 +27,7 @@ void AppendNumber(Bounded* out, const std::uint8_t* at) {
     double number = 0;
     std::memcpy(&number, at, sizeof number);
     char text[40];
-    std::snprintf(text, sizeof text, "%g", number);
+    plat::FormatText(text, sizeof text, "%g", number);
     AppendBounded(out, text, std::strlen(text));
 }
 

@@ -5,6 +5,7 @@
 
 #include "talix/session.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -26,7 +27,7 @@ void ReportRefusal(RARIvoSession* session, const char* format, ...) {
     if (prefix >= 0 && static_cast<std::size_t>(prefix) < size) {
         va_list args;
         va_start(args, format);
-        std::vsnprintf(buffer + prefix, size - static_cast<std::size_t>(prefix), format, args);
+        plat::FormatTextV(buffer + prefix, size - static_cast<std::size_t>(prefix), format, args);
         va_end(args);
     }
     plat::LogLine(0, "%s", buffer);

@@ -28,6 +28,7 @@
 #include "core/statuses.h"
 #include "talix/session.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -374,7 +375,7 @@ void ZervaDeallocateAll(RARIvoSession* session, int onlyIfInUse) {
     delete area->poolIndex;
     area->poolIndex = nullptr;
     // The statistics are left in the message buffer only, to keep the log quiet.
-    std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity,
+    plat::FormatText(session->messageBuffer, RARIvoSession::kMessageCapacity,
                   "ZervaDeallocate all: Total_size=%ld Total_usage=%ld (max=%ld with %ld bytes), "
                   "total_blocks=%ld, average=%4.2f",
                   totalSize, totalUsage, maxUsage, maxUsageSize, blocks,

@@ -7,6 +7,7 @@
 #include "core/ascii.h"
 #include "core/thread_state.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -47,7 +48,7 @@ double KeyNumber(const SortKey& key) {
         }
     }
     text[i] = '\0';
-    return std::strtod(text + start, nullptr);
+    return plat::ReadNumber(text + start, nullptr);
 }
 
 int CollateKeys(const SortKey& a, const SortKey& b, std::uint32_t switches) {

@@ -12,6 +12,7 @@
 #include "core/host_message.h"
 #include "core/record_forms.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -472,7 +473,7 @@ STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format
     const int prefix = std::snprintf(context->scratchText, kScratchTextSize, "@Talix: ");
     va_list args;
     va_start(args, format);
-    std::vsnprintf(context->scratchText + prefix, kScratchTextSize - static_cast<std::size_t>(prefix), format, args);
+    plat::FormatTextV(context->scratchText + prefix, kScratchTextSize - static_cast<std::size_t>(prefix), format, args);
     va_end(args);
     ShowHostMessage(context->scratchText);
     return status;

@@ -17,6 +17,7 @@
 #include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -71,7 +72,7 @@ bool NumberValue(const std::string& value, double* number) {
     while (*start == ' ') ++start;
     if (*start == '\0') return false;
     char* end = nullptr;
-    double read = std::strtod(start, &end);
+    double read = plat::ReadNumber(start, &end);
     while (*end == ' ') ++end;
     if (*end != '\0' || !std::isfinite(read)) return false;
     *number = read;

@@ -26,6 +26,7 @@
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -143,7 +144,7 @@ STATUS AppendCellTail(CopyWork* work, const char* options) {
     if (work->cellColumn == 0) {
         const OptionValue height(options, "RowHeight=");
         if (height.get() != nullptr) {
-            const double twips = std::atof(height.get()) * 1440.0;
+            const double twips = plat::ReadNumber(height.get()) * 1440.0;
             const std::uint16_t value =
                 static_cast<std::uint16_t>(twips <= 0 ? 0 : (twips >= 65535.0 ? 65535 : twips));
             std::uint8_t record[kTableRowHeightLength] = {};

@@ -11,6 +11,7 @@
 #include "core/font_spec.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -93,7 +94,7 @@ void FormatCSSLength(const std::uint8_t* lengthValue, char* output, std::size_t 
     std::memcpy(&number, lengthValue + kLengthNumberOffset, sizeof number);
     char text[96] = "";
     switch (lengthValue[kLengthUnitOffset]) {
-    case 1: std::snprintf(text, sizeof text, "%fin", TwipsAsInches(number)); break;
+    case 1: plat::FormatText(text, sizeof text, "%fin", TwipsAsInches(number)); break;
     case 2: std::snprintf(text, sizeof text, "%ldpx", CutTowardZero(number)); break;
     case 3: std::snprintf(text, sizeof text, "%ld%%", CutTowardZero(number)); break;
     case 4: std::snprintf(text, sizeof text, "%ldem", CutTowardZero(number)); break;

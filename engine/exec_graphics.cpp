@@ -35,6 +35,7 @@
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -267,7 +268,7 @@ void GetDimension(bool height, const std::uint8_t* record, std::uint16_t signatu
         if ((record[kGraphicFlags] & kGraphicInPixels) != 0) {
             std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
         } else {
-            std::snprintf(text, sizeof text, "%5.3f", value / kTwipsPerInch);
+            plat::FormatText(text, sizeof text, "%5.3f", value / kTwipsPerInch);
         }
         break;
     }
@@ -315,7 +316,7 @@ void GetRatio(const std::uint8_t* record, std::uint16_t signature, std::uint32_t
     }
     if (width == 0 || height == 0) return;
     char text[32];
-    std::snprintf(text, sizeof text, "%5.4f", static_cast<double>(width) / height);
+    plat::FormatText(text, sizeof text, "%5.4f", static_cast<double>(width) / height);
     PutScratch(Scratch3(context), text);
     context->chunkDone = 1;
 }

@@ -21,6 +21,7 @@
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -105,7 +106,7 @@ STATUS MarginAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) 
     const std::uint32_t twips =
         context->operation2 == kMaxRightMargin ? context->resultWords[1] : context->resultWords[0];
     char text[32];
-    std::snprintf(text, sizeof text, "%5.3f", twips / 1440.0);
+    plat::FormatText(text, sizeof text, "%5.3f", twips / 1440.0);
     PutAnswer(context, text, context->session->optionValue + kScratchSize);
     return kOK;
 }

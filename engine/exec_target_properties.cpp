@@ -38,6 +38,7 @@
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -445,7 +446,7 @@ STATUS SetPositioning(const std::uint8_t* record, std::uint32_t length, std::uin
     for (const auto& [key, offset] : {std::pair{"BrowserLeftOffset=", kPositioningBrowserLeft},
                                       std::pair{"BrowserRightOffset=", kPositioningBrowserRight}}) {
         if (const char* text = Value(context, key)) {
-            const double number = std::atof(text);
+            const double number = plat::ReadNumber(text);
             std::memcpy(position + offset, &number, sizeof number);
         }
     }

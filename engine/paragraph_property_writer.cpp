@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/statuses.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -37,7 +38,7 @@ public:
         if (used_ + 1 >= kScratchSize) return;
         va_list arguments;
         va_start(arguments, format);
-        const int length = std::vsnprintf(output_ + used_, kScratchSize - used_, format, arguments);
+        const int length = plat::FormatTextV(output_ + used_, kScratchSize - used_, format, arguments);
         va_end(arguments);
         if (length < 0 || used_ + static_cast<std::size_t>(length) >= kScratchSize) {
             output_[used_] = '\0';   // a word that does not fit is left out

@@ -16,6 +16,7 @@
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "engine/font_property_writer.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -38,11 +39,11 @@ void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
     if (used + 1 >= capacity) return;
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    const int length = plat::FormatTextV(nullptr, 0, format, arguments);
     va_end(arguments);
     if (length < 0 || used + static_cast<std::size_t>(length) + 1 > capacity) return;
     va_start(arguments, format);
-    std::vsnprintf(text + used, capacity - used, format, arguments);
+    plat::FormatTextV(text + used, capacity - used, format, arguments);
     va_end(arguments);
 }
 

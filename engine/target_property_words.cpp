@@ -12,6 +12,7 @@
 #include "core/signatures.h"
 #include "engine/css_format.h"
 #include "engine/target_property_writers.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -98,7 +99,7 @@ void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
     char word[4200];
     va_list args;
     va_start(args, format);
-    const int length = std::vsnprintf(word, sizeof word, format, args);
+    const int length = plat::FormatTextV(word, sizeof word, format, args);
     va_end(args);
     if (length < 0 || static_cast<std::size_t>(length) >= sizeof word || used + length + 1 > capacity) return;
     std::memcpy(text + used, word, static_cast<std::size_t>(length) + 1);

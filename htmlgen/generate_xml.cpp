@@ -38,6 +38,7 @@
 #include "talix/session.h"
 #include "talix/version.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 using namespace talix;
 
@@ -70,7 +71,7 @@ void WriteEncoded(XMLGenContext* context, const std::string& text) {
 
 void WriteComment(XMLGenContext* context) {
     char comment[128];
-    std::snprintf(comment, sizeof comment, "<!-- Talix %.2f, %.2d/%.2d/%.4d -->", LibraryVersion(),
+    plat::FormatText(comment, sizeof comment, "<!-- Talix %.2f, %.2d/%.2d/%.4d -->", LibraryVersion(),
                   context->commentMonth, context->commentDay, context->commentYear);
     AppendOutput(context, comment);
 }

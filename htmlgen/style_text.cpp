@@ -8,6 +8,7 @@
 
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -15,7 +16,7 @@ void AppendFormat(std::string* out, const char* format, ...) {
     char piece[256];
     va_list args;
     va_start(args, format);
-    const int written = std::vsnprintf(piece, sizeof piece, format, args);
+    const int written = plat::FormatTextV(piece, sizeof piece, format, args);
     va_end(args);
     if (written < 0) return;
     if (static_cast<std::size_t>(written) < sizeof piece) {
@@ -24,7 +25,7 @@ void AppendFormat(std::string* out, const char* format, ...) {
     }
     std::vector<char> whole(static_cast<std::size_t>(written) + 1);
     va_start(args, format);
-    std::vsnprintf(whole.data(), whole.size(), format, args);
+    plat::FormatTextV(whole.data(), whole.size(), format, args);
     va_end(args);
     out->append(whole.data(), static_cast<std::size_t>(written));
 }

@@ -30,6 +30,7 @@
 #include "htmlgen/table_writer.h"
 #include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_records.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -218,7 +219,7 @@ std::string TableBorderColour(const TableLevelState* level) {
 void AppendPadding(std::string* style, const TableLevelState* level) {
     if (level->beginWords[0] == 0 && level->beginWords[1] == 0) return;
     char text[64];
-    std::snprintf(text, sizeof text, "padding: %6.4fin %6.4fin; ", level->beginWords[1] / kTwipsPerInch,
+    plat::FormatText(text, sizeof text, "padding: %6.4fin %6.4fin; ", level->beginWords[1] / kTwipsPerInch,
                   level->beginWords[0] / kTwipsPerInch);
     *style += text;
 }

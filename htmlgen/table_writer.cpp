@@ -28,6 +28,7 @@
 #include "htmlgen/walk_records.h"
 #include "htmlgen/walk_writers.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -134,7 +135,7 @@ void AppendPrintf(XMLGenContext* context, const char* format, ...) {
     char text[1024];
     va_list arguments;
     va_start(arguments, format);
-    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    const int length = plat::FormatTextV(text, sizeof text, format, arguments);
     va_end(arguments);
     if (length > 0) AppendOutput(context, text, static_cast<std::size_t>(length) < sizeof text ? length : sizeof text - 1);
 }

@@ -16,6 +16,7 @@
 #include "htmlimport/list_definitions.h"
 #include "htmlimport/list_styles.h"
 #include "htmlimport/walk_handlers.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -51,7 +52,7 @@ std::string EnclosingListStyle(const HTMLImportContext* import, const HtmlNode* 
     }
     const int nesting = CountEnclosingLists(enclosing, "ol", "ul");
     char offset[64];
-    std::snprintf(offset, sizeof offset, " LeftMarginOffset='%f'", nesting * kListStep + kListMarginBase);
+    plat::FormatText(offset, sizeof offset, " LeftMarginOffset='%f'", nesting * kListStep + kListMarginBase);
     return std::string(keyword) + offset;
 }
 

@@ -25,6 +25,7 @@
 #include "htmlimport/option_words.h"
 #include "htmlimport/walk_handlers.h"
 #include "talix/item.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -45,7 +46,7 @@ constexpr std::uint32_t kSpacedDefinition = 91;     // a definition longer than 
 template <typename... Args>
 void AppendFormat(std::string* text, const char* format, Args... args) {
     char buffer[256];
-    const int length = std::snprintf(buffer, sizeof buffer, format, args...);
+    const int length = plat::FormatText(buffer, sizeof buffer, format, args...);
     if (length > 0) text->append(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
 }
 

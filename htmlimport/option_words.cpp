@@ -1,5 +1,6 @@
 // Quoted option words.
 #include "htmlimport/option_words.h"
+#include "talix_platform/c_locale.h"
 
 #include <algorithm>
 #include <charconv>
@@ -79,7 +80,7 @@ void AppendFixed(std::string* text, double value, int decimals) {
         text->append(digits, end);
         return;
     }
-    const int length = std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+    const int length = plat::FormatText(digits, sizeof digits, "%.*f", decimals, value);
     if (length > 0) text->append(digits, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof digits - 1));
 }
 

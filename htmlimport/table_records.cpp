@@ -32,6 +32,7 @@
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -326,7 +327,7 @@ std::uint16_t RoundedTwips(double inches) {
 std::uint16_t Spacing(const TableBuild& build, const char* option, const char* attribute) {
     char value[kTableWordCapacity];
     if (TableWord(build.options, option, value))
-        return RoundedTwips(std::strtod(value, nullptr));
+        return RoundedTwips(plat::ReadNumber(value, nullptr));
     const char* given = AttributeValue(build.table, attribute);
     if (given == nullptr) return 0;
     // Pixels past a word are past its largest value in twips as well.

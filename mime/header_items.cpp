@@ -8,6 +8,7 @@
 #include "core/record_forms.h"
 #include "mime/rfc822_text.h"
 #include "talix_platform.h"
+#include "talix_platform/c_locale.h"
 
 namespace talix {
 
@@ -89,7 +90,7 @@ void AppendValue(const std::uint8_t* value, std::size_t length, const char* list
             double number;
             std::memcpy(&number, data, sizeof number);
             char text[64];
-            std::snprintf(text, sizeof text, "%g", number);
+            plat::FormatText(text, sizeof text, "%g", number);
             out->append(text);
             done = true;
         }

@@ -28,6 +28,7 @@
 #include "formula_codec.h"
 #include "status_codes.h"
 #include "store.h"
+#include "talix_platform/c_locale.h"
 #include "talix_platform/log.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
@@ -262,7 +263,7 @@ bool Reader::Fail(STATUS status, long line, const char* format, ...) {
     char what[512];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(what, sizeof what, format, args);
+    plat::FormatTextV(what, sizeof what, format, args);
     va_end(args);
     failure_->Set(status, name_, line, what);
     Stop();

@@ -13,6 +13,7 @@
 
 #include "formula_eval.h"
 #include "status_codes.h"
+#include "talix_platform/c_locale.h"
 #include "talix_platform/database.h"
 #include "talix_platform/text.h"
 #include "talix_platform/timedate.h"
@@ -114,7 +115,7 @@ size_t FindText(std::string_view text, std::string_view needle) {
 std::string FormatNumber(double number) {
     if (number == 0) return "0";   // also -0
     char text[40];
-    std::snprintf(text, sizeof text, "%.15g", number);
+    plat::FormatText(text, sizeof text, "%.15g", number);
     return text;
 }
 
@@ -217,7 +218,7 @@ STATUS FnTextToNumber(Evaluator& e, const Node& call, Value* out) {
         if (error == std::errc::result_out_of_range) {
             // Too small a number reads as 0 (or the nearest double); too
             // large a one is refused.
-            number = std::strtod(std::string(digits).c_str(), nullptr);
+            number = plat::ReadNumber(std::string(digits).c_str(), nullptr);
             if (!std::isfinite(number)) {
                 return e.Fail(ERR_FORMULA_EVAL,
                               "@TextToNumber: '" + LmbcsToNative(text) + "' is out of the range of numbers");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "formula_ast.h"
+#include "talix_platform/c_locale.h"
 #include "talix_platform/text.h"
 
 namespace plat::formula {
@@ -167,7 +168,7 @@ private:
         if (error == std::errc::result_out_of_range && end == last) {
             // Too small a number is its nearest double, 0 at the least;
             // only too large a one is out of range.
-            value = std::strtod(std::string(first, last).c_str(), nullptr);
+            value = plat::ReadNumber(std::string(first, last).c_str(), nullptr);
             if (std::isfinite(value)) error = std::errc();
         }
         if (error != std::errc() || end != last) return Fail(start, "number out of range");

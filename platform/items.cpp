@@ -19,6 +19,7 @@
 #include "memory_internal.h"
 #include "notes_internal.h"
 #include "status_codes.h"
+#include "talix_platform/c_locale.h"
 #include "talix_platform/database.h"
 #include "talix_platform/memory.h"
 #include "talix_platform/structures.h"
@@ -412,7 +413,7 @@ std::string NumberText(const BYTE* p) {
     NUMBER number;
     std::memcpy(&number, p, sizeof number);
     char text[64];
-    std::snprintf(text, sizeof text, "%g", number);
+    plat::FormatText(text, sizeof text, "%g", number);
     return text;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <strings.h>
 
+#include "talix_platform/c_locale.h"
 #include "talix_platform/log.h"
 
 namespace plat {
@@ -39,12 +40,12 @@ std::string FormatText(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
     char small[512];
-    int needed = std::vsnprintf(small, sizeof small, format, copy);
+    int needed = plat::FormatTextV(small, sizeof small, format, copy);
     va_end(copy);
     if (needed < 0) return std::string();
     if (static_cast<size_t>(needed) < sizeof small) return std::string(small, static_cast<size_t>(needed));
     std::string text(static_cast<size_t>(needed) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
+    plat::FormatTextV(text.data(), text.size(), format, args);
     text.resize(static_cast<size_t>(needed));
     return text;
 }

@@ -13,6 +13,7 @@
 #include "formula_eval.h"
 #include "notes_internal.h"
 #include "status_codes.h"
+#include "talix_platform/c_locale.h"
 #include "talix_platform/database.h"
 #include "talix_platform/formula.h"
 #include "talix_platform/log.h"
@@ -133,7 +134,7 @@ ViewValue NumberValue(NUMBER number) {
     value.kind = ViewValue::kNumber;
     value.number = number;
     char text[64];
-    std::snprintf(text, sizeof text, "%g", number);
+    plat::FormatText(text, sizeof text, "%g", number);
     value.text = text;
     return value;
 }
