@@ -1,7 +1,5 @@
 #include "builders/file_hotspot.h"
 
-#include <strings.h>
-
 #include <cstring>
 #include <string>
 
@@ -15,6 +13,7 @@
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -143,7 +142,7 @@ STATUS AppendFileHotspot(const char* filePath, const char* attachmentName, const
         display = slash != nullptr ? slash + 1 : filePath;
     }
 
-    const bool attach = strcasecmp(Option(options, "AlreadyAttached=").c_str(), "Yes") != 0;
+    const bool attach = CompareNamesNoCase(Option(options, "AlreadyAttached=").c_str(), "Yes") != 0;
     plat::BLOCKID attached;
     if (attach) {
         const plat::STATUS status =

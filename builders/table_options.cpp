@@ -1,12 +1,10 @@
 // Readers of table option words: values, presence, inches and numbers.
 #include "builders/table_options.h"
 
-#include <strings.h>
-
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/ascii.h"
 #include "core/options.h"
 #include "core/pool.h"
 #include "core/text_compare.h"
@@ -29,15 +27,15 @@ bool HasKeyStartingWith(const char* options, const char* prefix) {
     for (const char* at = FindNoCase(options, prefix); at != nullptr; at = FindNoCase(at + 1, prefix)) {
         if (at == options) return true;
         const char before = at[-1];
-        if (!std::isalnum(static_cast<unsigned char>(before)) && !IsOptionQuote(before)) return true;
+        if (!IsAsciiLetterOrDigit(before) && !IsOptionQuote(before)) return true;
     }
     return false;
 }
 
-bool ValueIs(const char* value, const char* word) { return value != nullptr && strcasecmp(value, word) == 0; }
+bool ValueIs(const char* value, const char* word) { return value != nullptr && CompareNamesNoCase(value, word) == 0; }
 
 bool ValueStartsWith(const char* value, const char* prefix) {
-    return value != nullptr && strncasecmp(value, prefix, std::strlen(prefix)) == 0;
+    return value != nullptr && CompareNamesNoCase(value, prefix, std::strlen(prefix)) == 0;
 }
 
 std::uint16_t InchesToTwips(const char* value) {

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <strings.h>
 
 #include "builders/graphic_records.h"
 #include "chunkops/chunk_frame.h"
@@ -15,6 +14,7 @@
 #include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/session_work_area.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -188,10 +188,10 @@ std::uint16_t ZervaRTChunk::AppendImportFile(const char* path, const char* optio
 
 std::uint16_t ZervaRTChunk::AppendHTML(const char* kind, const char* source, const char* options) {
     std::uint16_t htmlKind = 0;
-    if (kind == nullptr || kind[0] == '\0' || strcasecmp(kind, "FILE") == 0) htmlKind = kHtmlFromFile;
-    else if (strcasecmp(kind, "URL") == 0) htmlKind = kHtmlFromURL;
-    else if (strcasecmp(kind, "BodyContext") == 0) htmlKind = kHtmlFromOwnItem;
-    else if (strncasecmp(kind, "IN", 2) == 0) htmlKind = kHtmlFromText;
+    if (kind == nullptr || kind[0] == '\0' || CompareNamesNoCase(kind, "FILE") == 0) htmlKind = kHtmlFromFile;
+    else if (CompareNamesNoCase(kind, "URL") == 0) htmlKind = kHtmlFromURL;
+    else if (CompareNamesNoCase(kind, "BodyContext") == 0) htmlKind = kHtmlFromOwnItem;
+    else if (CompareNamesNoCase(kind, "IN", 2) == 0) htmlKind = kHtmlFromText;
     else return Refuse(this, kArgumentError);
     if (htmlKind == kHtmlFromURL) return kOK;
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
@@ -200,10 +200,10 @@ std::uint16_t ZervaRTChunk::AppendHTML(const char* kind, const char* source, con
 }
 
 std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, const char* options) {
-    const bool file = kind == nullptr || kind[0] == '\0' || strcasecmp(kind, "FILE") == 0;
-    const bool url = !file && strcasecmp(kind, "URL") == 0;
+    const bool file = kind == nullptr || kind[0] == '\0' || CompareNamesNoCase(kind, "FILE") == 0;
+    const bool url = !file && CompareNamesNoCase(kind, "URL") == 0;
     if (!file && !url) {
-        if (strcasecmp(kind, "ATTACHMENT") == 0) return kOK;
+        if (CompareNamesNoCase(kind, "ATTACHMENT") == 0) return kOK;
         return Refuse(this, kArgumentError);
     }
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
@@ -211,7 +211,7 @@ std::uint16_t ZervaRTChunk::AppendGraphic(const char* kind, const char* source, 
     if (url) return RunChunkOperation(this, kOpAppendGraphic, kPictureURL, 0, 0, 0, source, options);
 
     char attach[16] = {};
-    if (GetOptionValue(options, "Attach=", attach, sizeof attach) != 0 && strcasecmp(attach, "no") != 0)
+    if (GetOptionValue(options, "Attach=", attach, sizeof attach) != 0 && CompareNamesNoCase(attach, "no") != 0)
         return AppendAttachedPicture(this, source, options);
 
     // Imported: the options are the running operation's for the run.

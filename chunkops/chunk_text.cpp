@@ -3,7 +3,6 @@
 // attributes, and the six event-return strings.
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/chunk_text.h"
@@ -12,6 +11,7 @@
 #include "core/operation_codes.h"
 #include "core/owned_text.h"
 #include "core/properties.h"
+#include "core/text_compare.h"
 #include "engine/exec_handlers.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -43,7 +43,7 @@ std::uint16_t ScopeMask(const char* scope) {
 // it is not there.
 std::uint16_t WordNumber(const char* word, const char* const* words, std::uint16_t count) {
     for (std::uint16_t i = 0; i < count; ++i) {
-        if (strcasecmp(word, words[i]) == 0) return static_cast<std::uint16_t>(i + 1);
+        if (CompareNamesNoCase(word, words[i]) == 0) return static_cast<std::uint16_t>(i + 1);
     }
     return 0;
 }

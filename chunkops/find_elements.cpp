@@ -3,7 +3,6 @@
 // searched in one pass, comparing the record bytes in place, for the first
 // text run whose font and text match, or the first table, button or layer
 // whose name matches.
-#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +19,7 @@
 #include "core/session_work_area.h"
 #include "core/shared_services.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "engine/exec_handlers.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -236,11 +236,11 @@ bool FinderChainUsable(const ChunkDefInfo* chain) {
 // The match mode named at the start of a match-kind text.
 std::uint16_t MatchModeFromText(const char* text) {
     if (text == nullptr) return 0;
-    if (strncasecmp(text, "EXACT", 5) == 0 || strncasecmp(text, "ENTIRE", 5) == 0) return 1;
-    if (strncasecmp(text, "STARTS", 6) == 0) return 2;
-    if (strncasecmp(text, "ENDS", 4) == 0) return 3;
-    if (strncasecmp(text, "SUBSTR", 6) == 0) return 4;
-    if (strncasecmp(text, "EVENT", 5) == 0) return 5;
+    if (CompareNamesNoCase(text, "EXACT", 5) == 0 || CompareNamesNoCase(text, "ENTIRE", 5) == 0) return 1;
+    if (CompareNamesNoCase(text, "STARTS", 6) == 0) return 2;
+    if (CompareNamesNoCase(text, "ENDS", 4) == 0) return 3;
+    if (CompareNamesNoCase(text, "SUBSTR", 6) == 0) return 4;
+    if (CompareNamesNoCase(text, "EVENT", 5) == 0) return 5;
     return 0;
 }
 

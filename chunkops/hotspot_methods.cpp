@@ -6,7 +6,6 @@
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <strings.h>
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
@@ -214,10 +213,10 @@ std::uint16_t ZervaRTChunk::SetImageHotspot(const char* language, const char* co
     if (!languageCopy.Made()) return Refuse(this, kOutOfMemory);
     HotspotRequest& request = session->workArea->hotspot;
     std::uint32_t codeKind = 0;
-    if (strcasecmp(language, "FORMULA") == 0) codeKind = kAreaFormula;
-    else if (strcasecmp(language, "LOTUSSCRIPT") == 0 || strcasecmp(language, "LOTUSCRIPT") == 0)
+    if (CompareNamesNoCase(language, "FORMULA") == 0) codeKind = kAreaFormula;
+    else if (CompareNamesNoCase(language, "LOTUSSCRIPT") == 0 || CompareNamesNoCase(language, "LOTUSCRIPT") == 0)
         codeKind = kAreaScript;
-    else if (strcasecmp(language, "JAVASCRIPT") == 0) codeKind = kAreaJavaScript;
+    else if (CompareNamesNoCase(language, "JAVASCRIPT") == 0) codeKind = kAreaJavaScript;
     else return Refuse(this, kHtmlTreeLost);
     request.codeFlags = codeKind;
     request.codeLength = 0;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "chunkops/chunk_frame.h"
 #include "core/clamp.h"
@@ -229,7 +228,7 @@ std::uint16_t ZervaRTChunk::SortByRow(std::uint16_t column, int titleRow, int nu
     pass.options = options;
     pass.keySource = "TEXT";
     if (GetOptionValue(options, "SortBy=", value, sizeof value) != 0 &&
-        (strcasecmp(value, "TabLabel") == 0 || strcasecmp(value, "RowLabel") == 0))
+        (CompareNamesNoCase(value, "TabLabel") == 0 || CompareNamesNoCase(value, "RowLabel") == 0))
         pass.keySource = "TabLabel";
     pass.titleRows = 1;
     value[0] = '\0';

@@ -1,4 +1,4 @@
-// Tests and values of single ASCII characters: digits, letters and
+// Tests and values of single ASCII characters: digits, letters, blanks and
 // hexadecimal digits. Every character set the library reads (LMBCS, UTF-8,
 // the option strings and definitions its callers write) keeps these
 // characters as they are, and no byte of a longer character is one of them.
@@ -12,6 +12,9 @@ namespace talix {
 constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 constexpr bool IsAsciiLetterOrDigit(char c) { return IsAsciiDigit(c) || IsAsciiLetter(c); }
+// A blank as the C locale has it: space, tab, line feed, vertical tab, form
+// feed, carriage return.
+constexpr bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // The value of a hexadecimal digit of either case, or -1 for any other
 // character.

@@ -5,7 +5,6 @@
 // a chain of levels, rendering writes a chain back as canonical text.
 #include "core/chunk_definition.h"
 
-#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include "core/ascii.h"
 #include "core/chunk_types.h"
 #include "core/owned_text.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -93,7 +93,7 @@ std::size_t SkipBlanks(const Part& part, std::size_t at) {
 // 65,535.
 std::uint16_t ReadNumber(const char* text, std::size_t begin, std::size_t end) {
     std::size_t i = begin;
-    while (i < end && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < end && IsAsciiSpace(text[i])) ++i;
     if (i < end && text[i] == '+') ++i;
     std::uint32_t value = 0;
     for (; i < end && IsAsciiDigit(text[i]); ++i) {
@@ -364,7 +364,7 @@ ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
         return nullptr;
     }
     for (std::size_t i = 0; i < length; ++i)
-        upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[i])));
+        upper[i] = UpperAscii(upper[i]);
 
     ChunkDefInfo* head = nullptr;
     ChunkDefInfo* last = nullptr;

@@ -3,14 +3,13 @@
 // answers to.
 #include "core/chunk_types.h"
 
-#include <strings.h>
-
 #include <array>
 #include <cstring>
 #include <initializer_list>
 
 #include "core/chunk_type_table.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 
 namespace talix {
 
@@ -203,7 +202,7 @@ std::uint16_t FindChunkType(const char* text) {
     std::size_t foundLength = 0;
     for (std::uint16_t type = 0; type < kChunkTypeCount; ++type) {
         std::size_t length = std::strlen(kChunkTypeNames[type]);
-        if (length > foundLength && strncasecmp(text, kChunkTypeNames[type], length) == 0) {
+        if (length > foundLength && CompareNamesNoCase(text, kChunkTypeNames[type], length) == 0) {
             found = type;
             foundLength = length;
         }
@@ -221,10 +220,10 @@ std::uint16_t FindChunkTypeProperty(std::uint16_t type, const char* name) {
         if (entry.type != type) continue;
         if (name == nullptr || name[0] == '\0') return entry.count;
         for (std::uint16_t i = 0; i < entry.namedCount; ++i) {
-            if (strcasecmp(name, entry.names[i]) == 0) return i;
+            if (CompareNamesNoCase(name, entry.names[i]) == 0) return i;
         }
         // The table's tab indent is also named as its word is written.
-        if (type == kTableTypeWithTabs && strcasecmp(name, "TabIndent") == 0) return kTabIndentPosition;
+        if (type == kTableTypeWithTabs && CompareNamesNoCase(name, "TabIndent") == 0) return kTabIndentPosition;
         return entry.count;
     }
     return 0;

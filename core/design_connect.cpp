@@ -1,7 +1,6 @@
 // Connecting an item to the content item of a named design element (form,
 // subform, page, shared field, image resource, frameset, file resource,
 // XPage, custom control), optionally on a fresh copy of the element.
-#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
 #include "core/owned_text.h"
+#include "core/text_compare.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -49,7 +49,7 @@ STATUS ConnectDesignItem(ZervaRTItem* item, const char* server, const char* data
         return kErrBadName;
     }
     if (!Store(item->itemName, itemName)) return kOutOfMemory;
-    item->work->imageDataFlag = strcasecmp(itemName, "$ImageData") == 0 ? 1 : 0;
+    item->work->imageDataFlag = CompareNamesNoCase(itemName, "$ImageData") == 0 ? 1 : 0;
     item->work->mode = 0;
 
     STATUS status = OpenDesignNote(item->session, item->server, item->databasePath, 0, name, copyName,
@@ -76,7 +76,7 @@ STATUS ConnectDesignItem(ZervaRTItem* item, const char* server, const char* data
 const char* XspName(RARIvoSession* session, const char* name) {
     if (name == nullptr || session == nullptr) return name;
     std::size_t length = std::strlen(name);
-    if (length >= 5 && strcasecmp(name + length - 4, ".xsp") == 0) return name;
+    if (length >= 5 && CompareNamesNoCase(name + length - 4, ".xsp") == 0) return name;
     std::snprintf(session->optionValue, sizeof session->optionValue, "%s.xsp", name);
     return session->optionValue;
 }

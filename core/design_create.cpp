@@ -3,8 +3,6 @@
 // connects an item to its content, is setup/design_element.cpp).
 #include "core/design_create.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +10,7 @@
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -58,7 +57,9 @@ const char* DotExtension(const char* name) {
     return dot != nullptr ? dot : "";
 }
 
-bool IsHtml(const char* extension) { return strcasecmp(extension, ".htm") == 0 || strcasecmp(extension, ".html") == 0; }
+bool IsHtml(const char* extension) {
+    return CompareNamesNoCase(extension, ".htm") == 0 || CompareNamesNoCase(extension, ".html") == 0;
+}
 
 // "$Info": one document record with paper colour 1, form flags 128 and the
 // extended paper colour 1.
@@ -89,7 +90,7 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
     if (status == kOK) {
         const char* flags = kind.flags;
         if (flags == nullptr) {
-            flags = strcasecmp(extension, ".css") == 0 ? "D34C=Q" : IsHtml(extension) ? "345Cg>Q" : "345CgQ";
+            flags = CompareNamesNoCase(extension, ".css") == 0 ? "D34C=Q" : IsHtml(extension) ? "345Cg>Q" : "345CgQ";
         }
         status = SetText(note, "$Flags", flags);
     }
@@ -102,7 +103,9 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
     } else if (fileResource) {
         status = SetText(note, "$FlagsExt", "D");
         if (status == kOK) status = SetText(note, "$FileNames", LastPart(name));
-        const char* mimeType = IsHtml(extension) ? "text/html" : strcasecmp(extension, ".txt") == 0 ? "text/plain" : nullptr;
+        const char* mimeType = IsHtml(extension)                             ? "text/html"
+                               : CompareNamesNoCase(extension, ".txt") == 0 ? "text/plain"
+                                                                            : nullptr;
         if (status == kOK && mimeType != nullptr) status = SetText(note, "$MimeType", mimeType);
         if (status == kOK) {
             plat::TIMEDATE now;
@@ -128,7 +131,7 @@ bool DesignOptionIsYes(const char* options, const char* key) {
     if (options == nullptr) return false;
     std::string value(::strnlen(options, 0x10000) + 1, '\0');
     return GetOptionValue(options, key, value.data(), static_cast<std::uint32_t>(value.size())) != 0 &&
-           strcasecmp(value.c_str(), "Yes") == 0;
+           CompareNamesNoCase(value.c_str(), "Yes") == 0;
 }
 
 std::string DesignElementName(const char* name, const char* options) {
@@ -150,7 +153,7 @@ bool OverwritesDesignElement(const char* options) {
 const DesignKind* FindDesignKind(const char* kind) {
     if (kind == nullptr) return nullptr;
     for (const DesignKind& each : kKinds)
-        if (strcasecmp(kind, each.name) == 0) return &each;
+        if (CompareNamesNoCase(kind, each.name) == 0) return &each;
     return nullptr;
 }
 

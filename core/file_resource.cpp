@@ -3,8 +3,6 @@
 // file (file data, raw records, or through an export filter).
 #include "core/file_resource.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +20,7 @@
 #include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "core/walkers.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -268,7 +267,7 @@ std::uint16_t ZervaRTItem::ReplaceTextInFileResource(const char* findText, const
 
 std::uint16_t ZervaRTItem::Export(const char* filePath, const char* type) {
     if (!Usable(this) || filePath == nullptr || filePath[0] == '\0') return kArgumentError;
-    if (strcasecmp(itemName, "$FileData") == 0) return ExportFileData(noteHandle, filePath);
+    if (CompareNamesNoCase(itemName, "$FileData") == 0) return ExportFileData(noteHandle, filePath);
 
     ownError = 0;
     char library[kFilterNameSize] = {};
@@ -292,7 +291,8 @@ std::uint16_t ZervaRTItem::Export(const char* filePath, const char* type) {
     if (found == 0) {
         const char* extension = Extension(type);
         if (extension == nullptr) extension = Extension(filePath);
-        if (extension != nullptr && strcasecmp(extension, ".cd") == 0) status = ExportItemWithFonts(this, filePath);
+        if (extension != nullptr && CompareNamesNoCase(extension, ".cd") == 0)
+            status = ExportItemWithFonts(this, filePath);
     } else {
         // The records the filter reads go to a file of this export's own,
         // named like the item's import/export file, in the temporary

@@ -2,11 +2,9 @@
 // the note's font table, and the event procedures of a program library.
 #include "core/filters.h"
 
-#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "core/chunk_work_state.h"
 #include "core/host_message.h"
@@ -105,7 +103,7 @@ int FindEditFilter(RARIvoSession* session, char* fileName, char* libraryName, st
     if (isExtension == 0) {
         char* dot = std::strrchr(fileName, '.');
         if (dot == nullptr) return 0;
-        for (char* p = dot; *p != '\0'; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+        for (char* p = dot; *p != '\0'; ++p) *p = UpperAscii(*p);
         extension = dot;
     }
     // An empty extension would be found in every entry.
@@ -182,10 +180,10 @@ void SetChunkCallbacks(ZervaRTChunk* chunk, void* module, const char* kind, cons
     if (chunk == nullptr || chunk->work == nullptr || module == nullptr || kind == nullptr || kind[0] == '\0')
         return;
     bool named = procedureName != nullptr && procedureName[0] != '\0';
-    if (strcasecmp(kind, "ActOnText") == 0) {
+    if (CompareNamesNoCase(kind, "ActOnText") == 0) {
         void* procedure = plat::LibraryProcedure(module, named ? procedureName : "ActOnText");
         chunk->work->actOnText = reinterpret_cast<ActOnTextProc>(procedure);
-    } else if (strcasecmp(kind, "QueryLinkData") == 0) {
+    } else if (CompareNamesNoCase(kind, "QueryLinkData") == 0) {
         void* procedure = plat::LibraryProcedure(module, named ? procedureName : "QueryLinkData");
         chunk->work->queryLinkData = reinterpret_cast<QueryLinkDataProc>(procedure);
     }

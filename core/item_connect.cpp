@@ -2,7 +2,6 @@
 // CopyItem) and to a note the caller has open (the Backend family). Copying
 // an item into such a note (CopyBackend) is the engine's
 // (engine/link_fixups.cpp).
-#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "core/item_work_state.h"
 #include "core/layer_hooks.h"
 #include "core/owned_text.h"
+#include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -236,8 +236,8 @@ void ZervaRTItem::ConnectBackendInternal(ZervaRTItem* other, const char* name) {
         lastStatus = kOutOfMemory;
         return;
     }
-    work->imageDataFlag = strcasecmp(itemName, "$ImageData") == 0 ? 1 : 0;
-    work->designFlag = strncasecmp(itemName, "$Body", 5) == 0 || work->imageDataFlag != 0 ? 1 : 0;
+    work->imageDataFlag = CompareNamesNoCase(itemName, "$ImageData") == 0 ? 1 : 0;
+    work->designFlag = CompareNamesNoCase(itemName, "$Body", 5) == 0 || work->imageDataFlag != 0 ? 1 : 0;
     ConnectToNamedItem(this, false);
     STATUS chunkStatus = ResetDefaultChunk(this);
     if (chunkStatus != kOK) lastStatus = chunkStatus;

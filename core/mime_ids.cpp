@@ -1,6 +1,5 @@
 #include "core/mime_ids.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -12,6 +11,7 @@
 #include "core/record_layouts.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -196,7 +196,7 @@ std::string PictureContentId(const CDRecordNode* picture, const CDRecordNode* he
     std::snprintf(id, sizeof id, "_%d_%.6u%.6x%s", ImageHeaderType(header) == kImageTypeJpeg ? 2 : 1,
                   static_cast<unsigned>(reference->segment), static_cast<unsigned>(reference->key), tail);
     std::string text(id);
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text) c = UpperAscii(c);
     return text;
 }
 

@@ -67,5 +67,14 @@ constexpr int CompareNamesNoCase(const char* a, const char* b) {
         if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
     }
 }
+// The same for at most count bytes of each.
+constexpr int CompareNamesNoCase(const char* a, const char* b, std::size_t count) {
+    for (; count > 0; --count, ++a, ++b) {
+        const auto x = static_cast<unsigned char>(LowerAscii(*a));
+        const auto y = static_cast<unsigned char>(LowerAscii(*b));
+        if (x != y || x == 0) return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return 0;
+}
 
 } // namespace talix

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "core/host_message.h"
 #include "core/session_work_area.h"
+#include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -164,7 +164,7 @@ STATUS SearchByView(RARIvoSession* session, plat::DBHANDLE db, const char* viewN
 } // namespace
 
 bool IsSelectionFormula(const char* text) {
-    return text != nullptr && strncasecmp(text, "SELECT ", 7) == 0 && std::strpbrk(text, "@=") != nullptr;
+    return text != nullptr && CompareNamesNoCase(text, "SELECT ", 7) == 0 && std::strpbrk(text, "@=") != nullptr;
 }
 
 ViewCache::~ViewCache() { CloseCache(*this); }

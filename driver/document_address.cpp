@@ -2,8 +2,6 @@
 // note (or design element), which item and which chunk.
 #include "driver/document_address.h"
 
-#include <strings.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +10,7 @@
 
 #include "core/ascii.h"
 #include "core/record_forms.h"
+#include "core/text_compare.h"
 #include "driver/arg_values.h"
 #include "driver/call_trace.h"
 #include "talix/item.h"
@@ -117,11 +116,11 @@ using DesignConnect = std::uint16_t (ZervaRTItem::*)(const char*, const char*, c
 
 // The connect method of a design-element kind, or null.
 DesignConnect DesignConnectFor(const char* kind) {
-    if (strcasecmp(kind, "FORM") == 0) return &ZervaRTItem::ConnectForm;
-    if (strncasecmp(kind, "IMAGE", 5) == 0) return &ZervaRTItem::ConnectImageResource;
-    if (strcasecmp(kind, "PAGE") == 0) return &ZervaRTItem::ConnectPage;
-    if (strcasecmp(kind, "SHAREDFIELD") == 0) return &ZervaRTItem::ConnectSharedField;
-    if (strcasecmp(kind, "SUBFORM") == 0) return &ZervaRTItem::ConnectSubform;
+    if (CompareNamesNoCase(kind, "FORM") == 0) return &ZervaRTItem::ConnectForm;
+    if (CompareNamesNoCase(kind, "IMAGE", 5) == 0) return &ZervaRTItem::ConnectImageResource;
+    if (CompareNamesNoCase(kind, "PAGE") == 0) return &ZervaRTItem::ConnectPage;
+    if (CompareNamesNoCase(kind, "SHAREDFIELD") == 0) return &ZervaRTItem::ConnectSharedField;
+    if (CompareNamesNoCase(kind, "SUBFORM") == 0) return &ZervaRTItem::ConnectSubform;
     return nullptr;
 }
 

@@ -3,8 +3,6 @@
 // failure, goes through CompleteCall.
 #include "driver/perform_function.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +10,7 @@
 
 #include "core/host_message.h"
 #include "core/owned_text.h"
+#include "core/text_compare.h"
 #include "driver/arg_values.h"
 #include "driver/call_trace.h"
 #include "driver/document_address.h"
@@ -107,7 +106,7 @@ STATUS ResolveName(DriverContext* context, CallState* state, std::size_t nameLen
         return kDrvUnknownFunction;
     }
     if (state->found.kind == FoundKind::None) {
-        if (strcasecmp(state->name, "Initialize") == 0) {
+        if (CompareNamesNoCase(state->name, "Initialize") == 0) {
             *done = true;
             return kOK;
         }

@@ -3,8 +3,6 @@
 // look-up's text list into the call's result.
 #include "driver/row_handlers.h"
 
-#include <strings.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 
 #include "core/ascii.h"
 #include "core/statuses.h"
+#include "core/text_compare.h"
 #include "driver/arg_values.h"
 #include "driver/function_tables.h"
 #include "driver/table_lookup.h"
@@ -105,7 +104,7 @@ STATUS SetChunkProperty(DriverContext* context) {
     // A chunk that matches nothing takes no value: the setter would do
     // nothing and the call would say it was done. The whole item is always
     // there, even when it holds no records yet.
-    const bool whole = chunk->definition != nullptr && strcasecmp(chunk->definition, "Everything") == 0;
+    const bool whole = chunk->definition != nullptr && CompareNamesNoCase(chunk->definition, "Everything") == 0;
     if (!whole && chunk->Exists() == 0) {
         if (chunk->lastStatus != kOK) return chunk->lastStatus;
         const ZervaRTItem* item = context->item;

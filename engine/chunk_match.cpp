@@ -5,8 +5,6 @@
 // read within the record's length.
 #include "engine/chunk_match.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -114,7 +112,7 @@ bool TextMatches(const ChunkDefInfo* level, const char* text, std::uint32_t leng
     const char* match = level->matchText;
     switch (level->matchKind) {
     case kMatchExact:
-        return std::strlen(match) == length && strncasecmp(text, match, length) == 0;
+        return std::strlen(match) == length && CompareNamesNoCase(text, match, length) == 0;
     case kMatchStarts:
         return StartsWithNoCase(text, length, match);
     case kMatchEnds:
@@ -145,7 +143,7 @@ bool NameMatches(const ChunkDefInfo* level, const std::uint8_t* record, std::uin
         size = lengths[5];
     }
     return std::strlen(level->matchText) == size &&
-           strncasecmp(reinterpret_cast<const char*>(record + offset), level->matchText, size) == 0;
+           CompareNamesNoCase(reinterpret_cast<const char*>(record + offset), level->matchText, size) == 0;
 }
 
 // NonBlankText: the next text run must come before the end of the cell,

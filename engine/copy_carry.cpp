@@ -2,7 +2,6 @@
 // into the source note's link table become self-contained links, and the
 // attachments of file hotspots and the OLE objects the records name are
 // copied into the target note.
-#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "engine/copy_source.h"
 #include "engine/copy_work.h"
 #include "engine/record_process.h"
@@ -98,8 +98,8 @@ bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::str
             const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
             const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
             if (kOleObjectInfoFixedLength + nameLength + descriptionLength <= length - 2 && nameLength == name.size() &&
-                strncasecmp(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), name.c_str(),
-                            nameLength) == 0) {
+                CompareNamesNoCase(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), name.c_str(),
+                                   nameLength) == 0) {
                 description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
                                     descriptionLength);
                 *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));

@@ -5,8 +5,6 @@
 // target, font faces and event code.
 #include "engine/copy_source.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +25,7 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "engine/copy_work.h"
 #include "engine/paragraph_index.h"
 #include "engine/record_process.h"
@@ -184,7 +183,7 @@ STATUS OpenSource(CopyWork* work) {
 STATUS ReadSource(CopyWork* work) {
     RecordProcessContext* context = work->context;
     const bool sameItem = work->sameNote && context->itemName != nullptr &&
-                          strcasecmp(context->itemName, work->sourceItem) == 0;
+                          CompareNamesNoCase(context->itemName, work->sourceItem) == 0;
     if (sameItem) {
         work->list = context->records;
         return kOK;
@@ -365,7 +364,7 @@ STATUS MakeInline(CopyWork* work, std::uint16_t signature, EditableRecord* recor
             WriteWord(bytes + size.offset, static_cast<std::uint16_t>(given));
         }
     } else if (signature == kSigGraphic && length > kGraphicFlags) {
-        if (GetOptionValue(options, "WrapText=", value, sizeof value) == 0 || strncasecmp(value, "WRAP", 4) != 0)
+        if (GetOptionValue(options, "WrapText=", value, sizeof value) == 0 || CompareNamesNoCase(value, "WRAP", 4) != 0)
             return kOK;
         std::uint8_t* bytes = record->edit();
         if (bytes == nullptr) return kOutOfMemory;

@@ -10,8 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include <strings.h>
-
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/graphic_builders.h"
@@ -633,8 +631,8 @@ STATUS SetStorage(std::uint16_t signature, std::uint32_t* passOn, RecordProcessC
         if (status != kOK) return status;
     }
     if (signature != kSigGraphic || node == nullptr || context->chunkDone != 0) return kOK;
-    if (strcasecmp(argument, "inline") == 0) return MakeInline(passOn, context);
-    if (strcasecmp(argument, "storage") != 0 || node->next == nullptr) return kOK;
+    if (CompareNamesNoCase(argument, "inline") == 0) return MakeInline(passOn, context);
+    if (CompareNamesNoCase(argument, "storage") != 0 || node->next == nullptr) return kOK;
     if (node->next->signature == kSigBitmapHeader) {
         // A bitmap is not moved.
         context->chunkDone = 1;

@@ -4,7 +4,6 @@
 // (2352: text files, HTML files, files through an import filter, record
 // files). HTML (2448) is the HTML import's operation
 // (htmlimport/import_operation.h), through which 2352 imports an HTML file.
-#include <strings.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -148,9 +147,9 @@ STATUS AppendImportFile(RecordProcessContext* context) {
     if (path.empty()) return kArgumentError;
     const std::size_t dot = type.rfind('.');
     const std::string typeExtension = dot == std::string::npos ? std::string() : type.substr(dot);
-    const bool ownType = type.size() >= 5 && strncasecmp(type.c_str(), "Zerva", 5) == 0;
-    if (ownType && strcasecmp(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
-    if (ownType && strcasecmp(typeExtension.c_str(), ".htm") == 0) return ImportHtmlFile(context);
+    const bool ownType = type.size() >= 5 && CompareNamesNoCase(type.c_str(), "Zerva", 5) == 0;
+    if (ownType && CompareNamesNoCase(typeExtension.c_str(), ".txt") == 0) return ImportTextFile(path, type, context);
+    if (ownType && CompareNamesNoCase(typeExtension.c_str(), ".htm") == 0) return ImportHtmlFile(context);
 
     char library[kFilterFieldSize] = {};
     char filter[kFilterFieldSize] = {};

@@ -3,10 +3,8 @@
 // reorder, writing the rows in the sorted order (2396) or in the order the
 // keys stand (2397), and appending a copy of a row, with its contents or as
 // an empty row filled from the caller's cell texts (2355).
-#include <strings.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -168,7 +166,7 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
                            : "TEXT";
     const bool labels = StartsWithNoCase(kind, "TABLABEL") || StartsWithNoCase(kind, "ROWLABEL");
     if (!labels && context->operation2 != 0 && rows.column + 1u != context->operation2) return kOK;
-    if (strcasecmp(kind, "TEXT") == 0) {
+    if (CompareNamesNoCase(kind, "TEXT") == 0) {
         if (signature != kSigText || length <= kTextRunHeader) return kOK;
         if (context->a3 != 0 && key->row == 0) return kOK;
         return SetKeyText(context, key, record + kTextRunHeader, length - kTextRunHeader, kLongestKey);
@@ -375,7 +373,7 @@ STATUS PositionKeyTextInside(std::uint8_t* record, std::uint16_t signature, std:
     if (kind == nullptr || kind[0] == '\0' || context->sortKeyCount == 0) return kOK;
     SortKey* key = &context->sortKeys[context->sortKeyCount - 1];
     if (key->text != nullptr) return kOK;
-    if (strcasecmp(kind, "TEXT") == 0) {
+    if (CompareNamesNoCase(kind, "TEXT") == 0) {
         if (signature != kSigText || length <= kTextRunHeader) return kOK;
         if (context->operation2 != 0 && context->rows.column + 1u != context->operation2) return kOK;
         return SetKeyText(context, key, record + kTextRunHeader, length - kTextRunHeader, kLongestKey);
@@ -421,7 +419,7 @@ STATUS SortRowKeys(RecordProcessContext* context) {
     const char* argument = context->argumentText != nullptr ? context->argumentText : "";
     std::size_t i = 0;
     for (; argument[i] != '\0' && i + 1 < RARIvoSession::kMessageCapacity; ++i)
-        order[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(argument[i])));
+        order[i] = UpperAscii(argument[i]);
     order[i] = '\0';
     const bool numeric = std::strstr(order, "NUMERIC") != nullptr;
     const bool reverse = std::strstr(order, "REVERSE") != nullptr;

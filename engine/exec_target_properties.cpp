@@ -16,8 +16,6 @@
 #include <initializer_list>
 #include <utility>
 
-#include <strings.h>
-
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/layer_builders.h"
@@ -193,8 +191,8 @@ STATUS AppendIdName(RecordProcessContext* context, const std::uint8_t* old, std:
 // "CaptionPosition=" and "CaptionFont=" applied to a caption record.
 void ApplyCaptionOptions(RecordProcessContext* context, std::uint8_t* caption) {
     if (const char* position = Value(context, "CaptionPosition=")) {
-        if (strncasecmp(position, "Center", 6) == 0) caption[kCaptionPosition] = 1;
-        else if (strncasecmp(position, "Bottom", 6) == 0) caption[kCaptionPosition] = 0;
+        if (CompareNamesNoCase(position, "Center", 6) == 0) caption[kCaptionPosition] = 1;
+        else if (CompareNamesNoCase(position, "Bottom", 6) == 0) caption[kCaptionPosition] = 0;
     }
     const char* fontText = Value(context, "CaptionFont=");
     if (fontText == nullptr) return;
@@ -438,10 +436,10 @@ STATUS SetPositioning(const std::uint8_t* record, std::uint32_t length, std::uin
     SetLength(context, position + kPositioningTop, "Top=");
     SetLength(context, position + kPositioningLeft, "Left=");
     if (const char* scheme = Value(context, "Scheme=")) {
-        if (strcasecmp(scheme, "absolute") == 0) position[kPositioningScheme] = 1;
-        else if (strcasecmp(scheme, "static") == 0) position[kPositioningScheme] = 0;
-        else if (strcasecmp(scheme, "relative") == 0) position[kPositioningScheme] = 2;
-        else if (strcasecmp(scheme, "fixed") == 0) position[kPositioningScheme] = 3;
+        if (CompareNamesNoCase(scheme, "absolute") == 0) position[kPositioningScheme] = 1;
+        else if (CompareNamesNoCase(scheme, "static") == 0) position[kPositioningScheme] = 0;
+        else if (CompareNamesNoCase(scheme, "relative") == 0) position[kPositioningScheme] = 2;
+        else if (CompareNamesNoCase(scheme, "fixed") == 0) position[kPositioningScheme] = 3;
     }
     for (const auto& [key, offset] : {std::pair{"BrowserLeftOffset=", kPositioningBrowserLeft},
                                       std::pair{"BrowserRightOffset=", kPositioningBrowserRight}}) {
@@ -502,12 +500,12 @@ STATUS SetBackgroundRepeat(const std::uint8_t* record, std::uint32_t length, std
     const char* value = Value(context, "BackgroundRepeat=");
     if (value == nullptr || length <= kRepeatMode) return kOK;
     int mode = 0;
-    if (strcasecmp(value, "once") == 0) mode = 1;
-    else if (strcasecmp(value, "tile") == 0) mode = 4;
-    else if (strncasecmp(value, "vert", 4) == 0) mode = 2;
-    else if (strncasecmp(value, "horiz", 5) == 0) mode = 3;
-    else if (strncasecmp(value, "cent", 4) == 0) mode = 6;   // "center" and "centre"
-    else if (strncasecmp(value, "size", 4) == 0) mode = 5;
+    if (CompareNamesNoCase(value, "once") == 0) mode = 1;
+    else if (CompareNamesNoCase(value, "tile") == 0) mode = 4;
+    else if (CompareNamesNoCase(value, "vert", 4) == 0) mode = 2;
+    else if (CompareNamesNoCase(value, "horiz", 5) == 0) mode = 3;
+    else if (CompareNamesNoCase(value, "cent", 4) == 0) mode = 6;   // "center" and "centre"
+    else if (CompareNamesNoCase(value, "size", 4) == 0) mode = 5;
     if (mode == 0) return kOK;
     std::uint8_t* background = CopyRecord(context, record, length, length);
     if (background == nullptr) return kOutOfMemory;

@@ -3,13 +3,12 @@
 // from the same keywords.
 #include <cstdio>
 
-#include <strings.h>
-
 #include "core/font_spec.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "engine/css_format.h"
 #include "engine/font_property_writer.h"
 #include "engine/target_property_writers.h"
@@ -54,15 +53,15 @@ bool Asked(std::uint16_t selector, std::uint16_t position) { return selector == 
 // "Yes" sets the bit, "No" clears it, anything else leaves it.
 void ApplyYesNo(const char* options, const char* key, char* value, std::uint32_t* flags, std::uint32_t bit) {
     if (GetOptionValue(options, key, value, kScratchSize) == 0) return;
-    if (strcasecmp(value, "Yes") == 0) *flags |= bit;
-    if (strcasecmp(value, "No") == 0) *flags &= ~bit;
+    if (CompareNamesNoCase(value, "Yes") == 0) *flags |= bit;
+    if (CompareNamesNoCase(value, "No") == 0) *flags &= ~bit;
 }
 
 // "none" takes the colour away; a colour specification sets it.
 void ApplyColor(const char* options, const char* key, char* value, std::uint8_t* record, std::uint32_t* flags,
                 std::uint32_t bit, std::uint32_t indexOffset) {
     if (GetOptionValue(options, key, value, kScratchSize) == 0) return;
-    if (strcasecmp(value, "none") == 0) {
+    if (CompareNamesNoCase(value, "none") == 0) {
         *flags &= ~bit;
         WriteWord(record + indexOffset, kNoColorIndex);
         return;

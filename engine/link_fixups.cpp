@@ -7,10 +7,8 @@
 // over) is undone when the pass fails.
 #include "engine/link_fixups.h"
 
-#include <strings.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,6 +33,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/temp_directory.h"
+#include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "engine/copy_source.h"
 #include "talix/item.h"
@@ -64,7 +63,7 @@ constexpr std::size_t kLongestFileName = 255;
 constexpr std::uint32_t kBase64Start = 15;   // an image name's data starts at its sixteenth character
 
 std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text) c = LowerAscii(c);
     return text;
 }
 
@@ -728,7 +727,7 @@ std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int
     if (!ItemReady(this)) return kOutOfMemory;
     if (note == 0 || name == nullptr || name[0] == '\0' || connected == 0) return kArgumentError;
     // Copying an item onto itself changes nothing.
-    if (note == noteHandle && itemName != nullptr && strcasecmp(name, itemName) == 0) return kOK;
+    if (note == noteHandle && itemName != nullptr && CompareNamesNoCase(name, itemName) == 0) return kOK;
     const bool existed = ItemPresent(note, name);
     if (existed && replace == 0) return kOK;
 

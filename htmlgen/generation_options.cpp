@@ -199,7 +199,7 @@ void TrimOneSeparator(std::string* text, bool slashToo) {
 }
 
 void Upper(std::string* text) {
-    for (char& c : *text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : *text) c = UpperAscii(c);
 }
 
 // Replaces a text of the context by a tracked copy (none for null).

@@ -3,7 +3,6 @@
 // a section is left out (the section's title holds its text), the block's
 // writing direction is read, and a positioned division becomes a layer.
 // Also the start of pass-thru spans.
-#include <strings.h>
 
 #include <cstdint>
 #include <cstring>
@@ -48,7 +47,7 @@ constexpr std::uint32_t kReplyHeaderSize = 4096;
 
 bool ClassIs(const HtmlNode* node, const char* wanted) {
     const char* value = AttributeValue(node, "class");
-    return value != nullptr && strcasecmp(value, wanted) == 0;
+    return value != nullptr && CompareNamesNoCase(value, wanted) == 0;
 }
 
 bool IsTextRun(const CDRecordNode* node) { return node->signature == kSigText || node->signature == kSigBidiText; }

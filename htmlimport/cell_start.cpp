@@ -4,7 +4,6 @@
 // alignment, borders, vertical alignment (spread over the positions a
 // spanning cell covers), background image, background colour, header scope
 // and tab label.
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
@@ -168,9 +167,9 @@ void CellStart::Alignment() {
     else if (StyleValue css = Own(node_, "text-align")) align = *css;
     if (align.empty()) return;
     std::uint16_t justify = 0;
-    if (strcasecmp(align.c_str(), "center") == 0) justify = kJustifyCentre;
-    else if (strcasecmp(align.c_str(), "right") == 0) justify = kJustifyRight;
-    else if (strcasecmp(align.c_str(), "justify") == 0) justify = kJustifyBlock;
+    if (CompareNamesNoCase(align.c_str(), "center") == 0) justify = kJustifyCentre;
+    else if (CompareNamesNoCase(align.c_str(), "right") == 0) justify = kJustifyRight;
+    else if (CompareNamesNoCase(align.c_str(), "justify") == 0) justify = kJustifyBlock;
     if (justify == 0) return;
     for (CDRecordNode* at = import_->insertAfter; at != nullptr && !IsCell(at); at = at->prev) {
         if (at->signature == kSigPabDefinition && at->length >= kJustifyWord + 2)
@@ -198,14 +197,14 @@ void CellStart::Borders() {
         bool toWidth = false;
         if (side.shift == 0) {
             StyleValue left = border("border-left");
-            if (left.has_value() && strcasecmp(left->c_str(), "none") == 0) {
+            if (left.has_value() && CompareNamesNoCase(left->c_str(), "none") == 0) {
                 given_ = true;
                 toWidth = true;
             }
         }
         if (!toWidth) {
             StyleValue style = border(side.style);
-            if (style.has_value() && strcasecmp(style->c_str(), "none") == 0) {
+            if (style.has_value() && CompareNamesNoCase(style->c_str(), "none") == 0) {
                 SetSide(&word, fallback, side.shift);
                 continue;
             }
@@ -216,7 +215,7 @@ void CellStart::Borders() {
             if (fallback != 0) SetSide(&word, fallback, side.shift);
             continue;
         }
-        if (strcasecmp(width->c_str(), "none") == 0) {
+        if (CompareNamesNoCase(width->c_str(), "none") == 0) {
             SetSide(&word, fallback, side.shift);
             continue;
         }
@@ -242,9 +241,9 @@ void CellStart::Borders() {
     }
     if (valign.has_value()) {
         verticalGiven = true;
-        if (strcasecmp(valign->c_str(), "middle") == 0 || strcasecmp(valign->c_str(), "center") == 0)
+        if (CompareNamesNoCase(valign->c_str(), "middle") == 0 || CompareNamesNoCase(valign->c_str(), "center") == 0)
             vertical = kCellCentred;
-        else if (strcasecmp(valign->c_str(), "bottom") == 0)
+        else if (CompareNamesNoCase(valign->c_str(), "bottom") == 0)
             vertical = kCellBottom;
     }
     if (verticalGiven)
@@ -338,7 +337,7 @@ void CellStart::BackgroundColour() {
     }
     if (!colour.has_value()) colour = row_.rowBgcolor;
     if (!colour.has_value()) colour = row_.tableBgcolor;
-    if (!colour.has_value() || colour->empty() || strcasecmp(colour->c_str(), "transparent") == 0) return;
+    if (!colour.has_value() || colour->empty() || CompareNamesNoCase(colour->c_str(), "transparent") == 0) return;
     // "windowtext" is the colour of the current text.
     std::uint16_t index = CurrentImportFont(context_).color;
     std::uint32_t rgb = 0;

@@ -2,7 +2,6 @@
 // colour, paragraph definition, flags) is restored, and the records that end
 // its structure are written (hotspot end, pass-thru end, paragraph breaks
 // after blocks).
-#include <strings.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "htmlimport/element_walk.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -71,7 +71,7 @@ void CloseFont(BuildContext* context, HTMLImportContext* import, const HtmlNode*
     for (const HtmlNode* at = node->parent; at != nullptr; at = at->parent) {
         if (!at->Is(HtmlTag::kFont)) continue;
         for (const HtmlAttr* attr = at->attributes; attr != nullptr; attr = attr->next) {
-            if (strcasecmp(attr->name, "color") == 0 && attr->value != nullptr)
+            if (CompareNamesNoCase(attr->name, "color") == 0 && attr->value != nullptr)
                 std::snprintf(import->fontColorText, sizeof import->fontColorText, "%.*s", kFontColorChars,
                               attr->value);
         }
@@ -172,7 +172,7 @@ void CloseBlockquote(BuildContext* context, HTMLImportContext* import, const Htm
     // A quoted mail reply ends with nothing of its own; what follows it is
     // walked as usual.
     const char* quoteClass = AttributeValue(node, "class");
-    if (quoteClass != nullptr && strcasecmp(quoteClass, "gmail_quote") == 0) return;
+    if (quoteClass != nullptr && CompareNamesNoCase(quoteClass, "gmail_quote") == 0) return;
     ParagraphUnlessFirstInBody(context, import, node);
     AppendNewDefinition(context, import, kUndoQuoteIndent, ParagraphReset::kFlagWordsOnly);
     AppendReferenceRecord(context);

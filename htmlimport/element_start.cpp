@@ -2,7 +2,6 @@
 // those of the inline and simple elements (line breaks, font elements,
 // style, links, head and body, script, headings, images, horizontal
 // rules, pre and dl).
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/element_walk.h"
@@ -96,14 +96,14 @@ void FontElement(BuildContext* context, HTMLImportContext* import, const HtmlNod
     FontId font = import->fontStack[import->fontDepth];
     for (const HtmlAttr* attr = node->attributes; attr != nullptr; attr = attr->next) {
         const char* value = attr->value != nullptr ? attr->value : "";
-        if (strcasecmp(attr->name, "face") == 0) {
+        if (CompareNamesNoCase(attr->name, "face") == 0) {
             const int id = ImportFaceId(context, import, value, kFaceAttributeChars);
             if (id >= 0) font.face = static_cast<std::uint8_t>(id);
-        } else if (strcasecmp(attr->name, "size") == 0) {
+        } else if (CompareNamesNoCase(attr->name, "size") == 0) {
             // A signed size steps from the current one; any other is a size of its own.
             const bool sign = value[0] == '+' || value[0] == '-';
             font.size = MapHTMLFontSize(import, LeadingInteger(sign ? value + 1 : value), value[0], font.size);
-        } else if (strcasecmp(attr->name, "color") == 0) {
+        } else if (CompareNamesNoCase(attr->name, "color") == 0) {
             std::snprintf(import->fontColorText, sizeof import->fontColorText, "%s", value);
         }
     }
@@ -118,8 +118,8 @@ void FontElement(BuildContext* context, HTMLImportContext* import, const HtmlNod
 // as its first attribute).
 void StyleElement(HTMLImportContext* import, const HtmlNode* node) {
     const HtmlAttr* first = node->attributes;
-    if (first == nullptr || (strcasecmp(first->name, "type") == 0 && first->value != nullptr &&
-                             strcasecmp(first->value, "text/css") == 0))
+    if (first == nullptr || (CompareNamesNoCase(first->name, "type") == 0 && first->value != nullptr &&
+                             CompareNamesNoCase(first->value, "text/css") == 0))
         import->inStyleElement = 1;
 }
 
@@ -159,7 +159,8 @@ void Body(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
         if (import->walkMemo != nullptr) import->walkMemo->ForgetStyles();
     }
     const char* color = AttributeValue(node, "bgcolor");
-    if (color == nullptr || color[0] == '\0' || strcasecmp(color, "transparent") == 0 || item == nullptr) return;
+    if (color == nullptr || color[0] == '\0' || CompareNamesNoCase(color, "transparent") == 0 || item == nullptr)
+        return;
     std::uint16_t index = 0;
     std::uint32_t rgb = 0;
     if (ParseColorSpec(color, &index, &rgb) != kOK) return;
@@ -248,7 +249,7 @@ bool ContentUnshown(const HtmlNode* node) {
         node->Is(HtmlTag::kTemplate))
         return true;
     return node->tag == HtmlTag::kUnknown && node->name != nullptr && InsideSvg(node) &&
-           (strcasecmp(node->name, "desc") == 0 || strcasecmp(node->name, "metadata") == 0);
+           (CompareNamesNoCase(node->name, "desc") == 0 || CompareNamesNoCase(node->name, "metadata") == 0);
 }
 
 // Whether text or an inline element stands next to the node among its

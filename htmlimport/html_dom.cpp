@@ -2,8 +2,6 @@
 // from an arena, texts in one growing buffer.
 #include "htmlimport/html_dom.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -27,8 +25,8 @@ static_assert(std::is_trivially_destructible_v<HtmlNode>);
 
 bool IsNamedElement(const HtmlNode* node, const char* name, const char* second) {
     if (!node->IsElement() || node->name == nullptr) return false;
-    if (strcasecmp(node->name, name) == 0) return true;
-    return second != nullptr && strcasecmp(node->name, second) == 0;
+    if (CompareNamesNoCase(node->name, name) == 0) return true;
+    return second != nullptr && CompareNamesNoCase(node->name, second) == 0;
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 // The font of a run of imported text.
 #include "htmlimport/html_fonts.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +12,7 @@
 
 #include "core/item_work_state.h"
 #include "builders/build_context.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_import_context.h"
@@ -109,7 +108,7 @@ std::uint8_t FaceOfFamily(BuildContext* context, const HTMLImportContext* import
     std::uint8_t face = 0;
     bool found = false;
     for (int i = 0; i < count && !found; ++i) {
-        if (strncasecmp(work.faces[i].name, name.c_str(), sizeof work.faces[i].name) == 0 &&
+        if (CompareNamesNoCase(work.faces[i].name, name.c_str(), sizeof work.faces[i].name) == 0 &&
             name.size() < sizeof work.faces[i].name) {
             face = work.faces[i].face;
             found = true;
@@ -179,7 +178,7 @@ std::string FirstFamily(std::string_view value) {
 }
 
 bool IsMonospaceFamily(const std::string& family) {
-    return strcasecmp(family.c_str(), "monospace") == 0 || strcasecmp(family.c_str(), "monotype") == 0;
+    return CompareNamesNoCase(family.c_str(), "monospace") == 0 || CompareNamesNoCase(family.c_str(), "monotype") == 0;
 }
 
 // Whether a CSS font-size value is relative to the size around it (em or
@@ -224,8 +223,8 @@ void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const R
     for (auto element = fonts.rbegin(); element != fonts.rend(); ++element) {
         for (const HtmlAttr* attr = (*element)->attributes; attr != nullptr; attr = attr->next) {
             const char* value = attr->value != nullptr ? attr->value : "";
-            const bool face = strcasecmp(attr->name, "face") == 0;
-            const bool size = strcasecmp(attr->name, "size") == 0;
+            const bool face = CompareNamesNoCase(attr->name, "face") == 0;
+            const bool size = CompareNamesNoCase(attr->name, "size") == 0;
             if ((face || size) && !sized) {
                 font->size = kFontElementSize;
                 sized = true;
@@ -239,7 +238,7 @@ void ApplyFontElements(BuildContext* context, HTMLImportContext* import, const R
                 const bool signed_ = value[0] == '+' || value[0] == '-';
                 font->size = MapHTMLFontSize(import, LeadingInteger(signed_ ? value + 1 : value),
                                              signed_ ? value[0] : '\0', font->size);
-            } else if (strcasecmp(attr->name, "color") == 0) {
+            } else if (CompareNamesNoCase(attr->name, "color") == 0) {
                 CopyFontColor(import, value);
             }
         }
@@ -439,12 +438,13 @@ std::uint8_t MapHTMLFontSize(const HTMLImportContext* import, long size, char si
 std::uint8_t FontSizeKeywordToPoints(const HTMLImportContext* import, const char* keyword, std::uint8_t current) {
     if (import == nullptr || keyword == nullptr || keyword[0] == '\0') return current;
     const std::uint8_t s1 = SizeAt(import, 1), s2 = SizeAt(import, 2);
-    if (strcasecmp(keyword, "xx-small") == 0) return s1;
-    if (strcasecmp(keyword, "x-small") == 0) return s2 >= s1 + 2 ? static_cast<std::uint8_t>(s1 + (s2 - s1) / 2) : s1;
+    if (CompareNamesNoCase(keyword, "xx-small") == 0) return s1;
+    if (CompareNamesNoCase(keyword, "x-small") == 0)
+        return s2 >= s1 + 2 ? static_cast<std::uint8_t>(s1 + (s2 - s1) / 2) : s1;
     static const char* const kWords[] = {"small", "medium", "large", "x-large", "xx-large"};
     for (int n = 0; n < 5; ++n)
-        if (strcasecmp(keyword, kWords[n]) == 0) return SizeAt(import, n + 2);
-    if (strcasecmp(keyword, "smaller") == 0) {
+        if (CompareNamesNoCase(keyword, kWords[n]) == 0) return SizeAt(import, n + 2);
+    if (CompareNamesNoCase(keyword, "smaller") == 0) {
         std::uint8_t size = s1;
         for (int i = 1; i <= kHtmlFontSizes; ++i)
             if (SizeAt(import, i) <= current) size = SizeAt(import, i);
@@ -461,9 +461,9 @@ int ImportFaceId(BuildContext* context, HTMLImportContext* import, const char* n
     if (value.empty()) return -1;
     const std::string face(value);
     for (const GenericFace& generic : kGenericFaces)
-        if (strcasecmp(face.c_str(), generic.name) == 0) return generic.face;
+        if (CompareNamesNoCase(face.c_str(), generic.name) == 0) return generic.face;
     for (int n = 0; n < import->faceCount && n < kRememberedFaces; ++n)
-        if (strcasecmp(import->faceNames[n], face.c_str()) == 0) return import->faceIds[n];
+        if (CompareNamesNoCase(import->faceNames[n], face.c_str()) == 0) return import->faceIds[n];
     ZervaRTItem* item = context->output.item;
     const std::uint8_t id = item != nullptr ? item->DefineFont(face.c_str()) : 0;
     if (import->faceCount < kRememberedFaces) {

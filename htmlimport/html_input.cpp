@@ -1,15 +1,14 @@
 // Input encodings of the HTML import and the conversions around the parser.
 #include "htmlimport/html_input.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
 #include <new>
 
+#include "core/ascii.h"
 #include "core/charset_labels.h"
 #include "core/charset_names.h"
 #include "core/options.h"
+#include "core/text_compare.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -42,9 +41,9 @@ bool PlainAscii(std::string_view text) {
 // otherwise. Names are read as pages and mail give them ("koi8-r",
 // "Shift_JIS", "iso-8859-15") as well as by the platform's own spellings.
 InputCharset NamedSet(const std::string& name) {
-    if (strcasecmp(name.c_str(), "ascii") == 0 || strcasecmp(name.c_str(), "us-ascii") == 0)
+    if (CompareNamesNoCase(name.c_str(), "ascii") == 0 || CompareNamesNoCase(name.c_str(), "us-ascii") == 0)
         return {HtmlEncoding::kAscii, 0};
-    if (strcasecmp(name.c_str(), "latin1") == 0) return {HtmlEncoding::kLatin1, 0};
+    if (CompareNamesNoCase(name.c_str(), "latin1") == 0) return {HtmlEncoding::kLatin1, 0};
     const std::uint16_t id = MessageReadingCharsetId(name);
     if (id == 0 || id == plat::CHARSET_UTF8) return {};
     plat::CharsetHandle table = 0;
@@ -86,7 +85,7 @@ std::string DeclaredName(std::string_view content) {
             while (k < tag.size() && (tag[k] == ' ' || tag[k] == '\t')) ++k;
             if (k < tag.size() && (tag[k] == '"' || tag[k] == '\'')) ++k;
             std::size_t stop = k;
-            while (stop < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[stop])) != 0 ||
+            while (stop < tag.size() && (IsAsciiLetterOrDigit(tag[stop]) ||
                                          tag[stop] == '-' || tag[stop] == '_' || tag[stop] == '.' || tag[stop] == ':'))
                 ++stop;
             if (stop > k && stop - k < kValueSize) return std::string(tag.substr(k, stop - k));
@@ -108,7 +107,7 @@ bool ApplyCharEncodingValue(const char* value, InputCharset* charset) {
     };
     if (value == nullptr) return false;
     for (const auto& row : kNames) {
-        if (strcasecmp(value, row.name) == 0) {
+        if (CompareNamesNoCase(value, row.name) == 0) {
             *charset = InputCharset{row.encoding, 0};
             return true;
         }
@@ -125,8 +124,9 @@ InputCharset BufferInputCharset(const char* importOptions, const char* parserOpt
     InputCharset charset;
     char value[kValueSize] = {};
     if (GetOptionValue(importOptions, "Charset=", value, sizeof value) != 0) {
-        if (strcasecmp(value, "ascii") == 0 || strcasecmp(value, "us-ascii") == 0) return {HtmlEncoding::kAscii, 0};
-        if (strcasecmp(value, "latin1") == 0) return {HtmlEncoding::kLatin1, 0};
+        if (CompareNamesNoCase(value, "ascii") == 0 || CompareNamesNoCase(value, "us-ascii") == 0)
+            return {HtmlEncoding::kAscii, 0};
+        if (CompareNamesNoCase(value, "latin1") == 0) return {HtmlEncoding::kLatin1, 0};
         // A set the platform can translate is read as that set; every other
         // name leaves UTF-8.
         const auto id = static_cast<std::uint16_t>(CharsetNameToId(value, plat::CHARSET_UTF8));

@@ -1,8 +1,8 @@
 // The element-name table: one row per known name, looked up through a hash
 // map built once.
 #include "htmlimport/html_tags.h"
+#include "core/text_compare.h"
 
-#include <cctype>
 #include <string>
 #include <unordered_map>
 
@@ -79,7 +79,7 @@ HtmlTag LookupHtmlTag(std::string_view name) {
     if (name.empty() || name.size() > kLongestName) return HtmlTag::kUnknown;
     char lower[kLongestName];
     for (std::size_t i = 0; i < name.size(); ++i)
-        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+        lower[i] = LowerAscii(name[i]);
     const auto& map = TagMap();
     const auto found = map.find(std::string(lower, name.size()));
     return found == map.end() ? HtmlTag::kUnknown : found->second;

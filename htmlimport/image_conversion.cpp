@@ -4,7 +4,6 @@
 // stands for (nothing), attachment icons and other image resources, a MIME
 // part of the message, an attachment of a note, a graphic of a rich-text
 // item, a file on disk, or a URL.
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,9 +87,10 @@ void ReadSize(const HTMLImportContext* import, const HtmlNode* node, const char*
 bool WrapsSquare(const HtmlNode* node) {
     const HtmlNode* sibling = node->next;
     for (int step = 0; step < 2 && sibling != nullptr; ++step, sibling = sibling->next) {
-        if (!sibling->IsElement() || sibling->name == nullptr || strcasecmp(sibling->name, "w:wrap") != 0) continue;
+        if (!sibling->IsElement() || sibling->name == nullptr || CompareNamesNoCase(sibling->name, "w:wrap") != 0)
+            continue;
         const char* type = AttributeValue(sibling, "type");
-        if (type != nullptr && strcasecmp(type, "square") == 0) return true;
+        if (type != nullptr && CompareNamesNoCase(type, "square") == 0) return true;
     }
     return false;
 }

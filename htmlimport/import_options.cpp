@@ -1,8 +1,6 @@
 // The options of the HTML import entry points.
 #include "htmlimport/import_options.h"
 
-#include <strings.h>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include "core/options.h"
 #include "core/owned_text.h"
 #include "core/pool.h"
+#include "core/text_compare.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/import_sink.h"
 #include "htmlimport/local_files.h"
@@ -67,8 +66,8 @@ STATUS RefuseLongPath(HTMLImportContext* import, const char* key, std::size_t ro
 // option is absent or has another value.
 int YesNo(const char* options, const char* key, char* value, std::uint32_t size) {
     if (GetOptionValue(options, key, value, size) == 0) return -1;
-    if (strcasecmp(value, "Yes") == 0) return 1;
-    if (strcasecmp(value, "NO") == 0) return 0;
+    if (CompareNamesNoCase(value, "Yes") == 0) return 1;
+    if (CompareNamesNoCase(value, "NO") == 0) return 0;
     return -1;
 }
 
@@ -132,7 +131,7 @@ STATUS ReadEditorOption(HTMLImportContext* import, const char* options, char* va
     if (GetOptionValue(options, "Duzuvore=", value, size) == 0) return kOK;
     import->resolveLocalResources = 1;
     import->resolveDoclinks = 1;
-    if (strcasecmp(value, "FCKeditor") != 0 || GetOptionValue(options, "LocalResourcePrefix=", nullptr, 0) != 0)
+    if (CompareNamesNoCase(value, "FCKeditor") != 0 || GetOptionValue(options, "LocalResourcePrefix=", nullptr, 0) != 0)
         return kOK;
     char prefix[kImportPathSize];
     std::snprintf(prefix, sizeof prefix, "/%s/", value);
@@ -205,7 +204,7 @@ STATUS ReadEntryImportOptions(HTMLImportContext* import, const char* options, Im
     }
     // "AutoAttachFiles=": on when absent or "Yes", off for any other value.
     import->autoAttachFiles =
-        GetOptionValue(options, "AutoAttachFiles=", value, size) == 0 || strcasecmp(value, "Yes") == 0 ? 1 : 0;
+        GetOptionValue(options, "AutoAttachFiles=", value, size) == 0 || CompareNamesNoCase(value, "Yes") == 0 ? 1 : 0;
 
     if (source == ImportSource::kText) {
         const bool given = GetOptionValue(options, "BlankAltString=", value, size) != 0 && value[0] != '\0';

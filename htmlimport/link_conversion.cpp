@@ -7,7 +7,6 @@
 // (its text is inside the link already), hotspotOpen (the a's close ends the
 // hotspot) and skipNextImage (the link icon inside the anchor is not
 // converted).
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +20,7 @@
 #include "builders/graphic_builders.h"
 #include "builders/hotspot_builders.h"
 #include "builders/record_scratch.h"
+#include "core/ascii.h"
 #include "core/attachments.h"
 #include "core/chunk_work_state.h"
 #include "core/debug_level.h"
@@ -93,15 +93,15 @@ std::string_view AnchorText(const HTMLImportContext* import, const HtmlNode* anc
 void ReadAttributes(Anchor* anchor) {
     for (const HtmlAttr* attr = anchor->node->attributes; attr != nullptr; attr = attr->next) {
         const char* value = attr->value != nullptr ? attr->value : "";
-        if (strcasecmp(attr->name, "href") == 0) {
+        if (CompareNamesNoCase(attr->name, "href") == 0) {
             anchor->hasHref = true;
             anchor->href = value;
             if (anchor->href.compare(0, 12, "~clipbrd.ncf") == 0) anchor->href.erase(0, 12);
-        } else if (strcasecmp(attr->name, "name") == 0) {
+        } else if (CompareNamesNoCase(attr->name, "name") == 0) {
             anchor->name = value;
-        } else if (strcasecmp(attr->name, "title") == 0) {
+        } else if (CompareNamesNoCase(attr->name, "title") == 0) {
             anchor->title = value;
-        } else if (strcasecmp(attr->name, "target") == 0) {
+        } else if (CompareNamesNoCase(attr->name, "target") == 0) {
             anchor->target = value;
         }
     }
@@ -453,7 +453,7 @@ std::string HotspotURL(const HTMLImportContext* import, const std::string& href)
     if (href.find(':') != std::string::npos) return href;
     const bool rooted = !href.empty() && href[0] == '/' && (href.size() < 2 || href[1] != '/');
     if (rooted && !StartsWithNoCase(std::string_view(href).substr(1), base)) return std::string(base) + href;
-    if (!href.empty() && std::isalnum(static_cast<unsigned char>(href[0])) != 0) return std::string(base) + href;
+    if (!href.empty() && IsAsciiLetterOrDigit(href[0])) return std::string(base) + href;
     return href;
 }
 

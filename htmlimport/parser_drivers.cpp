@@ -1,7 +1,6 @@
 // The parser drivers: input, parse, checks and clean-up passes.
 #include "htmlimport/parser_drivers.h"
 
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/text_compare.h"
 #include "htmlimport/cleanup_passes.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -229,7 +229,7 @@ STATUS CopyMarker(HTMLImportContext* import, const char* key, char** marker) {
 STATUS MarkPassthru(HTMLImportContext* import, ItemRecordList* source) {
     char value[8] = {};
     if (GetOptionValue(import->optionText, "MarkPassthruHTML=", value, sizeof value) == 0 ||
-        strcasecmp(value, "Yes") != 0)
+        CompareNamesNoCase(value, "Yes") != 0)
         return kOK;
     STATUS status = CopyMarker(import, "PassthruHTMLStart=", &import->passthruStartText);
     if (status == kOK) status = CopyMarker(import, "PassthruHTMLEnd=", &import->passthruEndText);
@@ -295,7 +295,7 @@ bool ContainsURLImage(const HtmlNode* node) {
     for (auto* at = const_cast<HtmlNode*>(node); at != nullptr; at = NextInside(at, top)) {
         if (!at->Is(HtmlTag::kImg)) continue;
         const HtmlAttr* src = FindAttribute(at, "src");
-        if (src != nullptr && src->value != nullptr && strncasecmp(src->value, "cid:", 4) != 0) return true;
+        if (src != nullptr && src->value != nullptr && CompareNamesNoCase(src->value, "cid:", 4) != 0) return true;
     }
     return false;
 }

@@ -20,6 +20,7 @@
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
@@ -365,8 +366,8 @@ std::uint16_t TableBegin(TableBuild& build, std::uint16_t left, std::int32_t wid
     const HtmlNode* parent = build.table->parent;
     const char* align = parent != nullptr && parent->Is(HtmlTag::kDiv) ? AttributeValue(parent, "align") : nullptr;
     const bool centred = parent != nullptr && (parent->Is(HtmlTag::kCenter) ||
-                                               (align != nullptr && strcasecmp(align, "center") == 0));
-    const bool right = !centred && align != nullptr && strcasecmp(align, "right") == 0;
+                                               (align != nullptr && CompareNamesNoCase(align, "center") == 0));
+    const bool right = !centred && align != nullptr && CompareNamesNoCase(align, "right") == 0;
     if (centred) flags |= kBeginCentred;
     if (right) flags |= kBeginRight;
     WriteWord(record + 12, flags);

@@ -2,11 +2,11 @@
 // filled and its skeleton written (with the table's temporary option words)
 // before its rows and cells are walked; tab headers of tabbed tables and
 // the header tables of collapsed sections are left out.
-#include <cctype>
 #include <string>
 
 #include "builders/build_context.h"
 #include "builders/record_output.h"
+#include "core/ascii.h"
 #include "core/options.h"
 #include "core/record_forms.h"
 #include "core/session_work_area.h"
@@ -70,7 +70,7 @@ std::string CellBorderWords(const HTMLImportContext* import, const HtmlNode* tab
     // The attribute's first character stands for every side; one that
     // cannot stand in a quoted option value counts as a border of 1.
     char side = border[0] != '\0' ? border[0] : '1';
-    if (!std::isalnum(static_cast<unsigned char>(side))) side = '1';
+    if (!IsAsciiLetterOrDigit(side)) side = '1';
     return std::string(" CellBorder='") + std::string(4, side) + "' " + cells;
 }
 

@@ -9,8 +9,6 @@
 // not grow with it.
 #include "htmlimport/tree_walk.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <new>
 #include <string>
@@ -22,6 +20,7 @@
 #include "core/chunk_work_state.h"
 #include "core/debug_level.h"
 #include "core/options.h"
+#include "core/text_compare.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/element_walk.h"
@@ -63,7 +62,7 @@ std::string MetaCharset(const HtmlDocument& document) {
         if (!meta->Is(HtmlTag::kMeta)) continue;
         const char* name = AttributeValue(meta, "name");
         const char* content = AttributeValue(meta, "content");
-        if (name == nullptr || strcasecmp(name, "content-type") != 0 || content == nullptr) continue;
+        if (name == nullptr || CompareNamesNoCase(name, "content-type") != 0 || content == nullptr) continue;
         char value[kOptionValueSize] = {};
         if (GetOptionValue(content, "charset=", value, sizeof value) != 0 && value[0] != '\0') return value;
     }
@@ -77,7 +76,8 @@ void ReadWalkOptions(HTMLImportContext* import) {
     char value[kOptionValueSize] = {};
     const char* options = import->optionText;
     import->suppressBlackBackground =
-        GetOptionValue(options, "SuppressBlackBackground=", value, sizeof value) != 0 && strcasecmp(value, "Yes") == 0
+        GetOptionValue(options, "SuppressBlackBackground=", value, sizeof value) != 0 &&
+                CompareNamesNoCase(value, "Yes") == 0
             ? 1
             : 0;
     std::string charset;

@@ -1,5 +1,4 @@
 // Recognising and cleaning the HTML that Word 2000 writes for a web page.
-#include <strings.h>
 
 #include <cstring>
 #include <string_view>
@@ -62,11 +61,12 @@ void PurgeWordAttributes(HtmlNode* node) {
     while (*slot != nullptr) {
         const HtmlAttr* attr = *slot;
         const char* name = attr->name;
-        const bool drop = (strcasecmp(name, "class") == 0 && attr->value != nullptr &&
+        const bool drop = (CompareNamesNoCase(name, "class") == 0 && attr->value != nullptr &&
                            std::strncmp(attr->value, "Mso", 3) == 0) ||
-                          strcasecmp(name, "style") == 0 || strcasecmp(name, "lang") == 0 ||
-                          (rowOrCell && (strcasecmp(name, "width") == 0 || strcasecmp(name, "height") == 0)) ||
-                          strncasecmp(name, "x:", 2) == 0;
+                          CompareNamesNoCase(name, "style") == 0 || CompareNamesNoCase(name, "lang") == 0 ||
+                          (rowOrCell &&
+                           (CompareNamesNoCase(name, "width") == 0 || CompareNamesNoCase(name, "height") == 0)) ||
+                          CompareNamesNoCase(name, "x:", 2) == 0;
         if (drop) *slot = attr->next;
         else slot = &(*slot)->next;
     }
@@ -109,7 +109,7 @@ bool IsWord2000(const HtmlDocument& document) {
     for (const HtmlNode* child = head != nullptr ? head->firstChild : nullptr; child != nullptr; child = child->next) {
         if (!child->Is(HtmlTag::kMeta)) continue;
         const char* name = AttributeValue(child, "name");
-        if (name != nullptr && strcasecmp(name, "generator") == 0 &&
+        if (name != nullptr && CompareNamesNoCase(name, "generator") == 0 &&
             StartsWithNoCase(AttributeValue(child, "content"), "Microsoft Word"))
             return true;
     }

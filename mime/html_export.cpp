@@ -2,7 +2,6 @@
 // generation into a file (ExportToHTML), into an item of its own note
 // (ConvertToHTML: one text run, or a rich-text item of one line per piece
 // of the generation), and the worker of both (SaveAsHTMLInternal).
-#include <strings.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +24,7 @@
 #include "core/record_list.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_compare.h"
 #include "mime/entity_writer.h"
 #include "mime/mime_export.h"
 #include "mime/mime_options.h"
@@ -418,5 +418,5 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
     }
     // The item's records were replaced in the note when the HTML went into
     // its own name: a later save must not write them back over it.
-    if (itemName != nullptr && strcasecmp(itemName, outputName.c_str()) == 0) DropRecordLists(this);
+    if (itemName != nullptr && CompareNamesNoCase(itemName, outputName.c_str()) == 0) DropRecordLists(this);
 }

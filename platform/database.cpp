@@ -7,10 +7,10 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ascii_text.h"
 #include "notes_internal.h"
 #include "status_codes.h"
 #include "store_sql.h"
@@ -63,7 +63,7 @@ STATUS Split(const char* path, std::string* server, std::string* file) {
 bool IsLocalServer(const char* server) {
     if (server == nullptr || *server == '\0') return true;
     char local[MAXPATH + 1];
-    return IniGetText("ServerName", local, sizeof local) && local[0] != '\0' && strcasecmp(local, server) == 0;
+    return IniGetText("ServerName", local, sizeof local) && local[0] != '\0' && plat::CompareNoCase(local, server) == 0;
 }
 
 std::string DataDirectoryPath() {

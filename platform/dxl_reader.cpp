@@ -22,9 +22,9 @@
 #include <cstring>
 #include <string_view>
 
-#include <strings.h>
 #include <unistd.h>
 
+#include "ascii_text.h"
 #include "formula_codec.h"
 #include "status_codes.h"
 #include "store.h"
@@ -1009,7 +1009,8 @@ bool Reader::EndFile(const Frame& frame) {
 bool Reader::EndNote() {
     if (sharedField_) {
         bool hasTitle = false;
-        for (const auto& item : note_.items) hasTitle = hasTitle || strcasecmp(item.name.c_str(), "$TITLE") == 0;
+        for (const auto& item : note_.items)
+            hasTitle = hasTitle || plat::CompareNoCase(item.name.c_str(), "$TITLE") == 0;
         if (!hasTitle) {
             DxlItem title;
             title.name = "$TITLE";

@@ -11,13 +11,12 @@
 // write "<source>.cd" and put that name into the block.
 #include "import_filters.h"
 
-#include <strings.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "ascii_text.h"
 #include "attach_internal.h"
 #include "byte_order.h"
 #include "status_codes.h"
@@ -260,10 +259,10 @@ const BuiltInLibrary* FindBuiltInLibrary(const char* name) {
     if (slash != std::string::npos) stem.erase(0, slash + 1);
     const size_t dot = stem.rfind('.');
     if (dot != std::string::npos &&
-        (strcasecmp(stem.c_str() + dot, ".dll") == 0 || strcasecmp(stem.c_str() + dot, ".so") == 0))
+        (plat::CompareNoCase(stem.c_str() + dot, ".dll") == 0 || plat::CompareNoCase(stem.c_str() + dot, ".so") == 0))
         stem.resize(dot);
     for (const BuiltInLibrary& library : kLibraries)
-        if (strcasecmp(stem.c_str(), library.name) == 0) return &library;
+        if (plat::CompareNoCase(stem.c_str(), library.name) == 0) return &library;
     return nullptr;
 }
 

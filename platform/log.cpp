@@ -10,8 +10,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <strings.h>
 
+#include "ascii_text.h"
 #include "talix_platform/c_locale.h"
 #include "talix_platform/log.h"
 
@@ -85,7 +85,7 @@ void LogLine(STATUS status, const char* format, ...) {
     if (state.recent.size() > kRecentLimit) state.recent.pop_front();
 
     if (toFile) {
-        if (strcasecmp(logFile, "none") == 0) return;
+        if (plat::CompareNoCase(logFile, "none") == 0) return;
         if (std::FILE* file = std::fopen(logFile, "a")) {
             std::fputs(line.c_str(), file);
             std::fclose(file);

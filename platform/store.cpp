@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <bit>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ascii_text.h"
 #include "notes_internal.h"
 #include "status_codes.h"
 #include "store_sql.h"
@@ -279,7 +279,7 @@ std::string FileUri(const std::string& path) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string uri = "file:";
     for (unsigned char c : path) {
-        if (std::isalnum(c) || std::strchr("/._-~", c) != nullptr) {
+        if (plat::IsAsciiAlnum(static_cast<char>(c)) || std::strchr("/._-~", c) != nullptr) {
             uri += static_cast<char>(c);
         } else {
             uri += '%';

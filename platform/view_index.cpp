@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "ascii_text.h"
 #include "byte_order.h"
 #include "formula_eval.h"
 #include "notes_internal.h"
@@ -92,7 +93,7 @@ ColumnFlags ParseColumnFlags(const std::string& text) {
         size_t start = i;
         while (i < text.size() && text[i] != ' ' && text[i] != ',' && text[i] != '\t') ++i;
         std::string word = text.substr(start, i - start);
-        for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : word) c = plat::AsciiLower(c);
         if (word == "sorted") flags.sorted = true;
         if (word == "categorized") flags.categorized = flags.sorted = true;
         if (word == "descending") flags.descending = true;

@@ -50,7 +50,9 @@ protected:
     // one text.
     std::string Results() {
         std::string out;
-        auto status = [&out](const char* what, int value) { out += std::string(what) + "=" + std::to_string(value) + "\n"; };
+        auto status = [&out](const char* what, int value) {
+            out += std::string(what) + "=" + std::to_string(value) + "\n";
+        };
         const plat::NOTEID id = NewNote();
         Open(id);
         ZervaRTChunk* all = Chunk();
@@ -62,11 +64,11 @@ protected:
         const char* columns[] = {"Width=1.5", "Width=2.25"};
         status("table", all->AppendTable(2, 2, 0, "RowHeight=0.5 TabIndent=0.25 PixelsPerInch=96.5", columns));
         status("layer", all->AppendLayer("0.5in", "1.25in", "2.5in", "3.75in", 0, nullptr, nullptr, nullptr, 0));
-        status("rule", all->AppendHTML("Inline", "<p style=\"margin-left: 1.5in\">Ruled</p><hr width=\"50%\" size=\"3\">"
-                                               "<table width=\"75%\"><tr><td width=\"1.5in\">Cell</td></tr></table>",
-                                       nullptr));
-        char* html = all->GenerateHTML(nullptr, "HTML", "", 0, nullptr, nullptr);
-        if (html != nullptr) out += html;
+        const char* html = "<P STYLE=\"MARGIN-LEFT: 1.5IN\">Ruled</P><HR WIDTH=\"50%\" SIZE=\"3\">"
+                           "<table width=\"75%\"><tr><td width=\"1.5in\">Cell</td></tr></table>";
+        status("html", all->AppendHTML("Inline", html, nullptr));
+        const char* generated = all->GenerateHTML(nullptr, "HTML", "", 0, nullptr, nullptr);
+        if (generated != nullptr) out += generated;
         out += "\n";
         for (const char* type : {"Table", "Layer", "HR"}) {
             ZervaRTChunk* target = Chunk((std::string(type) + " 1").c_str());
@@ -117,13 +119,12 @@ TEST_P(CallerLocaleTest, ResultsAreThoseOfTheCLocale) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, CallerLocaleTest,
-                         testing::Values("de_DE.UTF-8", "en_US.ISO-8859-1"),
+                         testing::Values("de_DE.UTF-8", "tr_TR.ISO-8859-9", "tr_TR.UTF-8", "en_US.ISO-8859-1"),
                          [](const testing::TestParamInfo<const char*>& info) {
-                             std::string name;
-                             for (const char* c = info.param; *c != '\0'; ++c)
-                                 name += (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9')
-                                             ? *c
-                                             : '_';
+                             std::string name = info.param;
+                             for (char& c : name) {
+                                 if (c == '.' || c == '-') c = '_';
+                             }
                              return name;
                          });
 
