@@ -96,7 +96,10 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
             }
         }
     }
-    if (context->outermostLayerDepth != 0) {
+    // A paragraph element opened inside the layer's division closes as
+    // usual: a paragraph element cannot hold the next one.
+    if (context->outermostLayerDepth != 0 &&
+        !(IsOn(context, sw::kUsePTags) && HasCloseTagBefore(context, "</p>", "</div>", nullptr, nullptr) != 0)) {
         for (const CDRecordNode* at = reference->prev; at != nullptr; at = at->prev) {
             const std::uint16_t signature = at->signature;
             if (signature == kSigLayer) break;

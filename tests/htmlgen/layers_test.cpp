@@ -80,6 +80,42 @@ TEST_F(Layers, LayerDivisionsCarryTheirPosition) {
     EXPECT_TRUE(Has(unendedBody, "width: 5px; height: 5px; \"></div>")) << unendedBody;
 }
 
+// Paragraph elements (UsePTags) in a layer each close before the next
+// opens: a paragraph element cannot hold another.
+TEST_F(Layers, ParagraphElementsInALayerDoNotNest) {
+    Records records = {Definition(1),
+                       Reference(1),
+                       TextBytes("Before"),
+                       Bracket(kBegin, kLayer),
+                       htmlgen_test::LayerRecord(),
+                       htmlgen_test::BoxSize(200, 100),
+                       htmlgen_test::ParagraphBreak(),
+                       Reference(1),
+                       TextBytes("One"),
+                       htmlgen_test::ParagraphBreak(),
+                       Reference(1),
+                       TextBytes("Two"),
+                       htmlgen_test::ParagraphBreak(),
+                       Reference(1),
+                       TextBytes("Three"),
+                       Bracket(kEnd, kLayer),
+                       Reference(1),
+                       TextBytes("After")};
+    ZervaRTChunk* chunk = Define(records);
+    std::string report;
+    const std::string html = Generate(chunk, "HTML", "UsePTags=Yes");
+    EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report << html;
+    EXPECT_EQ(report.find("Warning"), std::string::npos) << report << html;
+    EXPECT_TRUE(Has(Body(html), "<p class=\"pabid1\">One</p><p class=\"pabid1\">Two</p><p class=\"pabid1\">Three</p></div>"))
+        << html;
+    const std::string xhtml = Generate(chunk, "XHTML", "UsePTags=Yes");
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+    EXPECT_EQ(talix_test::XhtmlBodyText(xhtml), "BeforeOneTwoThreeAfter") << xhtml;
+    // Divisions keep their places.
+    const std::string divisions = Body(Generate(chunk, "HTML", ""));
+    EXPECT_TRUE(Has(divisions, "<div class=\"pabid1\">One<div class=\"pabid1\">Two")) << divisions;
+}
+
 TEST_F(Layers, LengthsThatGiveNoValueLeaveTheirDeclarationOut) {
     // A top given in no known unit and a size record too short for its
     // height: the style holds no declaration without a value.
