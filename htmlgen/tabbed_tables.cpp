@@ -236,7 +236,7 @@ void WriteAccordionEnd(XMLGenContext* context) {
         if (CloseOpenXMLTagsToOutput(context, top->tag, 1, 1, 0, 0) == 0) DropTopCloseTag(context);
     }
     if (HasCloseTag(context, "</div>", 1) != 0) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
-    AppendPrintf(context, "<script>{new Rico.Accordion( $('accordionTblDiv%u') );}</script>",
+    AppendPrintf(context, "<script type=\"text/javascript\">{new Rico.Accordion( $('accordionTblDiv%u') );}</script>",
                  CurrentTableLevel(context)->tableNumber);
 }
 
