@@ -113,15 +113,17 @@ void WriteServerLink(HotspotCall* call, const AttachmentNames& names) {
 // name, its last path component only) and a link to it there.
 void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     XMLGenContext* context = call->context;
+    const std::string directory =
+        context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : TempDirectory().c_str();
+    // Without AttachmentURLDirectory= the link names the directory the file
+    // is extracted to (the temporary directory unless one is given).
     std::string urlDirectory = context->texts.attachmentURLDirectory != nullptr
                                    ? std::string(context->texts.attachmentURLDirectory)
-                                   : TempDirectory();
+                                   : plat::NativeToLmbcs(directory);
     for (char& c : urlDirectory) {
         if (c == '\\') c = '/';
     }
     while (!urlDirectory.empty() && urlDirectory.back() == '/') urlDirectory.pop_back();
-    const std::string directory =
-        context->texts.attachmentDirectory != nullptr ? context->texts.attachmentDirectory : TempDirectory().c_str();
     // Nothing is extracted into a directory that could not be made; the
     // link still stands, and the run's status says the file is missing.
     MakeRunFolder(context, directory, &context->attachmentDirectoryMade);

@@ -107,15 +107,21 @@ public:
     // The options with the folder as the attachments' directory: as they
     // are when the caller names a directory, the folder could not be made,
     // or its name cannot stand in an option (not ASCII, or holding every
-    // quote character).
+    // quote character). The message's links still name the temporary
+    // directory, as they do without the folder, unless the caller names
+    // their directory.
     std::string Options(const std::string& options) const {
         if (path_.empty() || FindOptionKey(options.c_str(), "AttachmentDirectory") != nullptr) return options;
         for (const char c : path_) {
             if (static_cast<unsigned char>(c) >= 0x80 || static_cast<unsigned char>(c) < 0x20) return options;
         }
+        const bool linksNamed = FindOptionKey(options.c_str(), "AttachmentURLDirectory") != nullptr ||
+                                FindOptionKey(options.c_str(), "DefaultURLDirectory") != nullptr;
         for (const char quote : {'"', '\'', '|', '~'}) {
-            if (path_.find(quote) == std::string::npos)
-                return options + " AttachmentDirectory=" + quote + path_ + quote;
+            if (path_.find(quote) != std::string::npos) continue;
+            std::string given = options + " AttachmentDirectory=" + quote + path_ + quote;
+            if (!linksNamed) given += std::string(" AttachmentURLDirectory=") + quote + TempDirectory() + quote;
+            return given;
         }
         return options;
     }

@@ -238,6 +238,14 @@ TEST_F(HotspotsTest, AttachmentsByHandling) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("x")));
     EXPECT_EQ(chunk->lastStatus, 0);
 
+    // Without AttachmentURLDirectory= the link names the file where it was
+    // extracted.
+    const std::string local = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("local/");
+    std::filesystem::remove(dir.file("out/att/x"));
+    EXPECT_EQ(Body(chunk, local.c_str()), "see <a href=\"" + dir.file("local/x") + "\">xfile</a> here");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("local/x")), "attachment bytes");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/att/x")));
+
     EXPECT_EQ(Body(chunk, "SuppressAttachments=Yes"), "see  here");
     EXPECT_EQ(Body(chunk, "AttachmentHandling=NAME AttachmentTextInLink=No"), "see <a name=\"../../x\"></a>file here");
 
