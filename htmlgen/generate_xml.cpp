@@ -126,6 +126,7 @@ void WritePrologue(ZervaRTChunk* chunk, XMLGenContext* context, const char* extr
         std::memset(context->buffer + length - endLength, 0, endLength);
         context->writePosition = context->buffer + length - endLength;
         context->measuredLength = 0;
+        context->headEndTaken = 1;
     }
 }
 

@@ -350,8 +350,7 @@ void EndHead(XMLGenContext* context) {
     const bool complete = given && (FindNoCase(headTag.c_str(), "<head>") == nullptr ||
                                     FindNoCase(headTag.c_str(), "</head>") != nullptr);
     if (complete) {
-        if (FindNoCase(headTag.c_str(), "<head>") != nullptr && EndsWithNoCase(headTag, "</head>"))
-            AppendOutput(context, "</head>");
+        if (context->headEndTaken != 0) AppendOutput(context, "</head>");
         return;
     }
     if (IsOn(context, sw::kSupportRico) && !AppendOptionValue(context, "RicoHeader=")) {
@@ -385,6 +384,9 @@ void OpenBody(XMLGenContext* context) {
     if (!fragment) {
         EndHead(context);
         if (LineFeeds(context)) AppendOutput(context, "\n", 1);
+    } else if (context->headEndTaken != 0) {
+        // A fragment's head, given by the options, is closed as they gave it.
+        AppendOutput(context, "</head>");
     }
     context->backgroundColour = "#ffffff";
     if (AppendOptionValue(context, "OpeningBody=") || fragment) return;

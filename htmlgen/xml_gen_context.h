@@ -513,6 +513,7 @@ struct XMLGenContext : GenerationWalkState {
 
     // ---- Walk state (htmlgen/record_walk.cpp) ----------------------------
     std::uint32_t bodyOpened = 0;            // the head was closed and the body opened
+    std::uint32_t headEndTaken = 0;          // the prologue took off the "</head>" the options gave
     std::uint32_t tableOpen = 0;             // a table is left open for the next range
     std::uint32_t rowOpen = 0;               // ... with a row open
     const CDRecordNode* openTableBegin = nullptr;  // ... the begin record of that table

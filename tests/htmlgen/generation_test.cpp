@@ -118,6 +118,17 @@ TEST_F(Generation, FragmentsAndPlainText) {
     EXPECT_EQ(Generate(chunk, "XHTML", "Generation=Fragment Doctype=X Preface=P"),
               "PX<div style=\"margin-left: -1.00in;\">ab<br />c</div>");
     EXPECT_EQ(Generate(chunk, "Plain Text", "Preface=P Postscript=Q"), "Pab\r\ncQ");
+    // A head the options give to a fragment keeps its end, before the style
+    // sheet's element or after it.
+    EXPECT_EQ(Generate(chunk, "HTML", "Generation=Fragment HeadTag=~<head><title>t</title></head>~ OpeningBody=<body>"),
+              "<head><title>t</title></head><body><div style=\"margin-left: -1.00in;\">ab<br>c</div>");
+    EXPECT_EQ(Generate(chunk, "HTML", "Generation=Fragment MoveStylesInline=No OpeningTag=~<html><head></head>~"),
+              "<html><head><style type=\"text/css\">div.pabid1 {margin-left: -1.00in; } </style></head>"
+              "<div class=\"pabid1\">ab<br>c</div>");
+    // So does one ending a text that is no head of the walk's.
+    EXPECT_EQ(Generate(chunk, "HTML", "OpeningTag=~<html><head><title>t</title></head>~ HeadTag= Doctype="),
+              "<html><head><title>t</title><style type=\"text/css\">div.pabid1 {margin-left: -1.00in; } </style>"
+              "</head><body text='#000000' bgcolor='#ffffff'><div class=\"pabid1\">ab<br>c</div></body></html>");
     EXPECT_EQ(Generate(chunk, "passthrough", nullptr), "ab\r\nc");
 
     // Paragraph ends with NewlineOnParagraph; a byte 255 is a blank.
