@@ -224,6 +224,13 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
                    &html),
               talix::kRemoteImage);
     EXPECT_EQ(Read(Html("", "<img src='cid:a'> and more text"), &html), 0);
+    // A soft line break of quoted-printable inside an image source, where
+    // mail programs cut long lines: the source is read whole.
+    const std::string qp = "\r\nContent-Transfer-Encoding: quoted-printable";
+    EXPECT_EQ(Read(Html(qp, "<p>p14 <img src=3D\"cid=\r\n:c14\"></p>\r\n"), &html), 0);
+    EXPECT_NE(html.find("src=\"cid:c14\""), std::string::npos) << html;
+    EXPECT_EQ(Read(Html(qp, "<p><img s=\r\nrc=3D\"http://x/y.gif\"></p>\r\n"), &html), talix::kRemoteImage);
+    EXPECT_EQ(Read(Html(qp, "<p><img src=3D\"ht=\r\ntp://x/y.gif\"></p>\r\n"), &html), talix::kRemoteImage);
     // Pictures however the tag is written: a line end or "/" before the
     // attribute, an attribute after others, an entity-encoded address.
     for (const char* tag : {"<img\r\nsrc=\"http://x/a.gif\">", "<img/src=http://x/a.gif>",
