@@ -30,15 +30,21 @@ bool ReadFile(const std::string& path, std::string* content) {
     return ok;
 }
 
-// A file whose lines end in LF alone (as many programs keep mail) is read
-// as mail travels, with CR LF; a file holding any CR LF is taken as it is.
+// A file whose lines end in LF alone (as many programs keep mail), or in CR
+// alone, is read as mail travels, with CR LF; a file holding any CR LF is
+// taken as it is.
 std::string AsTransmitted(std::string content) {
-    if (content.find("\r\n") != std::string::npos || content.find('\n') == std::string::npos) return content;
+    if (content.find("\r\n") != std::string::npos) return content;
+    const char lineEnd = content.find('\n') != std::string::npos ? '\n' : '\r';
+    if (content.find(lineEnd) == std::string::npos) return content;
     std::string out;
     out.reserve(content.size() + content.size() / 32);
     for (const char c : content) {
-        if (c == '\n') out.push_back('\r');
-        out.push_back(c);
+        if (c == lineEnd) {
+            out.append("\r\n");
+        } else {
+            out.push_back(c);
+        }
     }
     return out;
 }

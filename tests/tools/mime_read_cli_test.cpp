@@ -166,6 +166,27 @@ TEST_F(MimeReadCommands, RefusalsKeepTheMimeItemsAndSayWhy) {
     EXPECT_EQ(Words(Talix({"text", db_, note, "Lf"}).out), "Line feeds");
 }
 
+TEST_F(MimeReadCommands, MailFilesWhoseLinesEndInCarriageReturnsAloneKeepTheirPartsAndFiles) {
+    // As some programs keep mail: each line ends in a CR and nothing else.
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::map<std::string, std::string> before = NoteFiles(note);
+    const std::string cr = Write("cr.eml",
+                                 "Subject: lines\rMIME-Version: 1.0\rContent-Type: multipart/mixed; boundary=\"B\"\r\r"
+                                 "--B\rContent-Type: text/html\r\r<p>Carriage\rreturns</p>\r--B\r"
+                                 "Content-Type: application/octet-stream; name=\"f.txt\"\r\rfile body\r--B--\r");
+    CliOutcome stored = Talix({"store-eml", db_, note, "Cr", cr});
+    ASSERT_EQ(stored.status, 0) << stored.err;
+    EXPECT_EQ(stored.out, "4\t0\n");
+    CliOutcome converted = Talix({"from-mime", db_, note, "Cr"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_EQ(Words(Talix({"text", db_, note, "Cr"}).out), "Carriage returns");
+    std::map<std::string, std::string> files = NoteFiles(note);
+    for (const auto& [name, bytes] : before) files.erase(name);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files.begin()->first, "f.txt");
+    EXPECT_EQ(files.begin()->second, "file body");
+}
+
 TEST_F(MimeReadCommands, TheFilesOfAMessageAreAttachedByteForByte) {
     // The message and its files as Python's email package decodes them.
     const std::filesystem::path expected = dir_.file("expected");
