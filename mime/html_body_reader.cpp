@@ -205,6 +205,10 @@ private:
 std::string Unfolded(std::string_view body, std::size_t at, std::size_t length) {
     std::string text;
     while (at < body.size() && text.size() < length) {
+        if (body[at] == '=' && at + 1 < body.size() && body[at + 1] == '\n') {
+            at += 2;
+            continue;
+        }
         if (body[at] == '=' && at + 1 < body.size() && body[at + 1] == '\r') {
             at += 2;
             if (at < body.size() && body[at] == '\n') ++at;
@@ -224,6 +228,10 @@ bool DecodeQuotedPrintable(std::string_view body, BodyWriter* writer) {
         const char c = body[at];
         if (c == '=') {
             if (at + 1 >= body.size()) break;   // a soft break that ends the body
+            if (body[at + 1] == '\n') {          // a soft break before a line feed alone
+                at += 2;
+                continue;
+            }
             if (body[at + 1] == '\r') {
                 at += 2;
                 if (at < body.size() && body[at] == '\n') ++at;

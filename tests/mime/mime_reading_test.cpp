@@ -231,6 +231,10 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
     EXPECT_NE(html.find("src=\"cid:c14\""), std::string::npos) << html;
     EXPECT_EQ(Read(Html(qp, "<p><img s=\r\nrc=3D\"http://x/y.gif\"></p>\r\n"), &html), talix::kRemoteImage);
     EXPECT_EQ(Read(Html(qp, "<p><img src=3D\"ht=\r\ntp://x/y.gif\"></p>\r\n"), &html), talix::kRemoteImage);
+    // A soft line break before a line feed alone, as in a body kept with
+    // such line ends, joins the lines as one before CR LF does.
+    ASSERT_EQ(Read(Html(qp, "<p>soft=\nbreak and soft=\r\nbreak <img src=3D\"cid=\n:a\"></p>\n"), &html), 0);
+    EXPECT_NE(html.find("softbreak and softbreak <img src=\"cid:a\">"), std::string::npos) << html;
     // Pictures however the tag is written: a line end or "/" before the
     // attribute, an attribute after others, an entity-encoded address.
     for (const char* tag : {"<img\r\nsrc=\"http://x/a.gif\">", "<img/src=http://x/a.gif>",
