@@ -86,6 +86,34 @@ std::string GivenFileName(std::string_view headers) {
     return name;
 }
 
+// The Content-IDs that the "cid:" sources of the HTML body name, lower-cased
+// (the import finds a picture by its Content-ID in either case): the
+// pictures the HTML shows.
+std::unordered_set<std::string> ShownContentIds(std::string_view html) {
+    std::unordered_set<std::string> ids;
+    for (std::size_t at = FindNoCaseIn(html, "cid:"); at != std::string_view::npos;) {
+        const std::size_t from = at + 4;
+        std::size_t to = from;
+        while (to < html.size() && html[to] != '"' && html[to] != '\'' && html[to] != '>' && html[to] != ')' &&
+               html[to] != ' ' && html[to] != '\t' && html[to] != '\r' && html[to] != '\n')
+            ++to;
+        ids.insert(Lower(html.substr(from, to - from)));
+        const std::size_t next = FindNoCaseIn(html.substr(to), "cid:");
+        at = next == std::string_view::npos ? next : to + next;
+    }
+    return ids;
+}
+
+// Whether the part is a picture the HTML shows: one the picture reader
+// takes whose Content-ID a source of the HTML names. A picture that no
+// source names (a photo sent beside the text) is a file of the message.
+bool ShownPicture(const LockedPart& part, const std::unordered_set<std::string>& shown) {
+    if (!PictureForTheHtml(part)) return false;
+    std::string contentId, attachment;
+    ScanImageHeaders(part.texts.headers, &contentId, &attachment);
+    return shown.count(Lower(contentId)) != 0;
+}
+
 // Whether the body part is a file of the message. The HTML body and the
 // pictures the HTML shows are read into the rich text; a text part that
 // names no file and is not marked as an attachment is a text the message
@@ -95,10 +123,10 @@ std::string GivenFileName(std::string_view headers) {
 // of any type, inline ones, parts of any other type, and texts beside the
 // body in another kind of level (a footer a mailing list adds, a second
 // HTML part), which the rich text does not hold.
-bool IsFilePart(const LockedPart& part, std::string_view level) {
+bool IsFilePart(const LockedPart& part, std::string_view level, const std::unordered_set<std::string>& shown) {
     const std::string_view headers = part.texts.headers;
     if (MimePartIsAttachment(headers)) return true;
-    if (PictureForTheHtml(part)) return false;
+    if (ShownPicture(part, shown)) return false;
     const std::string_view type = HeaderValue(headers, "Content-Type");
     const bool text = type.empty() || StartsWithNoCase(type, "text/");
     if (!text || !GivenFileName(headers).empty()) return true;
@@ -411,8 +439,10 @@ void ClearMimeFilePartFailure() {
     thread.filePartFailureStatus = kOK;
 }
 
-STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, MIMEFileParts* files) {
+STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, std::string_view html,
+                             MIMEFileParts* files) {
     ClearMimeFilePartFailure();
+    const std::unordered_set<std::string> shown = ShownContentIds(html);
     MIMEFileParts ignored;
     if (files == nullptr) files = &ignored;
     *files = MIMEFileParts();
@@ -445,7 +475,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
             files->ownFiles.emplace_back(plat::NativeToLmbcs(GivenFileName(part.texts.headers)), stored);
             return true;
         }
-        if (!IsFilePart(part, levels.Of(part))) return true;
+        if (!IsFilePart(part, levels.Of(part), shown)) return true;
         if (!started) {
             started = true;
             result = attacher.Start();

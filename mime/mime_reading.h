@@ -80,7 +80,8 @@ struct MIMEFileParts {
 // Attaches to the note every part of the item name's MIME items that is a
 // file of the message: every body part except the HTML body (the first
 // text/html part, when holdsHtmlBody says the items hold the body read),
-// the GIF and JPEG pictures the HTML shows, and text parts that name no
+// the GIF and JPEG pictures the HTML shows (those whose Content-ID a "cid:"
+// source of html names), and text parts that name no
 // file and are not marked as attachments in a multipart/alternative level
 // or one of unknown kind (the message's plain-text version). A part whose
 // body names an attachment of the document itself
@@ -92,7 +93,8 @@ struct MIMEFileParts {
 // "file002" and so on. Returns 0, or the status of the first part that
 // could not be attached: every file attached before it is taken back, and
 // MimeFilePartFailure says which part and why.
-STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, MIMEFileParts* files);
+STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, std::string_view html,
+                             MIMEFileParts* files);
 // Takes back the files a conversion attached (their database objects are
 // freed at once: no stored note names them yet).
 void RemoveMIMEAttachments(plat::NOTEHANDLE note, const MIMEFileParts& files);

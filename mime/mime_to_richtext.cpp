@@ -172,7 +172,8 @@ std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, 
     // The items replaced are the item's own: their files go to the note
     // first, every one or none.
     const bool sameItems = name != nullptr && item->itemName != nullptr && EqualNoCase(name, item->itemName);
-    const STATUS attached = ImportMIMEAttachments(note, item->itemName, sameItems, &changes->files);
+    const std::string_view html(conversion.text != nullptr ? conversion.text : "", conversion.length);
+    const STATUS attached = ImportMIMEAttachments(note, item->itemName, sameItems, html, &changes->files);
     if (attached != kOK) return Unable(item, attached);
     // The items are taken out of the note, kept to be put back should the
     // import not finish; the blank item takes their place.

@@ -109,9 +109,20 @@ STATUS SkipRendering(MIMEImageWalk* walk, const char* what) {
     return kRenderingSkipped;
 }
 
-// The Content-ID of the header text without its angle brackets, and, for
-// an attachment disposition, the attachment named after it; an inline
-// disposition with a file name ends the scan.
+// The element's data from an attachment of the note; false when it cannot
+// be read.
+bool AttachmentData(plat::NOTEHANDLE note, const std::string& name, std::string* data, STATUS* status) {
+    char* bytes = nullptr;
+    std::uint32_t size = 0;
+    *status = ReadAttachmentToMemory(note, name.c_str(), &bytes, &size);
+    if (*status != kOK) return false;
+    data->assign(bytes, size);
+    std::free(bytes);
+    return true;
+}
+
+} // namespace
+
 void ScanImageHeaders(std::string_view headers, std::string* contentId, std::string* attachment) {
     for (std::size_t at = 0; at < headers.size(); ++at) {
         const std::string_view rest = headers.substr(at);
@@ -143,20 +154,6 @@ void ScanImageHeaders(std::string_view headers, std::string* contentId, std::str
         at = end - 1;
     }
 }
-
-// The element's data from an attachment of the note; false when it cannot
-// be read.
-bool AttachmentData(plat::NOTEHANDLE note, const std::string& name, std::string* data, STATUS* status) {
-    char* bytes = nullptr;
-    std::uint32_t size = 0;
-    *status = ReadAttachmentToMemory(note, name.c_str(), &bytes, &size);
-    if (*status != kOK) return false;
-    data->assign(bytes, size);
-    std::free(bytes);
-    return true;
-}
-
-} // namespace
 
 STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
                            std::uint32_t valueLength, MIMEImageWalk* walk) {

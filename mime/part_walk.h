@@ -85,4 +85,9 @@ std::string DecodedBase64(std::string_view text);
 // taken as it stands.
 std::string DecodedQuotedPrintable(std::string_view text);
 
+// The Content-ID of a picture part's header text without its angle
+// brackets, and, for an attachment disposition, the attachment named after
+// it; an inline disposition with a file name ends the scan.
+void ScanImageHeaders(std::string_view headers, std::string* contentId, std::string* attachment);
+
 } // namespace talix

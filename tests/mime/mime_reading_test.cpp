@@ -417,6 +417,28 @@ TEST_F(MimeReading, EveryFileOfTheMessageIsAttachedUnderASafeName) {
     EXPECT_EQ(files, expected);
 }
 
+TEST_F(MimeReading, PicturesTheHtmlDoesNotShowAreFiles) {
+    // A photo sent beside the text (inline, a file name, no Content-ID) and
+    // a picture whose Content-ID the HTML never names are kept as files;
+    // the picture the HTML shows (its Content-ID in another case) is not.
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
+    const std::string message =
+        "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+        "--m\r\nContent-Type: multipart/related; boundary=r\r\n\r\n"
+        "--r\r\nContent-Type: text/html\r\n\r\n<p>Shown <img src=\"cid:Shown@x\"> here</p>\r\n"
+        "--r\r\nContent-Type: image/gif\r\nContent-ID: <shown@X>\r\n\r\n" + gif + "\r\n"
+        "--r\r\nContent-Type: image/gif\r\nContent-ID: <unnamed@x>\r\n\r\n" + gif + "x\r\n--r--\r\n"
+        "--m\r\nContent-Type: image/jpeg; name=\"photo.jpg\"\r\n"
+        "Content-Disposition: inline; filename=\"photo.jpg\"\r\n\r\njpeg bytes\r\n--m--\r\n";
+    Store(message);
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(engine_test::Count(Records(), talix::kSigGraphic), 1u);
+    const std::map<std::string, std::string> files = NoteFiles(path_, id_);
+    const std::map<std::string, std::string> expected = {{"file001", gif + "x"}, {"photo.jpg", "jpeg bytes"}};
+    EXPECT_EQ(files, expected);
+}
+
 TEST_F(MimeReading, FileNamesKeepTheirTextInEveryFormMailProgramsWriteThem) {
     std::string message = "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
                           "--m\r\nContent-Type: text/html\r\n\r\n<p>Files</p>\r\n";
