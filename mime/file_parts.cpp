@@ -109,9 +109,7 @@ std::unordered_set<std::string> ShownContentIds(std::string_view html) {
 // source names (a photo sent beside the text) is a file of the message.
 bool ShownPicture(const LockedPart& part, const std::unordered_set<std::string>& shown) {
     if (!PictureForTheHtml(part)) return false;
-    std::string contentId, attachment;
-    ScanImageHeaders(part.texts.headers, &contentId, &attachment);
-    return shown.count(Lower(contentId)) != 0;
+    return shown.count(Lower(ImageContentId(part.texts.headers))) != 0;
 }
 
 // Whether the body part is a file of the message. The HTML body and the

@@ -14,7 +14,6 @@
 #include "core/text_compare.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
-#include "mime/parameter_values.h"
 #include "mime/part_walk.h"
 #include "talix/session.h"
 
@@ -123,7 +122,8 @@ bool AttachmentData(plat::NOTEHANDLE note, const std::string& name, std::string*
 
 } // namespace
 
-void ScanImageHeaders(std::string_view headers, std::string* contentId, std::string* attachment) {
+std::string ImageContentId(std::string_view headers) {
+    std::string contentId;
     for (std::size_t at = 0; at < headers.size(); ++at) {
         const std::string_view rest = headers.substr(at);
         if (StartsWithNoCase(rest, "Content-ID:")) {
@@ -135,24 +135,14 @@ void ScanImageHeaders(std::string_view headers, std::string* contentId, std::str
                 ++to;
             std::string_view id = headers.substr(from, to - from);
             if (id.size() >= 2 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
-            contentId->assign(id);
+            contentId.assign(id);
             at = to > at ? to - 1 : at;
             continue;
         }
-        if (!StartsWithNoCase(rest, "Content-Disposition:")) continue;
-        const std::size_t end = MimeHeaderValueEnd(headers, at + 20);
-        const std::string_view value = headers.substr(at + 20, end - at - 20);
-        for (std::size_t scan = 0; scan < value.size(); ++scan) {
-            const std::string_view word = value.substr(scan);
-            if (StartsWithNoCase(word, "attachment")) {
-                const std::string name = MimeParameterValue(word, "filename=");
-                if (!name.empty()) attachment->assign(name);
-                break;
-            }
-            if (StartsWithNoCase(word, "inline")) break;
-        }
-        at = end - 1;
+        // A disposition's value is passed over whole.
+        if (StartsWithNoCase(rest, "Content-Disposition:")) at = MimeHeaderValueEnd(headers, at + 20) - 1;
     }
+    return contentId;
 }
 
 STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
@@ -181,14 +171,10 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
         if (ContainsNoCase(headers, "base64")) data = DecodedBase64(data);
         if (data.empty()) return kOK;
 
-        std::string contentId, attachment;
-        ScanImageHeaders(headers, &contentId, &attachment);
-        // An attachment the disposition names holds the picture when the
-        // note has it; otherwise the part's own data stays.
-        std::string fromFile;
-        STATUS ignored = kOK;
-        if (!attachment.empty() && AttachmentData(note, attachment, &fromFile, &ignored) && !fromFile.empty())
-            data = std::move(fromFile);
+        // The part's own data is the picture: a file of the note that the
+        // disposition names ("image001.gif", as mail programs name every
+        // inline picture) may be another message's picture.
+        const std::string contentId = ImageContentId(headers);
 
         auto* image = new MIMEInlineImage;
         image->data = static_cast<std::uint8_t*>(std::malloc(data.size()));

@@ -86,8 +86,7 @@ std::string DecodedBase64(std::string_view text);
 std::string DecodedQuotedPrintable(std::string_view text);
 
 // The Content-ID of a picture part's header text without its angle
-// brackets, and, for an attachment disposition, the attachment named after
-// it; an inline disposition with a file name ends the scan.
-void ScanImageHeaders(std::string_view headers, std::string* contentId, std::string* attachment);
+// brackets; empty when it has none.
+std::string ImageContentId(std::string_view headers);
 
 } // namespace talix

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -293,6 +294,34 @@ TEST_F(MimeReading, PicturesByContentId) {
     const std::vector<engine_test::Rec> records = Records();
     EXPECT_EQ(engine_test::Count(records, talix::kSigGraphic), 1u);
     EXPECT_EQ(Text(), "A  dot");
+}
+
+TEST_F(MimeReading, APictureShowsItsOwnBytesWhateverFileOfItsNameTheNoteHolds) {
+    // Mail programs name every inline picture alike ("image001.gif"): a
+    // file of that name the note holds from other mail is another picture.
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
+    Store("Content-Type: multipart/related; boundary=b\r\n\r\n"
+          "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:img1\"> dot</p>\r\n"
+          "--b\r\nContent-Type: image/gif\r\nContent-ID: <img1>\r\n"
+          "Content-Disposition: attachment; filename=\"image001.gif\"\r\n\r\n" +
+          gif + "OWN!\r\n--b--\r\n");
+    const std::string earlier = dir_.file("image001.gif");
+    std::ofstream(earlier, std::ios::binary) << gif << "OLD!";
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteOpen(db, id_, 0, &note), 0);
+    ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, earlier.c_str(), "image001.gif", plat::ATTACH_DEFAULT), 0);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    std::string segments;
+    for (const engine_test::Rec& record : Records())
+        if (record.signature == talix::kSigImageSegment) segments.append(record.bytes.begin(), record.bytes.end());
+    EXPECT_NE(segments.find("OWN!"), std::string::npos);
+    EXPECT_EQ(segments.find("OLD!"), std::string::npos);
 }
 
 TEST_F(MimeReading, PicturesThatCannotBeShownKeepTheItems) {
