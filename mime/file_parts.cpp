@@ -104,12 +104,14 @@ std::unordered_set<std::string> ShownContentIds(std::string_view html) {
     return ids;
 }
 
-// Whether the part is a picture the HTML shows: one the picture reader
-// takes whose Content-ID a source of the HTML names. A picture that no
-// source names (a photo sent beside the text) is a file of the message.
-bool ShownPicture(const LockedPart& part, const std::unordered_set<std::string>& shown) {
+// Whether the part is a picture for the HTML: one the picture reader takes
+// that belongs to the HTML (a picture of a multipart/related level, the
+// HTML's own) or whose Content-ID a source of the HTML names. A picture
+// beside the text that no source names (a photo sent in a multipart/mixed
+// level) is a file of the message.
+bool PictureOfTheHtml(const LockedPart& part, std::string_view level, const std::unordered_set<std::string>& shown) {
     if (!PictureForTheHtml(part)) return false;
-    return shown.count(Lower(ImageContentId(part.texts.headers))) != 0;
+    return EqualNoCase(level, "related") || shown.count(Lower(ImageContentId(part.texts.headers))) != 0;
 }
 
 // Whether the body part is a file of the message. The HTML body and the
@@ -124,7 +126,7 @@ bool ShownPicture(const LockedPart& part, const std::unordered_set<std::string>&
 bool IsFilePart(const LockedPart& part, std::string_view level, const std::unordered_set<std::string>& shown) {
     const std::string_view headers = part.texts.headers;
     if (MimePartIsAttachment(headers)) return true;
-    if (ShownPicture(part, shown)) return false;
+    if (PictureOfTheHtml(part, level, shown)) return false;
     const std::string_view type = HeaderValue(headers, "Content-Type");
     const bool text = type.empty() || StartsWithNoCase(type, "text/");
     if (!text || !GivenFileName(headers).empty()) return true;

@@ -80,8 +80,9 @@ struct MIMEFileParts {
 // Attaches to the note every part of the item name's MIME items that is a
 // file of the message: every body part except the HTML body (the first
 // text/html part, when holdsHtmlBody says the items hold the body read),
-// the GIF and JPEG pictures the HTML shows (those whose Content-ID a "cid:"
-// source of html names), and text parts that name no
+// the GIF and JPEG pictures of the HTML (those of a multipart/related
+// level, and those whose Content-ID a "cid:" source of html names), and
+// text parts that name no
 // file and are not marked as attachments in a multipart/alternative level
 // or one of unknown kind (the message's plain-text version). A part whose
 // body names an attachment of the document itself

@@ -447,16 +447,19 @@ TEST_F(MimeReading, EveryFileOfTheMessageIsAttachedUnderASafeName) {
 }
 
 TEST_F(MimeReading, PicturesTheHtmlDoesNotShowAreFiles) {
-    // A photo sent beside the text (inline, a file name, no Content-ID) and
-    // a picture whose Content-ID the HTML never names are kept as files;
-    // the picture the HTML shows (its Content-ID in another case) is not.
+    // Beside the text: a photo sent inline with a file name and no
+    // Content-ID, and a picture whose Content-ID the HTML never names, are
+    // kept as files. The pictures of the HTML's multipart/related level
+    // are its own: the one it shows (its Content-ID in another case) and
+    // one it does not (the writer's file icons) are no files.
     const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
     const std::string message =
         "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
         "--m\r\nContent-Type: multipart/related; boundary=r\r\n\r\n"
         "--r\r\nContent-Type: text/html\r\n\r\n<p>Shown <img src=\"cid:Shown@x\"> here</p>\r\n"
         "--r\r\nContent-Type: image/gif\r\nContent-ID: <shown@X>\r\n\r\n" + gif + "\r\n"
-        "--r\r\nContent-Type: image/gif\r\nContent-ID: <unnamed@x>\r\n\r\n" + gif + "x\r\n--r--\r\n"
+        "--r\r\nContent-Type: image/gif\r\nContent-ID: <icon@x>\r\n\r\n" + gif + "i\r\n--r--\r\n"
+        "--m\r\nContent-Type: image/gif\r\nContent-ID: <unnamed@x>\r\n\r\n" + gif + "x\r\n"
         "--m\r\nContent-Type: image/jpeg; name=\"photo.jpg\"\r\n"
         "Content-Disposition: inline; filename=\"photo.jpg\"\r\n\r\njpeg bytes\r\n--m--\r\n";
     Store(message);
