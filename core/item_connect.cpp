@@ -140,6 +140,18 @@ STATUS ConnectToNamedItem(ZervaRTItem* item, bool createWhenMissing) {
     return kOK;
 }
 
+// A stored MIME message under the item's name is read back into rich text
+// (or refused) as the connections to a caller's note do: read as it is
+// stored it would give no text, and writing the item back would lose the
+// message. True when the item is such a message; status is then the
+// outcome of the connection.
+bool ConnectToMimeItem(ZervaRTItem* item, STATUS* status) {
+    if (GetItemDataType(item->noteHandle, item->itemName) != plat::TYPE_MIME_PART) return false;
+    *status = ConnectToNamedItem(item, false);
+    if (*status != kOK) item->lastStatus = *status;
+    return true;
+}
+
 // The end of a Backend connection: a failure is kept as the last status;
 // a connected item gets its default chunk.
 STATUS FinishBackendConnection(ZervaRTItem* item, STATUS status) {
@@ -165,6 +177,8 @@ std::uint16_t ZervaRTItem::Connect(const char* serverName, const char* database,
             lastStatus = status;
             return status;
         }
+    } else if (ConnectToMimeItem(this, &status)) {
+        return status;
     }
     connected = 1;
     lastStatus = InitialFontTable();
@@ -183,6 +197,8 @@ std::uint16_t ZervaRTItem::Create(const char* serverName, const char* database, 
             lastStatus = status;
             return status;
         }
+    } else if (ConnectToMimeItem(this, &status)) {
+        return status;
     }
     connected = 1;
     InitialFontTable();

@@ -682,4 +682,32 @@ TEST_F(MimeReading, PiecesOfAnEarlierRunSurviveAConversion) {
     EXPECT_EQ(std::string(buffer.data(), size), before);
 }
 
+// An item connected by the note's id reads a stored message into rich text,
+// as the connections to a caller's note do, and what is appended follows
+// the message's words; one that cannot be read stays unconnected.
+TEST_F(MimeReading, ConnectingByNoteIdKeepsTheMessage) {
+    Store(Html("", "<p>Kept words</p>"));
+    {
+        ZervaRTItem item(&session_);
+        ASSERT_EQ(item.Connect("", path_.c_str(), id_, "Body", 0), 0);
+        ZervaRTChunk* chunk = item.DefineChunk("Everything");
+        ASSERT_NE(chunk, nullptr);
+        EXPECT_EQ(chunk->AppendText(" and more", 0, nullptr), 0);
+        ASSERT_EQ(item.Save(), 0);
+    }
+    EXPECT_EQ(Text(), "Kept words and more");
+    Store(Html("", "<p>Created</p>"));
+    ZervaRTItem created(&session_);
+    ASSERT_EQ(created.Create("", path_.c_str(), id_, "Body", 0), 0);
+    ASSERT_EQ(created.Save(), 0);
+    EXPECT_EQ(Text(), "Created");
+
+    Store("Content-Type: text/plain\r\n\r\nplain words");
+    ZervaRTItem plain(&session_);
+    EXPECT_EQ(plain.Connect("", path_.c_str(), id_, "Body", 1), 0);
+    EXPECT_EQ(plain.DefineChunk("Everything"), nullptr);
+    EXPECT_TRUE(Shown("Cannot connect to item of type 25.  Not rich text!"));
+    EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
+}
+
 } // namespace
