@@ -221,6 +221,8 @@ double ZervaRTItem::GetPropertyNumber(const char* name) {
 
 std::uint16_t ZervaRTItem::SetFormulaItem(const char* name, const char* formula, std::uint16_t length) {
     if (name == nullptr || name[0] == '\0') return kArgumentError;
+    // The compiler reads the bytes it is told of: never past the formula's end.
+    if (formula != nullptr) length = static_cast<std::uint16_t>(strnlen(formula, length));
     if (length == 0 || formula == nullptr) {
         plat::STATUS status = plat::ItemDelete(noteHandle, name, static_cast<plat::WORD>(std::strlen(name)));
         return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;

@@ -180,6 +180,12 @@ TEST_F(ItemProperties, FormulaPropertiesAreStoredAsCompiledItems) {
     EXPECT_EQ(ItemType("$Custom"), plat::TYPE_FORMULA);
     EXPECT_EQ(item->SetFormulaItem("$Custom", "1 +", 3), kOperationFailed);
     EXPECT_EQ(ItemType("$Custom"), plat::TYPE_FORMULA);
+    // A length past the formula's end takes the formula alone.
+    std::string held("1 + 2\0 + (", 10);
+    held.resize(64, ' ');
+    EXPECT_EQ(item->SetFormulaItem("$Custom", held.c_str(), 64), kOK);
+    char text[32];
+    EXPECT_EQ(std::string(text, item->GetFormulaItem("$Custom", text, sizeof text)), "1 + 2");
     EXPECT_EQ(item->SetFormulaItem("$Custom", nullptr, 0), kOK);
     EXPECT_EQ(ItemType("$Custom"), 0);
 }
