@@ -207,6 +207,12 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
     (void)unused;
     (void)unusedLength;
     if (work == nullptr || session == nullptr) return kOutOfMemory;
+    // Without a name there is no message to read, and the item's own items
+    // would give way to an empty body.
+    if (name == nullptr || name[0] == '\0') {
+        lastStatus = kArgumentError;
+        return kArgumentError;
+    }
     SetDebugLevelFromSetting("MirratDebug");
     if (defaultChunk != nullptr) {
         ZervaRTChunk* chunk = defaultChunk;

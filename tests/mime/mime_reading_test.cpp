@@ -710,4 +710,17 @@ TEST_F(MimeReading, ConnectingByNoteIdKeepsTheMessage) {
     EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
 }
 
+// A conversion that names no MIME items is refused: the item's own items,
+// here the message itself, are not given up for an empty body.
+TEST_F(MimeReading, AConversionWithoutANameKeepsTheItem) {
+    Store(Html("", "<p>Kept</p>"));
+    for (const char* name : {static_cast<const char*>(nullptr), ""}) {
+        ZervaRTItem item(&session_);
+        ASSERT_EQ(item.CopyItem("", path_.c_str(), id_, "Body", 0), 0);
+        EXPECT_EQ(item.ConvertFromMIMEBackend(item.noteHandle, name, ""), talix::kArgumentError);
+        ASSERT_EQ(item.Save(), 0);
+        EXPECT_EQ(BodyType(), plat::TYPE_MIME_PART);
+    }
+}
+
 } // namespace
