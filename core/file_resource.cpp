@@ -192,26 +192,39 @@ STATUS WriteFileResourceItems(plat::NOTEHANDLE note, const char* itemName, const
     return status;
 }
 
-std::string FileResourceExtension(plat::NOTEHANDLE note, const char* itemName) {
-    std::string extension;
+namespace {
+
+// True when the first record of the first item of itemName is a file
+// header; extension receives the extension it keeps.
+bool ReadFileHeader(plat::NOTEHANDLE note, const char* itemName, std::string* extension) {
+    extension->clear();
     plat::BLOCKID value;
     plat::DWORD length = 0;
     if (itemName == nullptr ||
         plat::ItemInfo(note, itemName, NameLength(itemName), nullptr, nullptr, &value, &length) != plat::NOERROR)
-        return extension;
+        return false;
     const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-    if (bytes == nullptr) return extension;
+    if (bytes == nullptr) return false;
     const std::uint32_t stored = plat::StructStoredLength(kFileHeaderType);
+    bool found = false;
     // The file header is the first record of the first item.
     if (stored != 0 && plat::StructHostLength(kFileHeaderType) == sizeof(FileHeaderRecord) &&
         length >= 2 + stored && ReadWord(bytes + 2) == kSigFileHeader) {
         FileHeaderRecord header;
         const void* src = bytes + 2;
-        if (plat::StructRead(&src, kFileHeaderType, &header) == plat::NOERROR &&
-            header.extensionLength <= length - 2 - stored)
-            extension.assign(reinterpret_cast<const char*>(bytes + 2 + stored), header.extensionLength);
+        found = plat::StructRead(&src, kFileHeaderType, &header) == plat::NOERROR;
+        if (found && header.extensionLength <= length - 2 - stored)
+            extension->assign(reinterpret_cast<const char*>(bytes + 2 + stored), header.extensionLength);
     }
     plat::BlockUnlock(value);
+    return found;
+}
+
+} // namespace
+
+std::string FileResourceExtension(plat::NOTEHANDLE note, const char* itemName) {
+    std::string extension;
+    ReadFileHeader(note, itemName, &extension);
     return extension;
 }
 
@@ -235,6 +248,10 @@ std::uint16_t ZervaRTItem::CreateFileResourceRichTextItemFromBuffer(const char* 
 std::uint16_t ZervaRTItem::ReplaceTextInFileResource(const char* findText, const char* replacementText) {
     if (!Usable(this) || findText == nullptr || findText[0] == '\0' || replacementText == nullptr)
         return kArgumentError;
+    // An item that holds no file has no content to replace text in: it is
+    // refused rather than rewritten as an empty file.
+    std::string extension;
+    if (!ReadFileHeader(noteHandle, itemName, &extension)) return kArgumentError;
     char* content = nullptr;
     std::uint32_t length = 0;
     STATUS status = MeasureItemContent(noteHandle, itemName, &content, &length, 0, 1);
@@ -259,7 +276,6 @@ std::uint16_t ZervaRTItem::ReplaceTextInFileResource(const char* findText, const
     if (status != kOK) return status;
     if (result.size() > 0xFFFFFFFFu) return kOutOfMemory;
 
-    std::string extension = FileResourceExtension(noteHandle, itemName);
     return WriteFileResourceItems(noteHandle, itemName, extension.c_str(),
                                   reinterpret_cast<const std::uint8_t*>(result.data()),
                                   static_cast<std::uint32_t>(result.size()));

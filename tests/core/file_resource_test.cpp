@@ -132,6 +132,13 @@ TEST_F(FileResource, ReplacesEveryOccurrenceAndKeepsTheExtension) {
     EXPECT_EQ(Parse(item_.noteHandle).extension, "xyz");
     EXPECT_EQ(item_.ReplaceTextInFileResource("", "x"), 1028);
     EXPECT_EQ(Content(), "ab.b.-ab");
+
+    // An item that holds no file is refused and kept as it is.
+    ZervaRTItem form(&session_);
+    ASSERT_EQ(form.ConnectForm("", path_.c_str(), "Layout Form", nullptr), 0);
+    const std::vector<std::string> body = talix_test::StoredValues(form.noteHandle, "$Body");
+    EXPECT_EQ(form.ReplaceTextInFileResource("a", "b"), 1028);
+    EXPECT_EQ(talix_test::StoredValues(form.noteHandle, "$Body"), body);
 }
 
 TEST_F(FileResource, ExportWritesRawRecordsOnlyForCdFilesAndReportsFailures) {
