@@ -255,6 +255,12 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         Fail(this, kItemNotFound);
         return;
     }
+    // An item that is not connected has nothing to render: an empty page
+    // would take the place of the output item or file.
+    if (connected == 0) {
+        Fail(this, kArgumentError);
+        return;
+    }
     const MimeOptions read(options, optionsLength);
     const std::string& optionText = read.text();
     Form form = Form::RichText;

@@ -225,6 +225,24 @@ TEST_F(HtmlConversion, ExportToAFile) {
     EXPECT_EQ(item_.ownError, talix::kItemNotFound);
 }
 
+// An item that is open but not connected (as CopyItem leaves it) has
+// nothing to render: the conversions are refused, and neither an item
+// nor a file is written over with an empty page.
+TEST_F(HtmlConversion, AnItemNotConnectedIsNotRendered) {
+    Store({{"Body", Runs({"Alpha"})}});
+    ZervaRTItem opened(&session_);
+    ASSERT_EQ(opened.CopyItem("", path_.c_str(), noteId_, "Body", 0), 0);
+    const std::vector<std::string> body = talix_test::StoredValues(opened.noteHandle, "Body");
+    opened.ConvertToHTML(nullptr, nullptr, "Overwrite=Yes CreateRTItem=No", 0, nullptr);
+    EXPECT_EQ(opened.lastStatus, talix::kArgumentError);
+    EXPECT_EQ(opened.ownError, talix::kErrConversion);
+    EXPECT_EQ(talix_test::StoredValues(opened.noteHandle, "Body"), body);
+    const std::string file = dir_.file("opened.htm");
+    opened.ExportToHTML(file.c_str(), nullptr, nullptr, 0, nullptr);
+    EXPECT_EQ(opened.lastStatus, talix::kArgumentError);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 TEST_F(HtmlConversion, ConvertIntoAnItemOfTheNote) {
     Store({{"Body", Runs({"Alpha", "Beta"})}});
 
