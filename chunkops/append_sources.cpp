@@ -9,6 +9,7 @@
 #include "builders/graphic_records.h"
 #include "chunkops/chunk_frame.h"
 #include "core/attachments.h"
+#include "core/chunk_setup.h"
 #include "core/chunk_work_state.h"
 #include "core/database_open.h"
 #include "core/operation_codes.h"
@@ -128,10 +129,20 @@ std::uint16_t ZervaRTChunk::AppendRTChunk(const char* server, const char* databa
         delete sourceItem;
         return Refuse(this, status);
     }
-    ZervaRTChunk* source = sourceItem->DefineChunk(definition != nullptr ? definition : "Everything");
-    if (source == nullptr) {
+    // A note without the item has nothing the definition can match; a
+    // definition that does not parse is refused as the chunk's own would be.
+    if (sourceItem->connected == 0) {
         delete sourceItem;
-        return Refuse(this, kOutOfMemory);
+        return Refuse(this, kItemNotFound);
+    }
+    auto* source = new (std::nothrow) ZervaRTChunk(session, sourceItem);
+    const STATUS defined = source == nullptr ? kOutOfMemory
+                                             : SetChunkDefinition(source, definition != nullptr ? definition : "Everything",
+                                                                  nullptr);
+    if (defined != kOK) {
+        delete source;
+        delete sourceItem;
+        return Refuse(this, defined);
     }
     work->linkRequest.kind = 0;
     SessionWorkArea* area = session->workArea;

@@ -165,6 +165,10 @@ TEST_F(AppendMethodsTest, RichTextComesFromAnotherNotesChunkOrItem) {
     EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), source, "Body", "Table 7", 0), 546);
     EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), 999999, "Body", "Table 1", 0), chunk->lastStatus);
     EXPECT_NE(chunk->lastStatus, 0);
+    // A missing item matches nothing; a definition that does not parse is
+    // refused as the chunk's own would be.
+    EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), source, "NoSuchItem", "Table 1", 0), 546);
+    EXPECT_EQ(chunk->AppendRTChunk("", path_.c_str(), source, "Body", "Bogus 1", 0), 1028);
     EXPECT_EQ(chunk->AppendRTItem("", path_.c_str(), source, "NoSuchItem"), 1028);
     EXPECT_EQ(chunk->AppendRTItem("", nullptr, source, "Body"), 20017);
     EXPECT_EQ(chunk->AppendRTItem("", path_.c_str(), source, ""), 20017);
