@@ -73,6 +73,8 @@ const StatusTextEntry kStatusTexts[] = {
     {ERR_DB_CREATE_DENIED, "This user may not make files in the database's folder"},
     {ERR_DB_LOG_NO_ACCESS, "This user may not read the database's log files (-wal, -shm): they belong to another "
                            "user"},
+    {ERR_TOO_MANY_FILES, "Too many open files: the process has as many files open as it may, and the database "
+                         "needs another"},
     {ERR_ITEM_TOO_LARGE, "Item value too large"},
     {ERR_ITEM_TYPE, "Item is of the wrong type"},
     {ERR_ITEM_NAME, "Invalid item name"},

@@ -118,6 +118,25 @@ bool NoRoom(int rc, int systemErrno) {
     return primary == SQLITE_IOERR && (systemErrno == ENOSPC || systemErrno == EFBIG || systemErrno == EDQUOT);
 }
 
+// Whether a failed SQLite call failed because no file could be opened: the
+// process, or the system, has as many files open as it may. SQLite reports
+// it as a file it cannot open, or an I/O error of the open.
+bool NoFilesLeft(int rc, int systemErrno) {
+    const int primary = rc & 0xFF;
+    return (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR) && (systemErrno == EMFILE || systemErrno == ENFILE);
+}
+
+// The status of a connection that could not be opened (result rc).
+STATUS OpenFailure(sqlite3* db, int rc, const std::string& path) {
+    const int systemErrno = db != nullptr && sqlite3_system_errno(db) != 0 ? sqlite3_system_errno(db) : errno;
+    if (rc == SQLITE_NOMEM) return ERR_NO_MEMORY;
+    if (NoFilesLeft(rc, systemErrno)) {
+        LogLine(ERR_TOO_MANY_FILES, "Database %s: open failed: %s", path.c_str(), std::strerror(systemErrno));
+        return ERR_TOO_MANY_FILES;
+    }
+    return ERR_DB_IO;
+}
+
 } // namespace
 
 int BusyWaitSeconds() {
@@ -177,6 +196,10 @@ STATUS Store::Fail(int rc, const char* what) {
         LogLine(ERR_DB_BUSY, "Database %s: %s: another process held the write lock for %d seconds", path_.c_str(),
                 what, BusyWaitSeconds());
         return ERR_DB_BUSY;
+    }
+    if (NoFilesLeft(rc, systemErrno)) {
+        LogLine(ERR_TOO_MANY_FILES, "Database %s: %s failed: %s", path_.c_str(), what, std::strerror(systemErrno));
+        return ERR_TOO_MANY_FILES;
     }
     if (NoRoom(rc, systemErrno)) {
         LogLine(ERR_DB_FULL, "Database %s: %s failed: %s", path_.c_str(), what,
@@ -324,8 +347,9 @@ STATUS Store::OpenReadOnly(const std::string& path, std::shared_ptr<Store>* stor
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
+        const STATUS status = OpenFailure(db, rc, path);
         sqlite3_close_v2(db);
-        return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
+        return status;
     }
     std::shared_ptr<Store> opened(new Store(db, path, nullptr));
     opened->readOnly_ = true;
@@ -370,8 +394,9 @@ STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* st
     }
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
+        const STATUS status = OpenFailure(db, rc, path);
         sqlite3_close_v2(db);
-        return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : ERR_DB_IO;
+        return status;
     }
     std::shared_ptr<Store> opened(new Store(db, path, nullptr));
     STATUS status = opened->LoadInfo(false);
@@ -384,14 +409,19 @@ STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* st
 
 STATUS Store::LoadInfo(bool reused) {
     {
+        // The first read opens the file's log files: one that cannot be
+        // opened for want of descriptors says so, not that the file is no
+        // database.
         Statement id(*statements_, "PRAGMA application_id");
         if (id.prepareStatus() != SQLITE_OK) {
             int rc = sqlite3_errcode(db_);
-            if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM) return Fail(rc, "open");
+            if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM || NoFilesLeft(rc, sqlite3_system_errno(db_)))
+                return Fail(rc, "open");
             return ERR_NOT_A_DATABASE;
         }
         int rc = id.Step();
-        if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM) return Fail(rc, "open");
+        if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM || NoFilesLeft(rc, sqlite3_system_errno(db_)))
+            return Fail(rc, "open");
         if (rc != SQLITE_ROW || id.ColumnInt(0) != kApplicationId) return ERR_NOT_A_DATABASE;
     }
     {
@@ -516,6 +546,8 @@ STATUS CreateStatus(int error) {
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return ERR_DB_FULL;
+    case EMFILE:
+    case ENFILE: return ERR_TOO_MANY_FILES;
     default: return ERR_DB_IO;
     }
 }
@@ -543,7 +575,11 @@ STATUS BuildFile(const std::string& building, const std::string& path, const DBI
     if (rc != SQLITE_OK) LogLine(NOERROR, "Database %s: create failed: %s", path.c_str(), sqlite3_errmsg(db));
     // Closing the only connection folds the log into the file.
     if (sqlite3_close(db) != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
-    if (rc != SQLITE_OK) return rc == SQLITE_NOMEM ? ERR_NO_MEMORY : NoRoom(rc, systemErrno) ? ERR_DB_FULL : ERR_DB_IO;
+    if (rc != SQLITE_OK) {
+        if (rc == SQLITE_NOMEM) return ERR_NO_MEMORY;
+        if (NoFilesLeft(rc, systemErrno)) return ERR_TOO_MANY_FILES;
+        return NoRoom(rc, systemErrno) ? ERR_DB_FULL : ERR_DB_IO;
+    }
     if (!SyncFile(building)) return CreateStatus(errno);
     return NOERROR;
 }

@@ -299,6 +299,48 @@ TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
     ExpectSound(db_);
 }
 
+// A process that may hold only a few files open (ulimit -n): a command that
+// cannot open the database or its log files fails, says that too many files
+// are open (never that the file is no database, nor a bare read or write
+// failure), and changes nothing; with a few more descriptors it works.
+TEST_F(Durability, ADatabaseThatCannotBeOpenedForWantOfDescriptorsSaysSo) {
+    const std::string id = Import(Sample("2194.xml"));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
+    const std::string notes = Talix({"notes", db_}).out;
+    const std::string fresh = dir_.file("fresh.nsf");
+    int refused = 0, done = 0;
+    for (int descriptors = 4; descriptors <= 16; ++descriptors) {
+        const std::string limit = "bash -c 'ulimit -n " + std::to_string(descriptors) + "; exec \"$0\" \"$@\"' ";
+        for (const auto& args : std::vector<std::vector<std::string>>{{"append", db_, id, "Memo", "text", "+"},
+                                                                       {"check", db_},
+                                                                       {"import", fresh, Sample("2206.xml")}}) {
+            SCOPED_TRACE(args[0] + " with " + std::to_string(descriptors) + " descriptors");
+            runAs_ = limit;
+            CliOutcome run = Talix(args);
+            runAs_.clear();
+            // Too few for the system to load the program at all.
+            if (run.status == 127) continue;
+            if (run.status == 0) {
+                ++done;
+            } else {
+                ++refused;
+                EXPECT_EQ(run.status, 1);
+                EXPECT_TRUE(talix_test::Has(run.err, "Too many open files")) << run.err;
+                EXPECT_FALSE(talix_test::Has(run.err, "not a database")) << run.err;
+                EXPECT_FALSE(talix_test::Has(run.err, "read or write failed")) << run.err;
+                if (args[0] == "import") EXPECT_FALSE(std::filesystem::exists(fresh));
+            }
+            std::filesystem::remove(fresh);
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(done, 0);
+    EXPECT_EQ(Talix({"notes", db_}).out, notes);
+    const std::string text = Talix({"text", db_, id, "Memo"}).out;
+    EXPECT_EQ(text.rfind("first", 0), 0u) << text;
+    ExpectSound(db_);
+}
+
 // Processes changing one note at once, each a series of commands: appends
 // to one item, appends to items of their own, and formulas that read an
 // item and write it back with @DbCommand. Every command finishes and every
