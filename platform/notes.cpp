@@ -56,8 +56,9 @@ void AddLoadedItem(OpenNote& note, ItemData data, ItemRow row, size_t hash) {
     note.items.push_back(std::move(item));
 }
 
-// Opens a stored note; the caller holds the lock.
-STATUS OpenStored(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
+// Opens a stored note; the caller holds the lock. A note that does not fit
+// in memory fails to open with ERR_NO_MEMORY.
+STATUS OpenStoredNote(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
     auto open = std::make_unique<OpenNote>();
     open->db = db;
     std::vector<StoredItem> items;
@@ -72,6 +73,15 @@ STATUS OpenStored(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
     }
     *note = Notes().Add(std::move(open));
     return NOERROR;
+}
+
+STATUS OpenStored(DBHANDLE db, Store& store, NOTEID id, NOTEHANDLE* note) {
+    try {
+        return OpenStoredNote(db, store, id, note);
+    } catch (const std::bad_alloc&) {
+        *note = NULLHANDLE;
+        return ERR_NO_MEMORY;
+    }
 }
 
 // What an update of the note writes: its items, each with the stored row

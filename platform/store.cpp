@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <map>
 #include <mutex>
+#include <new>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -851,8 +852,15 @@ STATUS Store::ReadNote(NOTEID id, NoteHeader* header, std::vector<StoredItem>* i
         const int rc = Run(kBeginRead);
         if (rc != SQLITE_OK) return Fail(rc, "read note");
     }
-    STATUS status = ReadHeader(id, header);
-    if (status == NOERROR) status = ReadItems(id, items);
+    STATUS status = NOERROR;
+    try {
+        status = ReadHeader(id, header);
+        if (status == NOERROR) status = ReadItems(id, items);
+    } catch (const std::bad_alloc&) {
+        // The items did not fit in memory: the read fails, and the
+        // transaction it began ends below all the same.
+        status = ERR_NO_MEMORY;
+    }
     if (own) {
         // A transaction that only read has nothing to keep: ending it cannot
         // lose anything, and it frees the log for others to fold.

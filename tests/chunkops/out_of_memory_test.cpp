@@ -241,6 +241,47 @@ std::vector<std::string> ItemValues(plat::NOTEHANDLE note, const char* name) {
     return values;
 }
 
+// A stored note opened while memory runs out at any allocation: the open
+// fails with an out-of-memory status and no note, and the database goes on
+// as before (the next open reads the note, an update lands); the failure
+// never leaves the call.
+TEST_F(OutOfMemoryTest, ANoteOpenedWhileMemoryRunsOutFailsWithAStatus) {
+    std::vector<talix_test::FixtureRecord> body = ParagraphStart();
+    for (int n = 0; n < 20; ++n) body.push_back(TextRun("Run " + std::to_string(n) + " of the body"));
+    const plat::NOTEID id = NewNote(body);
+    const plat::NOTEID other = NewNote();
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 10000; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        plat::NOTEHANDLE note = 0;
+        plat::STATUS status = 0;
+        const bool failed = FailingAt(n, [&] { status = plat::NoteOpen(db, id, 0, &note); });
+        if (status != 0) {
+            ++refused;
+            ASSERT_TRUE(failed);
+            EXPECT_EQ(StatusText(status), "Insufficient memory");
+            EXPECT_EQ(note, 0u);
+            // The database takes an update as before.
+            plat::NOTEHANDLE written = 0;
+            ASSERT_EQ(plat::NoteOpen(db, other, 0, &written), 0);
+            ASSERT_EQ(plat::ItemAppend(written, 0, "Seen", 4, plat::TYPE_TEXT, "x", 1), 0);
+            EXPECT_EQ(plat::NoteUpdate(written, plat::UPDATE_FORCE), 0);
+            plat::NoteClose(written);
+        } else {
+            finished = !failed;
+            ASSERT_NE(note, 0u);
+            plat::NoteClose(note);
+        }
+    }
+    plat::DbClose(db);
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);
+    EXPECT_TRUE(Stored(id).Holds("Run 19 of the body"));
+}
+
 // A message converted into rich text whose memory runs out at any
 // allocation: the conversion fails with the message's items and files as
 // they were and nothing connected, or the item holds the whole message and
