@@ -332,7 +332,13 @@ STATUS StartSegment(RecordWalk* walk, plat::BLOCKID value, std::uint32_t valueLe
     plat::DHANDLE kept = 0;
     if (plat::BlockKeep(value, &kept) != plat::NOERROR) return kDamagedRecords;
     auto* stored = static_cast<std::uint8_t*>(plat::MemLock(kept));
-    OutputSegment* segment = stored != nullptr ? AddSegment(walk->session, list) : nullptr;
+    OutputSegment* segment = nullptr;
+    try {
+        if (stored != nullptr) segment = AddSegment(walk->session, list);
+    } catch (const std::bad_alloc&) {
+        // The kept value goes with the segment that could not be made.
+        segment = nullptr;
+    }
     if (segment == nullptr) {
         if (stored != nullptr) plat::MemUnlock(kept);
         plat::MemFree(kept);

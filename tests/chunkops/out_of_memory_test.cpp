@@ -4,6 +4,7 @@
 // the failure never leaves the method.
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
@@ -239,6 +240,44 @@ std::vector<std::string> ItemValues(plat::NOTEHANDLE note, const char* name) {
         status = plat::ItemInfoNext(note, after, name, length, &item, nullptr, &value, &size);
     }
     return values;
+}
+
+// An item read while memory runs out at any allocation: the read fails or
+// gives the whole text, and either way every block of memory it took is
+// given back when the item goes.
+TEST_F(OutOfMemoryTest, AnItemReadWhileMemoryRunsOutGivesBackWhatItTook) {
+    std::vector<talix_test::FixtureRecord> body = ParagraphStart();
+    for (int n = 0; n < 20; ++n) body.push_back(TextRun("Run " + std::to_string(n) + " of the body"));
+    const plat::NOTEID id = NewNote(body);
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    ASSERT_EQ(plat::NoteOpen(db, id, 0, &note), 0);
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 10000; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        const auto blocks = plat::MemLiveCount();
+        {
+            ZervaRTItem item(&session_);
+            ASSERT_EQ(item.ConnectBackend(note, "Body", 0), 0);
+            std::string text;
+            std::uint16_t status = 0;
+            const bool failed = FailingAt(n, [&] { status = talix::GetWholeChunkText(item.defaultChunk, &text, true); });
+            if (status != 0) {
+                ++refused;
+                EXPECT_TRUE(failed);
+            } else {
+                EXPECT_NE(text.find("Run 19 of the body"), std::string::npos) << text;
+                finished = !failed;
+            }
+        }
+        EXPECT_EQ(plat::MemLiveCount(), blocks);
+    }
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);
 }
 
 // A stored note opened while memory runs out at any allocation: the open
