@@ -253,31 +253,40 @@ bool ReplacingFile::OpenReplacing(const std::string& target, const char* mode) {
     const std::string folder = FolderOfPath(target), name = NameOfPath(target);
     for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
         const std::string temporary = TemporaryName(folder, name);
+        const std::string mustOpen = StreamMode(mode, true);
+        // Both names are kept before the file exists: nothing that may fail
+        // for want of memory comes between its creation and the record that
+        // has it removed.
+        target_ = target;
+        temporary_ = temporary;
         // Named for the signal handler before it exists: a signal between
         // the file's creation and its registration would leave it behind.
         pending_ = RememberPendingOutput(temporary.c_str());
         const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             const int error = errno;
+            // Not ours to remove: the name may be another run's file.
+            temporary_.clear();
+            target_.clear();
             ForgetPendingOutput(pending_);
             pending_ = -1;
             errno = error;
             if (errno == EEXIST) continue;
             return false;
         }
-        file_ = ::fdopen(fd, StreamMode(mode, true).c_str());
+        file_ = ::fdopen(fd, mustOpen.c_str());
         if (file_ == nullptr) {
             const int error = errno;
             ::close(fd);
             ::unlink(temporary.c_str());
+            temporary_.clear();
+            target_.clear();
             ForgetPendingOutput(pending_);
             pending_ = -1;
             errno = error;
             return false;
         }
         way_ = Way::kReplace;
-        target_ = target;
-        temporary_ = temporary;
         return true;
     }
     errno = EEXIST;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,7 @@ public:
 
 private:
     plat::WORD TargetLength() const { return NameLength(target_.c_str()); }
+    void WriteParts();
     bool Begin();
     STATUS WriteNoteItems();
     void AppendPart(std::uint32_t flags, std::uint8_t type, const std::string& boundary, const std::string& headers,
@@ -424,6 +426,17 @@ void NoteWriter::Rollback() {
 }
 
 void NoteWriter::Write() {
+    try {
+        WriteParts();
+    } catch (const std::bad_alloc&) {
+        // The note gets back the items it had.
+        run_->Fail(kOutOfMemory);
+        Rollback();
+        throw;
+    }
+}
+
+void NoteWriter::WriteParts() {
     if (!Begin()) {
         if (!kept_.empty()) Rollback();
         return;

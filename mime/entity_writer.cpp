@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "core/attachments.h"
@@ -485,102 +486,112 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
                                      ZervaRTChunk::QueryLinkData queryLinkData) {
     lastStatus = kOK;
     ownError = 0;
-    MimeRun run;
-    run.item = this;
-    run.session = session;
-    if (!ItemReady(this) || session == nullptr || !session->IsUsable()) {
+    // Memory that runs out fails the conversion: a file being written is
+    // removed as the run unwinds, a note keeps the items it had.
+    try {
+        [&] {
+            MimeRun run;
+            run.item = this;
+            run.session = session;
+            if (!ItemReady(this) || session == nullptr || !session->IsUsable()) {
+                lastStatus = kOutOfMemory;
+                ownError = kErrConversion;
+                return;
+            }
+            run.form = buffer != nullptr ? MimeForm::Buffer : (toFile != 0 ? MimeForm::File : MimeForm::Note);
+            run.options = MimeOptions(mimeOptions, mimeOptionsLength);
+            run.htmlOptions = MimeOptions(htmlOptions, htmlOptionsLength).text();
+            run.bodyMode = bodyMode;
+            run.actOnText = actOnText;
+            run.queryLinkData = queryLinkData;
+            run.kind = Given(kind) ? kind : "";
+            if (run.form == MimeForm::Buffer) {
+                run.buffer = buffer;
+                run.capacity = size != nullptr ? *size : 0;
+                if (size != nullptr) *size = 0;
+            }
+
+            // The output name, the part headers, the note's token.
+            if (Given(outputName)) run.outputName = outputName;
+            else if (run.form == MimeForm::Buffer) run.outputName = "0";
+            else if (run.form == MimeForm::File) run.outputName = kDefaultFile;
+            else if (itemName != nullptr) run.outputName = itemName;
+            if (run.outputName.empty() || noteHandle == 0 || itemName == nullptr) {
+                run.Fail(kArgumentError);
+                return;
+            }
+            ChooseTextCharset(&run);
+            run.htmlHeader = HtmlHeader(htmlHeader, run);
+            if (Given(plainHeader)) run.plainHeader = plainHeader;
+            const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
+            if (tokenStatus != kOK) {
+                run.Fail(tokenStatus);
+                return;
+            }
+            run.tail = std::string(run.token + std::strlen(run.token) - kTokenTail);
+
+            // A file export of an item that is itself stored MIME copies its parts.
+            const bool copyStoredParts = run.form == MimeForm::File && run.options.Is("UseMailFields=", "Yes") &&
+                                         StoredType(this) == plat::TYPE_MIME_PART;
+            if (defaultChunk == nullptr && ResetDefaultChunk(this) != kOK) {
+                run.Fail(kOutOfMemory);
+                return;
+            }
+            run.chunk = defaultChunk;
+            if (!copyStoredParts) {
+                const STATUS status = ReadRecords(this);
+                if (status != kOK) {
+                    run.Fail(status == kDamagedRecords ? status : kOutOfMemory);
+                    return;
+                }
+            }
+            if (run.form != MimeForm::File) AddIconEntries(&run);
+            if (work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
+
+            if (run.form == MimeForm::Note) {
+                WriteNoteForm(&run);
+                return;
+            }
+            if (run.form == MimeForm::Buffer) {
+                const STATUS status = MakeRenderingCopy(&run, RenderingCopyName(run.outputName));
+                if (status != kOK) {
+                    run.Fail(status);
+                    return;
+                }
+            }
+
+            MailHeaderSource source;
+            source.session = session;
+            source.note = noteHandle;
+            source.database = databaseHandle;
+            source.noteId = noteID;
+            source.itemName = itemName;
+            source.token = run.token;
+            const std::vector<std::string> lines = MailHeaderLines(source, run.options);
+            if (run.form == MimeForm::Buffer) {
+                WriteBufferForm(&run, lines);
+                if (size != nullptr) *size = run.actOnText != nullptr ? 0 : run.used;
+                return;
+            }
+
+            ReplacingFile output;
+            std::FILE* file = OpenOutputFile(&run, &output);
+            if (file == nullptr) return;
+            WriteHeaderLinesToFile(&run, file, lines);
+            if (copyStoredParts) {
+                const STATUS copied = WriteMIMEPartItems(session, noteHandle, itemName, file);
+                if (copied == kFileNotWritten) run.FailWriting(errno);
+                else run.Fail(copied);
+            } else {
+                run.Fail(BodyAttachment(&run));
+                WriteFileForm(&run, file);
+            }
+            // A message that failed leaves no file, and an older one as it was.
+            if (run.status == kOK && !output.Commit()) run.FailWriting(errno);
+        }();
+    } catch (const std::bad_alloc&) {
         lastStatus = kOutOfMemory;
         ownError = kErrConversion;
-        return;
+        if (buffer != nullptr && size != nullptr) *size = 0;
     }
-    run.form = buffer != nullptr ? MimeForm::Buffer : (toFile != 0 ? MimeForm::File : MimeForm::Note);
-    run.options = MimeOptions(mimeOptions, mimeOptionsLength);
-    run.htmlOptions = MimeOptions(htmlOptions, htmlOptionsLength).text();
-    run.bodyMode = bodyMode;
-    run.actOnText = actOnText;
-    run.queryLinkData = queryLinkData;
-    run.kind = Given(kind) ? kind : "";
-    if (run.form == MimeForm::Buffer) {
-        run.buffer = buffer;
-        run.capacity = size != nullptr ? *size : 0;
-        if (size != nullptr) *size = 0;
-    }
-
-    // The output name, the part headers, the note's token.
-    if (Given(outputName)) run.outputName = outputName;
-    else if (run.form == MimeForm::Buffer) run.outputName = "0";
-    else if (run.form == MimeForm::File) run.outputName = kDefaultFile;
-    else if (itemName != nullptr) run.outputName = itemName;
-    if (run.outputName.empty() || noteHandle == 0 || itemName == nullptr) {
-        run.Fail(kArgumentError);
-        return;
-    }
-    ChooseTextCharset(&run);
-    run.htmlHeader = HtmlHeader(htmlHeader, run);
-    if (Given(plainHeader)) run.plainHeader = plainHeader;
-    const STATUS tokenStatus = ReadNoteToken(noteHandle, run.token);
-    if (tokenStatus != kOK) {
-        run.Fail(tokenStatus);
-        return;
-    }
-    run.tail = std::string(run.token + std::strlen(run.token) - kTokenTail);
-
-    // A file export of an item that is itself stored MIME copies its parts.
-    const bool copyStoredParts = run.form == MimeForm::File && run.options.Is("UseMailFields=", "Yes") &&
-                                 StoredType(this) == plat::TYPE_MIME_PART;
-    if (defaultChunk == nullptr && ResetDefaultChunk(this) != kOK) {
-        run.Fail(kOutOfMemory);
-        return;
-    }
-    run.chunk = defaultChunk;
-    if (!copyStoredParts) {
-        const STATUS status = ReadRecords(this);
-        if (status != kOK) {
-            run.Fail(status == kDamagedRecords ? status : kOutOfMemory);
-            return;
-        }
-    }
-    if (run.form != MimeForm::File) AddIconEntries(&run);
-    if (work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
-
-    if (run.form == MimeForm::Note) {
-        WriteNoteForm(&run);
-        return;
-    }
-    if (run.form == MimeForm::Buffer) {
-        const STATUS status = MakeRenderingCopy(&run, RenderingCopyName(run.outputName));
-        if (status != kOK) {
-            run.Fail(status);
-            return;
-        }
-    }
-
-    MailHeaderSource source;
-    source.session = session;
-    source.note = noteHandle;
-    source.database = databaseHandle;
-    source.noteId = noteID;
-    source.itemName = itemName;
-    source.token = run.token;
-    const std::vector<std::string> lines = MailHeaderLines(source, run.options);
-    if (run.form == MimeForm::Buffer) {
-        WriteBufferForm(&run, lines);
-        if (size != nullptr) *size = run.actOnText != nullptr ? 0 : run.used;
-        return;
-    }
-
-    ReplacingFile output;
-    std::FILE* file = OpenOutputFile(&run, &output);
-    if (file == nullptr) return;
-    WriteHeaderLinesToFile(&run, file, lines);
-    if (copyStoredParts) {
-        const STATUS copied = WriteMIMEPartItems(session, noteHandle, itemName, file);
-        if (copied == kFileNotWritten) run.FailWriting(errno);
-        else run.Fail(copied);
-    } else {
-        run.Fail(BodyAttachment(&run));
-        WriteFileForm(&run, file);
-    }
-    // A message that failed leaves no file, and an older one as it was.
-    if (run.status == kOK && !output.Commit()) run.FailWriting(errno);
 }

@@ -321,6 +321,61 @@ TEST_F(OutOfMemoryTest, ANoteOpenedWhileMemoryRunsOutFailsWithAStatus) {
     EXPECT_TRUE(Stored(id).Holds("Run 19 of the body"));
 }
 
+// A message made of rich text while memory runs out at any allocation:
+// into a file, the run fails with an out-of-memory status and leaves no
+// file (nor a temporary one); into MIME items of the note, it fails with
+// the note's items as they were. The failure never leaves the call.
+TEST_F(OutOfMemoryTest, AMessageMadeWhileMemoryRunsOutFailsAndLeavesNothing) {
+    std::vector<talix_test::FixtureRecord> body = ParagraphStart();
+    for (int n = 0; n < 5; ++n) body.push_back(TextRun("Run " + std::to_string(n) + " of the body", n % 2 == 1));
+    Open(NewNote(body));
+    const std::string file = dir_.file("message.eml");
+    const auto leftInFolder = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.find("message.eml") != std::string::npos) names.push_back(name);
+        }
+        return names;
+    };
+    for (const bool toFile : {true, false}) {
+        unsigned long refused = 0;
+        bool finished = false;
+        for (unsigned long n = 1; !finished && n < 100000; ++n) {
+            SCOPED_TRACE((toFile ? "file, allocation " : "note, allocation ") + std::to_string(n));
+            const std::string before = NoteValue();
+            const bool failed = FailingAt(n, [&] {
+                if (toFile) item_->ExportToMIME(file.c_str(), "", "", "", "", 0, "", 0, nullptr);
+                else item_->ConvertToMIME("Mail", "", "", "", "", 0, "", 0, nullptr);
+            });
+            plat::BLOCKID mail, value;
+            plat::WORD type = 0;
+            plat::DWORD length = 0;
+            const bool mailItems = plat::ItemInfo(item_->noteHandle, "Mail", 4, &mail, &type, &value, &length) == 0;
+            if (item_->lastStatus != 0) {
+                ++refused;
+                ASSERT_TRUE(failed);
+                EXPECT_EQ(StatusText(item_->lastStatus), "Insufficient memory");
+                EXPECT_EQ(leftInFolder(), std::vector<std::string>());
+                EXPECT_FALSE(mailItems);
+                EXPECT_EQ(NoteValue(), before);
+            } else {
+                finished = !failed;
+                if (toFile) {
+                    EXPECT_EQ(leftInFolder(), std::vector<std::string>{"message.eml"});
+                    std::filesystem::remove(file);
+                } else {
+                    EXPECT_TRUE(mailItems);
+                    while (plat::ItemDelete(item_->noteHandle, "Mail", 4) == 0) {
+                    }
+                }
+            }
+        }
+        EXPECT_TRUE(finished);
+        EXPECT_GT(refused, 0u);
+    }
+}
+
 // A message converted into rich text whose memory runs out at any
 // allocation: the conversion fails with the message's items and files as
 // they were and nothing connected, or the item holds the whole message and
