@@ -243,186 +243,196 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                                      ZervaRTChunk::ActOnText actOnText, ZervaRTChunk::QueryLinkData queryLinkData) {
     lastStatus = kOK;
     ownError = 0;
-    if (!ItemReady(this) || session == nullptr || session->workArea == nullptr) {
-        Fail(this, kOutOfMemory);
-        return;
-    }
-    std::string outputName;
-    if (name != nullptr && name[0] != '\0') outputName = name;
-    else if (toFile != 0) outputName = kDefaultFile;
-    else if (itemName != nullptr) outputName = itemName;
-    if (outputName.empty()) {
-        Fail(this, kItemNotFound);
-        return;
-    }
-    // An item that is not connected has nothing to render: an empty page
-    // would take the place of the output item or file.
-    if (connected == 0) {
-        Fail(this, kArgumentError);
-        return;
-    }
-    const MimeOptions read(options, optionsLength);
-    const std::string& optionText = read.text();
-    Form form = Form::RichText;
-    if (toFile != 0) form = Form::File;
-    else if (read.Is("CreateRTItem=", "No")) form = Form::TextRun;
-
-    if (ReadItemRecords(this) != kOK) {
-        Fail(this, kOutOfMemory);
-        return;
-    }
-    WorkBlock block;
-    if (form != Form::File) {
-        const STATUS status = block.Allocate();
-        if (status != kOK) {
-            Fail(this, status);
-            return;
-        }
-    }
-    if (defaultChunk == nullptr && connected != 0 && ResetDefaultChunk(this) != kOK) {
-        Fail(this, kOutOfMemory);
-        return;
-    }
-    if (defaultChunk != nullptr && defaultChunk->item != this) ResetDefaultChunk(this);
-    if (defaultChunk != nullptr && read.Is("MarkDelimitedHTML=", "Yes")) MarkDelimitedHTML(this);
-
-    // Where the markup goes.
-    std::string converted;
-    std::vector<std::string> lines;
-    const PendingLinesGuard keptLines(session->workArea);
-    std::FILE* file = nullptr;
-    ReplacingFile exported;
-    ZervaRTItem* created = nullptr;
-    ZervaRTChunk* output = nullptr;
-    ZervaRTChunk::ActOnText procedure = nullptr;
-    if (form == Form::File) {
-        // Written under a temporary name beside the file until it is whole.
-        file = exported.Open(outputName, "w") ? exported.file() : nullptr;
-        if (file == nullptr) {
-            std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity,
-                          "TALIX: Export to HTML filename '%s' invalid", outputName.c_str());
-            ShowHostMessage(session->messageBuffer);
-            lastStatus = kItemNotFound;
-            ownError = kItemNotFound;
-            return;
-        }
-        procedure = actOnText;
-    } else {
-        const plat::WORD nameLength = NameLength(outputName.c_str());
-        if (plat::ItemIsPresent(noteHandle, outputName.c_str(), nameLength) && !read.Is("Overwrite=", "Yes")) {
-            Fail(this, kTargetExists);
-            return;
-        }
-        work->mode = 0;
-        if (form == Form::RichText) {
-            plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
-            const KeptItemSwitches kept;
-            created = new (std::nothrow) ZervaRTItem(session);
-            // The item's failure is told as it is (a name no item can
-            // have is not a want of memory).
-            const STATUS made =
-                created == nullptr ? kOutOfMemory : created->CreateBackend(noteHandle, outputName.c_str(), 1);
-            if (made != kOK) {
-                delete created;
-                Fail(this, made);
+    // Memory that runs out fails the conversion: a file being written is
+    // removed as the run unwinds, and no item is written.
+    try {
+        [&] {
+            if (!ItemReady(this) || session == nullptr || session->workArea == nullptr) {
+                Fail(this, kOutOfMemory);
                 return;
             }
-            output = created->defaultChunk != nullptr ? created->defaultChunk : created->DefineChunk("Everything");
-            created->cacheRecords = 1;
-            session->workArea->outputChunk = output;
-            // Lines are kept and appended in one run at the end: a run per
-            // line would copy the growing item again for every line.
-            if (output != nullptr && output->appendAtEnd != 0) session->workArea->pendingLines = &lines;
-            procedure = AppendLineToChunk;
-        } else {
-            // The markup is kept whole, however long: it is stored in as
-            // many runs as it needs.
-            session->workArea->convertedMarkup = &converted;
-            procedure = CollectMarkup;
-        }
-    }
+            std::string outputName;
+            if (name != nullptr && name[0] != '\0') outputName = name;
+            else if (toFile != 0) outputName = kDefaultFile;
+            else if (itemName != nullptr) outputName = itemName;
+            if (outputName.empty()) {
+                Fail(this, kItemNotFound);
+                return;
+            }
+            // An item that is not connected has nothing to render: an empty
+            // page would take the place of the output item or file.
+            if (connected == 0) {
+                Fail(this, kArgumentError);
+                return;
+            }
+            const MimeOptions read(options, optionsLength);
+            const std::string& optionText = read.text();
+            Form form = Form::RichText;
+            if (toFile != 0) form = Form::File;
+            else if (read.Is("CreateRTItem=", "No")) form = Form::TextRun;
 
-    char* markup = nullptr;
-    if (buffer != nullptr) markup = file != nullptr ? buffer : buffer + kCallerBufferOffset;
-    else if (form != Form::File) markup = reinterpret_cast<char*>(block.data() + kFrontRoom);
-    if (markup != nullptr) markup[0] = '\0';
+            if (ReadItemRecords(this) != kOK) {
+                Fail(this, kOutOfMemory);
+                return;
+            }
+            WorkBlock block;
+            if (form != Form::File) {
+                const STATUS status = block.Allocate();
+                if (status != kOK) {
+                    Fail(this, status);
+                    return;
+                }
+            }
+            if (defaultChunk == nullptr && connected != 0 && ResetDefaultChunk(this) != kOK) {
+                Fail(this, kOutOfMemory);
+                return;
+            }
+            if (defaultChunk != nullptr && defaultChunk->item != this) ResetDefaultChunk(this);
+            if (defaultChunk != nullptr && read.Is("MarkDelimitedHTML=", "Yes")) MarkDelimitedHTML(this);
 
-    if (defaultChunk == nullptr) defaultChunk = DefineChunk("Everything");
-    std::uint32_t length = 0;
-    STATUS generated = kOK;
-    if (defaultChunk != nullptr && connected != 0 && defaultChunk->item == this) {
-        length = kGenerationCapacity;
-        char attachment[128] = {};
-        int iconFlags[4] = {};
-        int sectionFlag = 0;
-        defaultChunk->GenerateHTMLToMime(0, 0, format, optionText.c_str(),
-                                         static_cast<std::uint16_t>(optionText.size()), markup, &length, 2,
-                                         attachment, file, outputName.c_str(), procedure, queryLinkData, iconFlags,
-                                         &sectionFlag, nullptr);
-        if (length > kGenerationCapacity) length = kGenerationCapacity;
-        generated = GenerationOutcome(defaultChunk);
-    }
-    // What the generation kept separates its lines by zero bytes in the NL
-    // mode; the pieces it handed on end them in line feeds, and so does this.
-    if (markup != nullptr && file == nullptr) std::replace(markup, markup + length, '\0', '\n');
-    // The generation hands its text to the line procedure as it goes and
-    // keeps the last of it in the buffer: that goes to the new item too.
-    if (output != nullptr && markup != nullptr && length > 0)
-        AppendLineToChunk(output, markup, static_cast<std::uint16_t>(length));
-    STATUS appended = kOK;
-    if (session->workArea->pendingLines != nullptr) {
-        session->workArea->pendingLines = nullptr;
-        appended = AppendLinesToChunk(output, lines);
-    }
+            // Where the markup goes.
+            std::string converted;
+            std::vector<std::string> lines;
+            const PendingLinesGuard keptLines(session->workArea);
+            std::FILE* file = nullptr;
+            ReplacingFile exported;
+            ZervaRTItem* created = nullptr;
+            ZervaRTChunk* output = nullptr;
+            ZervaRTChunk::ActOnText procedure = nullptr;
+            if (form == Form::File) {
+                // Written under a temporary name beside the file until it is whole.
+                file = exported.Open(outputName, "w") ? exported.file() : nullptr;
+                if (file == nullptr) {
+                    std::snprintf(session->messageBuffer, RARIvoSession::kMessageCapacity,
+                                  "TALIX: Export to HTML filename '%s' invalid", outputName.c_str());
+                    ShowHostMessage(session->messageBuffer);
+                    lastStatus = kItemNotFound;
+                    ownError = kItemNotFound;
+                    return;
+                }
+                procedure = actOnText;
+            } else {
+                const plat::WORD nameLength = NameLength(outputName.c_str());
+                if (plat::ItemIsPresent(noteHandle, outputName.c_str(), nameLength) && !read.Is("Overwrite=", "Yes")) {
+                    Fail(this, kTargetExists);
+                    return;
+                }
+                work->mode = 0;
+                if (form == Form::RichText) {
+                    plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
+                    const KeptItemSwitches kept;
+                    created = new (std::nothrow) ZervaRTItem(session);
+                    // The item's failure is told as it is (a name no item can
+                    // have is not a want of memory).
+                    const STATUS made =
+                        created == nullptr ? kOutOfMemory : created->CreateBackend(noteHandle, outputName.c_str(), 1);
+                    if (made != kOK) {
+                        delete created;
+                        Fail(this, made);
+                        return;
+                    }
+                    output = created->defaultChunk != nullptr ? created->defaultChunk
+                                                              : created->DefineChunk("Everything");
+                    created->cacheRecords = 1;
+                    session->workArea->outputChunk = output;
+                    // Lines are kept and appended in one run at the end: a run per
+                    // line would copy the growing item again for every line.
+                    if (output != nullptr && output->appendAtEnd != 0) session->workArea->pendingLines = &lines;
+                    procedure = AppendLineToChunk;
+                } else {
+                    // The markup is kept whole, however long: it is stored in as
+                    // many runs as it needs.
+                    session->workArea->convertedMarkup = &converted;
+                    procedure = CollectMarkup;
+                }
+            }
 
-    if (file != nullptr) {
-        // A generation that failed leaves no file, and an older one as it was.
-        if (generated != kOK) {
-            Fail(this, generated);
-        } else if (!exported.Commit()) {
-            ShowFileNotWritten(outputName, std::strerror(errno));
-            Fail(this, kFileNotWritten);
-        }
-        return;
+            char* markup = nullptr;
+            if (buffer != nullptr) markup = file != nullptr ? buffer : buffer + kCallerBufferOffset;
+            else if (form != Form::File) markup = reinterpret_cast<char*>(block.data() + kFrontRoom);
+            if (markup != nullptr) markup[0] = '\0';
+
+            if (defaultChunk == nullptr) defaultChunk = DefineChunk("Everything");
+            std::uint32_t length = 0;
+            STATUS generated = kOK;
+            if (defaultChunk != nullptr && connected != 0 && defaultChunk->item == this) {
+                length = kGenerationCapacity;
+                char attachment[128] = {};
+                int iconFlags[4] = {};
+                int sectionFlag = 0;
+                defaultChunk->GenerateHTMLToMime(0, 0, format, optionText.c_str(),
+                                                 static_cast<std::uint16_t>(optionText.size()), markup, &length, 2,
+                                                 attachment, file, outputName.c_str(), procedure, queryLinkData,
+                                                 iconFlags, &sectionFlag, nullptr);
+                if (length > kGenerationCapacity) length = kGenerationCapacity;
+                generated = GenerationOutcome(defaultChunk);
+            }
+            // What the generation kept separates its lines by zero bytes in the NL
+            // mode; the pieces it handed on end them in line feeds, and so does this.
+            if (markup != nullptr && file == nullptr) std::replace(markup, markup + length, '\0', '\n');
+            // The generation hands its text to the line procedure as it goes and
+            // keeps the last of it in the buffer: that goes to the new item too.
+            if (output != nullptr && markup != nullptr && length > 0)
+                AppendLineToChunk(output, markup, static_cast<std::uint16_t>(length));
+            STATUS appended = kOK;
+            if (session->workArea->pendingLines != nullptr) {
+                session->workArea->pendingLines = nullptr;
+                appended = AppendLinesToChunk(output, lines);
+            }
+
+            if (file != nullptr) {
+                // A generation that failed leaves no file, and an older one as it was.
+                if (generated != kOK) {
+                    Fail(this, generated);
+                } else if (!exported.Commit()) {
+                    ShowFileNotWritten(outputName, std::strerror(errno));
+                    Fail(this, kFileNotWritten);
+                }
+                return;
+            }
+            if (form == Form::TextRun) {
+                session->workArea->convertedMarkup = nullptr;
+                if (markup != nullptr) converted.append(markup, length);
+                // A caller's buffer gets the markup, as much of it as it holds.
+                if (buffer != nullptr) {
+                    const std::size_t kept = std::min<std::size_t>(converted.size(), kGenerationCapacity - 1);
+                    std::memcpy(markup, converted.data(), kept);
+                    markup[kept] = '\0';
+                }
+                // Markup the generation could not make whole (it ran out of memory
+                // or room) changes nothing; what it passed over and reported (a
+                // formula it could not read) it passes over here too, as the other
+                // forms do. The items of the name give way only now: the item's own
+                // may be what was rendered.
+                const bool cut = defaultChunk != nullptr && defaultChunk->lastStatus == kOutOfMemory;
+                const STATUS status = cut                       ? kOutOfMemory
+                                      : generated == kErrFormula ? kErrFormula
+                                                                 : StoreTextRunItem(this, outputName.c_str(), converted,
+                                                             !read.Is("PassthruHTML=", "No"));
+                if (status != kOK) {
+                    Fail(this, status);
+                    return;
+                }
+            } else if (generated == kErrFormula || appended != kOK) {
+                // The body was not rendered, or its lines could not be written: the
+                // item made for it is left unwritten.
+                Fail(this, generated == kErrFormula ? generated : appended);
+                session->workArea->outputChunk = nullptr;
+                return;
+            } else {
+                if (output != nullptr) MarkPassthru(created, output, read);
+                if (created->work->current != nullptr) {
+                    const STATUS status = created->Commit();
+                    if (status != kOK) Fail(this, status);
+                }
+                session->workArea->outputChunk = nullptr;
+            }
+            // The item's records were replaced in the note when the HTML went into
+            // its own name: a later save must not write them back over it.
+            if (itemName != nullptr && CompareNamesNoCase(itemName, outputName.c_str()) == 0) DropRecordLists(this);
+        }();
+    } catch (const std::bad_alloc&) {
+        if (session != nullptr && session->workArea != nullptr) session->workArea->outputChunk = nullptr;
+        Fail(this, kOutOfMemory);
     }
-    if (form == Form::TextRun) {
-        session->workArea->convertedMarkup = nullptr;
-        if (markup != nullptr) converted.append(markup, length);
-        // A caller's buffer gets the markup, as much of it as it holds.
-        if (buffer != nullptr) {
-            const std::size_t kept = std::min<std::size_t>(converted.size(), kGenerationCapacity - 1);
-            std::memcpy(markup, converted.data(), kept);
-            markup[kept] = '\0';
-        }
-        // Markup the generation could not make whole (it ran out of memory
-        // or room) changes nothing; what it passed over and reported (a
-        // formula it could not read) it passes over here too, as the other
-        // forms do. The items of the name give way only now: the item's own
-        // may be what was rendered.
-        const bool cut = defaultChunk != nullptr && defaultChunk->lastStatus == kOutOfMemory;
-        const STATUS status = cut                       ? kOutOfMemory
-                              : generated == kErrFormula ? kErrFormula
-                                                         : StoreTextRunItem(this, outputName.c_str(), converted,
-                                                     !read.Is("PassthruHTML=", "No"));
-        if (status != kOK) {
-            Fail(this, status);
-            return;
-        }
-    } else if (generated == kErrFormula || appended != kOK) {
-        // The body was not rendered, or its lines could not be written: the
-        // item made for it is left unwritten.
-        Fail(this, generated == kErrFormula ? generated : appended);
-        session->workArea->outputChunk = nullptr;
-        return;
-    } else {
-        if (output != nullptr) MarkPassthru(created, output, read);
-        if (created->work->current != nullptr) {
-            const STATUS status = created->Commit();
-            if (status != kOK) Fail(this, status);
-        }
-        session->workArea->outputChunk = nullptr;
-    }
-    // The item's records were replaced in the note when the HTML went into
-    // its own name: a later save must not write them back over it.
-    if (itemName != nullptr && CompareNamesNoCase(itemName, outputName.c_str()) == 0) DropRecordLists(this);
 }

@@ -263,7 +263,8 @@ TEST_F(OutOfMemoryTest, AnItemReadWhileMemoryRunsOutGivesBackWhatItTook) {
             ASSERT_EQ(item.ConnectBackend(note, "Body", 0), 0);
             std::string text;
             std::uint16_t status = 0;
-            const bool failed = FailingAt(n, [&] { status = talix::GetWholeChunkText(item.defaultChunk, &text, true); });
+            const bool failed =
+                FailingAt(n, [&] { status = talix::GetWholeChunkText(item.defaultChunk, &text, true); });
             if (status != 0) {
                 ++refused;
                 EXPECT_TRUE(failed);
@@ -369,6 +370,55 @@ TEST_F(OutOfMemoryTest, AMessageMadeWhileMemoryRunsOutFailsAndLeavesNothing) {
                     while (plat::ItemDelete(item_->noteHandle, "Mail", 4) == 0) {
                     }
                 }
+            }
+        }
+        EXPECT_TRUE(finished);
+        EXPECT_GT(refused, 0u);
+    }
+}
+
+// Rich text rendered as HTML while memory runs out at any allocation: into
+// a file, the run fails with an out-of-memory status and leaves no file (nor
+// a temporary one); into an item of the note, it fails with that status.
+// The failure never leaves the call.
+TEST_F(OutOfMemoryTest, HtmlMadeWhileMemoryRunsOutFailsAndLeavesNothing) {
+    std::vector<talix_test::FixtureRecord> body = ParagraphStart();
+    for (int n = 0; n < 5; ++n) body.push_back(TextRun("Run " + std::to_string(n) + " of the body", n % 2 == 1));
+    Open(NewNote(body));
+    const std::string file = dir_.file("page.html");
+    const auto leftInFolder = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.find("page.html") != std::string::npos) names.push_back(name);
+        }
+        return names;
+    };
+    for (const bool toFile : {true, false}) {
+        unsigned long refused = 0;
+        bool finished = false;
+        for (unsigned long n = 1; !finished && n < 100000; ++n) {
+            SCOPED_TRACE((toFile ? "file, allocation " : "item, allocation ") + std::to_string(n));
+            const bool failed = FailingAt(n, [&] {
+                if (toFile) item_->ExportToHTML(file.c_str(), "", "", 0, nullptr);
+                else item_->ConvertToHTML("Page", "", "", 0, nullptr);
+            });
+            const bool pageItem = plat::ItemIsPresent(item_->noteHandle, "Page", 4);
+            if (item_->lastStatus != 0) {
+                ++refused;
+                ASSERT_TRUE(failed);
+                EXPECT_EQ(StatusText(item_->lastStatus), "Insufficient memory");
+                EXPECT_EQ(leftInFolder(), std::vector<std::string>());
+            } else {
+                finished = !failed;
+                if (toFile) {
+                    EXPECT_EQ(leftInFolder(), std::vector<std::string>{"page.html"});
+                    std::filesystem::remove(file);
+                } else {
+                    EXPECT_TRUE(pageItem);
+                }
+            }
+            while (plat::ItemDelete(item_->noteHandle, "Page", 4) == 0) {
             }
         }
         EXPECT_TRUE(finished);
