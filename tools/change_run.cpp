@@ -6,8 +6,6 @@
 // held back until a run stands); the last run holds the lock from before it
 // reads anything, so that two commands changing one note take turns instead
 // of one undoing the other.
-#include <optional>
-
 #include "cli.h"
 #include "core/database_write_lock.h"
 #include "held_output.h"
@@ -23,8 +21,9 @@ int RunChange(const Command& command, const std::vector<std::string>& args, bool
     talix::WriteAttempts attempts;
     for (;;) {
         const talix::DatabaseWriteLock::When when = attempts.NextLock();
-        std::optional<HeldOutput> held;
-        if (when == talix::DatabaseWriteLock::When::AtFirstWrite) held.emplace();
+        // What a run prints is held until its changes land: the output of
+        // changes that did not land (a note id that was never stored) goes.
+        HeldOutput held;
         talix::DatabaseWriteLock lock;
         const plat::STATUS locked = lock.Take(path.c_str(), when);
         if (locked == plat::ERR_DB_READ_ONLY) {
@@ -38,12 +37,14 @@ int RunChange(const Command& command, const std::vector<std::string>& args, bool
         int status = command.run(command, args);
         const plat::STATUS released = lock.Release();
         if (attempts.Again(released, lock)) {
-            held->Drop();
+            held.Drop();
             continue;
         }
-        if (held) held->Keep();
-        if (released != plat::NOERROR && status == kExitOk)
+        if (released != plat::NOERROR && status == kExitOk) {
+            held.KeepErrorsOnly();
             status = Fail("the changes to %s did not land: %s", path.c_str(), StatusMessage(released).c_str());
+        }
+        held.Keep();
         return status;
     }
 }

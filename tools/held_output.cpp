@@ -60,13 +60,16 @@ HeldOutput::HeldOutput() {
     }
 }
 
-void HeldOutput::Stop(bool write) {
+void HeldOutput::KeepErrorsOnly() { Stop(true, false); }
+
+void HeldOutput::Stop(bool write, bool writeOutput) {
     if (saved_[0] < 0) return;
     std::fflush(stdout);
     std::fflush(stderr);
     for (int stream = 0; stream < 2; ++stream) {
         ::dup2(saved_[stream], stream + 1);
-        if (write && !CopyOut(held_[stream], stream + 1) && stream == 0) g_outputLost = errno;
+        const bool written = write && (stream == 1 || writeOutput);
+        if (written && !CopyOut(held_[stream], stream + 1) && stream == 0) g_outputLost = errno;
         Close(&saved_[stream]);
         Close(&held_[stream]);
     }

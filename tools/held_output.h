@@ -19,13 +19,17 @@ public:
     void Keep() { Stop(true); }
     // Stops holding and forgets what was held.
     void Drop() { Stop(false); }
+    // Stops holding, forgets what standard output held and writes out what
+    // standard error held: the output of a run whose changes did not land
+    // goes, its messages stay.
+    void KeepErrorsOnly();
 
     // The errno of a standard output that was held and could not be written
     // out in full, 0 when none was lost.
     static int Lost();
 
 private:
-    void Stop(bool write);
+    void Stop(bool write, bool writeOutput = true);
 
     int saved_[2] = {-1, -1};   // the standard output and error held back
     int held_[2] = {-1, -1};    // what holds their output meanwhile

@@ -264,8 +264,9 @@ TEST_F(Durability, ABusyDatabaseIsReportedAndLeftAsItWas) {
 }
 
 // A database that cannot grow (a file size limit stands in for a full
-// disk): an import, an HTML import and an
-// attachment appended fail, say why, and leave the database as it was.
+// disk): an import, an HTML import, an attachment appended and a file
+// resource made fail, say why, print nothing of what they would have
+// stored (no note id), and leave the database as it was.
 TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
     const std::string id = Import(Sample("2194.xml"));
     ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
@@ -282,7 +283,10 @@ TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
                               "bash -c 'ulimit -f 512; exec \"$0\" \"$@\"' "}) {
         runAs_ = limit;
         for (const auto& args : std::vector<std::vector<std::string>>{
-                 {"import", db_, dxl}, {"import-html", db_, id, "Big", html}, {"append", db_, id, "Memo", "attachment", html}}) {
+                 {"import", db_, dxl},
+                 {"import-html", db_, id, "Big", html},
+                 {"append", db_, id, "Memo", "attachment", html},
+                 {"create-design", db_, "file-resource", "big.html", "SourceFile=" + html}}) {
             SCOPED_TRACE(args[0] + " under " + limit);
             CliOutcome run = Talix(args);
             EXPECT_EQ(run.status, 1);
@@ -290,6 +294,7 @@ TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
                                                  "file is at its size limit"))
                 << run.err;
             EXPECT_FALSE(talix_test::Has(run.err, "read or write failed")) << run.err;
+            EXPECT_EQ(run.out, "");
         }
     }
     runAs_.clear();
