@@ -127,6 +127,14 @@ bool NoFilesLeft(int rc, int systemErrno) {
     return (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR) && (systemErrno == EMFILE || systemErrno == ENFILE);
 }
 
+// Whether a failed first read of a file failed for a reason that is not
+// the file's: another writer holds it, memory ran out, or its log files
+// cannot be opened or sized (no descriptor left, no room).
+bool NotForTheFile(int rc, int systemErrno) {
+    return (rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM || NoFilesLeft(rc, systemErrno) ||
+           NoRoom(rc, systemErrno);
+}
+
 // The status of a connection that could not be opened (result rc).
 STATUS OpenFailure(sqlite3* db, int rc, const std::string& path) {
     const int systemErrno = db != nullptr && sqlite3_system_errno(db) != 0 ? sqlite3_system_errno(db) : errno;
@@ -411,18 +419,16 @@ STATUS Store::OpenConnection(const std::string& path, std::shared_ptr<Store>* st
 STATUS Store::LoadInfo(bool reused) {
     {
         // The first read opens the file's log files: one that cannot be
-        // opened for want of descriptors says so, not that the file is no
-        // database.
+        // opened or sized (for want of descriptors or of room) says so, not
+        // that the file is no database.
         Statement id(*statements_, "PRAGMA application_id");
         if (id.prepareStatus() != SQLITE_OK) {
             int rc = sqlite3_errcode(db_);
-            if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM || NoFilesLeft(rc, sqlite3_system_errno(db_)))
-                return Fail(rc, "open");
+            if (NotForTheFile(rc, sqlite3_system_errno(db_))) return Fail(rc, "open");
             return ERR_NOT_A_DATABASE;
         }
         int rc = id.Step();
-        if ((rc & 0xFF) == SQLITE_BUSY || rc == SQLITE_NOMEM || NoFilesLeft(rc, sqlite3_system_errno(db_)))
-            return Fail(rc, "open");
+        if (NotForTheFile(rc, sqlite3_system_errno(db_))) return Fail(rc, "open");
         if (rc != SQLITE_ROW || id.ColumnInt(0) != kApplicationId) return ERR_NOT_A_DATABASE;
     }
     {

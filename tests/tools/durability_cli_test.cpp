@@ -266,7 +266,8 @@ TEST_F(Durability, ABusyDatabaseIsReportedAndLeftAsItWas) {
 // A database that cannot grow (a file size limit stands in for a full
 // disk): an import, an HTML import, an attachment appended and a file
 // resource made fail, say why, print nothing of what they would have
-// stored (no note id), and leave the database as it was.
+// stored (no note id), and leave the database as it was; under a limit too
+// small for its log files the database cannot be opened, and says why.
 TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
     const std::string id = Import(Sample("2194.xml"));
     ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
@@ -297,6 +298,13 @@ TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
             EXPECT_EQ(run.out, "");
         }
     }
+    // A limit too small for the database's log files: even a reader cannot
+    // open the database, and says why, not that the file is no database.
+    runAs_ = "bash -c 'trap \"\" XFSZ; ulimit -f 1; exec \"$0\" \"$@\"' ";
+    CliOutcome reader = Talix({"text", db_, id, "Memo"});
+    EXPECT_EQ(reader.status, 1);
+    EXPECT_TRUE(talix_test::Has(reader.err, "status 15027: The database cannot grow")) << reader.err;
+    EXPECT_FALSE(talix_test::Has(reader.err, "not a database")) << reader.err;
     runAs_.clear();
     EXPECT_EQ(Talix({"notes", db_}).out, notes);
     EXPECT_EQ(Talix({"items", db_, id}).out, items);
