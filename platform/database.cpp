@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <random>
 #include <string>
 #include <string_view>
@@ -380,7 +381,13 @@ STATUS DbCheck(DBHANDLE db, std::vector<DbProblem>* problems) {
     Lock lock(StorageMutex());
     OpenDatabase* open = FindDatabase(db);
     if (open == nullptr) return ERR_INVALID_HANDLE;
-    return open->store->Check(problems);
+    try {
+        return open->store->Check(problems);
+    } catch (const std::bad_alloc&) {
+        // The findings did not fit in memory: the check fails, and says so.
+        problems->clear();
+        return ERR_NO_MEMORY;
+    }
 }
 
 STATUS DbBeginBatch(DBHANDLE db) {

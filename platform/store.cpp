@@ -830,21 +830,27 @@ STATUS Store::ReadItems(NOTEID id, std::vector<StoredItem>* items) {
     select.Int(1, id);
     std::vector<StoredItem> read;
     int rc;
-    while ((rc = select.Step()) == SQLITE_ROW) {
-        StoredItem item;
-        const BYTE* name = select.ColumnBlob(0);
-        size_t nameLength = select.ColumnBytes(0);
-        const BYTE* value = select.ColumnBlob(2);
-        size_t valueLength = select.ColumnBytes(2);
-        if (nameLength < 1 || nameLength > 255 || valueLength < 2) {
-            LogLine(ERR_DB_IO, "Database %s: note 0x%X has a damaged item", path_.c_str(), id);
-            return ERR_DB_IO;
+    // Items that do not fit in memory fail the read (ERR_NO_MEMORY): every
+    // reader of a note's items (an open, the check) then reports it.
+    try {
+        while ((rc = select.Step()) == SQLITE_ROW) {
+            StoredItem item;
+            const BYTE* name = select.ColumnBlob(0);
+            size_t nameLength = select.ColumnBytes(0);
+            const BYTE* value = select.ColumnBlob(2);
+            size_t valueLength = select.ColumnBytes(2);
+            if (nameLength < 1 || nameLength > 255 || valueLength < 2) {
+                LogLine(ERR_DB_IO, "Database %s: note 0x%X has a damaged item", path_.c_str(), id);
+                return ERR_DB_IO;
+            }
+            item.row = select.ColumnInt(3);
+            item.data.name.assign(reinterpret_cast<const char*>(name), nameLength);
+            item.data.flags = static_cast<WORD>(select.ColumnInt(1));
+            item.data.value.assign(value, value + valueLength);
+            read.push_back(std::move(item));
         }
-        item.row = select.ColumnInt(3);
-        item.data.name.assign(reinterpret_cast<const char*>(name), nameLength);
-        item.data.flags = static_cast<WORD>(select.ColumnInt(1));
-        item.data.value.assign(value, value + valueLength);
-        read.push_back(std::move(item));
+    } catch (const std::bad_alloc&) {
+        return ERR_NO_MEMORY;
     }
     if (rc != SQLITE_DONE) return Fail(rc, "read items");
     *items = std::move(read);

@@ -281,6 +281,37 @@ TEST_F(OutOfMemoryTest, AnItemReadWhileMemoryRunsOutGivesBackWhatItTook) {
     EXPECT_GT(refused, 0u);
 }
 
+// A database checked while memory runs out at any allocation: the check
+// fails with an out-of-memory status and no findings, or finds nothing
+// wrong; the failure never leaves the call.
+TEST_F(OutOfMemoryTest, ADatabaseCheckedWhileMemoryRunsOutFailsWithAStatus) {
+    std::vector<talix_test::FixtureRecord> body = ParagraphStart();
+    for (int n = 0; n < 20; ++n) body.push_back(TextRun("Run " + std::to_string(n) + " of the body"));
+    NewNote(body);
+    NewNote(body);
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    unsigned long refused = 0;
+    bool finished = false;
+    for (unsigned long n = 1; !finished && n < 100000; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n));
+        std::vector<plat::DbProblem> problems;
+        plat::STATUS status = 0;
+        const bool failed = FailingAt(n, [&] { status = plat::DbCheck(db, &problems); });
+        if (status != 0) {
+            ++refused;
+            ASSERT_TRUE(failed);
+            EXPECT_EQ(StatusText(status), "Insufficient memory");
+        } else {
+            finished = !failed;
+        }
+        EXPECT_TRUE(problems.empty());
+    }
+    plat::DbClose(db);
+    EXPECT_TRUE(finished);
+    EXPECT_GT(refused, 0u);
+}
+
 // A stored note opened while memory runs out at any allocation: the open
 // fails with an out-of-memory status and no note, and the database goes on
 // as before (the next open reads the note, an update lands); the failure
