@@ -444,6 +444,10 @@ std::uint32_t MatchChunkEnd(ChunkDefInfo* level, const std::uint8_t* record, std
         if (level->relation != kRelInside || !InList(row->end, 5, signature)) return 0;
         // Only in the group that wraps this element, not in one nested in it.
         if (context->beginDepth != static_cast<std::int32_t>(walk.words[kWalkBeginDepth])) return 0;
+        // The element's own start record inside its wrapper (a layer's, whose
+        // end signature is also its start) comes before its inside and ends
+        // nothing; the wrapper's END ends it.
+        if (walk.words[kWalkWaiting] != 0 && InList(row->start, 4, signature)) return 0;
         *endKept = row->endKept;
         return ReportEnd(level, row, counted);
     }

@@ -211,3 +211,27 @@ TEST_F(ChunkCommands, AnImageResourceMadeFromAGifHoldsItsGraphic) {
 }
 
 } // namespace
+
+// What is appended to the inside of a layer stays in the layer, in the order
+// of the appends; the layer itself as the chunk takes appends after its end.
+TEST_F(ChunkCommands, AppendsInsideALayerKeepTheirOrder) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "layer", "10px", "10px", "100px", "100px"}).status, 0);
+    for (const char* word : {"one", "two"}) {
+        CliOutcome text = Talix({"append", db_, id, "Memo", "text", word, "--chunk", "Inside Layer 1"});
+        ASSERT_EQ(text.status, 0) << text.err;
+    }
+    EXPECT_EQ(Talix({"text", db_, id, "Memo", "Inside Layer 1"}).out, "onetwo\n");
+    EXPECT_EQ(Talix({"text", db_, id, "Memo", "Layer 1"}).out, "onetwo\n");
+    // The texts lie before the layer's end record.
+    const std::vector<std::string> records = Talix({"records", db_, id, "Memo"}).lines();
+    std::size_t one = 0, two = 0, end = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (talix_test::Has(records[i], "text=one")) one = i;
+        if (talix_test::Has(records[i], "text=two")) two = i;
+        if (talix_test::Has(records[i], "CD_END")) end = i;
+    }
+    EXPECT_TRUE(one != 0 && one < two && two < end) << one << " " << two << " " << end;
+    EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "after", "--chunk", "Layer 1"}).status, 0);
+    EXPECT_EQ(Talix({"text", db_, id, "Memo", "Inside Layer 1"}).out, "onetwo\n");
+}
