@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "core/database_files.h"
@@ -141,6 +143,23 @@ bool SafeFileName(std::string_view name, std::string* safe) {
         return false;
     }
     return true;
+}
+
+std::string FittingFileName(std::string_view name) {
+    constexpr std::size_t kLongestFileName = 255;
+    constexpr std::size_t kLongestExtension = 32;
+    if (name.size() <= kLongestFileName) return std::string(name);
+    std::uint32_t hash = 2166136261u;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char mark[16];
+    std::snprintf(mark, sizeof mark, "~%08x", static_cast<unsigned>(hash));
+    const std::size_t dot = name.rfind('.');
+    const bool extension = dot != std::string_view::npos && dot > 0 && name.size() - dot <= kLongestExtension;
+    const std::string_view suffix = extension ? name.substr(dot) : std::string_view();
+    std::size_t room = kLongestFileName - suffix.size() - std::strlen(mark);
+    // Back to the first byte of a character.
+    while (room > 0 && (static_cast<unsigned char>(name[room]) & 0xC0) == 0x80) --room;
+    return std::string(name.substr(0, room)) + mark + std::string(suffix);
 }
 
 std::string JoinFilePath(const std::string& directory, const std::string& name) {

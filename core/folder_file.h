@@ -69,6 +69,13 @@ bool WriteProtected(const std::string& path);
 // for a name that is then empty, "." or "..".
 bool SafeFileName(std::string_view name, std::string* safe);
 
+// A file name (UTF-8) as a file system takes it for its length: one of up
+// to 255 bytes as it is; a longer one cut at a whole character of its base
+// to make room for "~", eight hexadecimal digits drawn from the whole name
+// (so that two long names with the same beginning stay apart) and its
+// extension, which it keeps, all within 255 bytes.
+std::string FittingFileName(std::string_view name);
+
 // Shows the message of a file the library could not write: "cannot write
 // the file 'PATH': " and why.
 void ShowFileNotWritten(const std::string& path, const char* why);

@@ -138,6 +138,10 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     const std::string& given = names.file.empty() ? names.internal : names.file;
     const bool named = SafeFileName(plat::LmbcsToNative(given), &nativeFile);
     const std::string file = named ? plat::NativeToLmbcs(nativeFile) : std::string();
+    // The file is written, and linked, under a shorter name when its own is
+    // too long for a file system; the link's text keeps the whole name.
+    const std::string nativeWritten = FittingFileName(nativeFile);
+    const std::string written = nativeWritten == nativeFile ? file : plat::NativeToLmbcs(nativeWritten);
     if (!named) {
         const std::string text = "cannot extract the attachment '" + plat::LmbcsToNative(given) +
                                  "' into '" + directory + "': its name is no file name";
@@ -146,7 +150,7 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     }
     const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
     if (named && context->attachmentDirectoryMade > 0) {
-        const std::string path = JoinFilePath(directory, nativeFile);
+        const std::string path = JoinFilePath(directory, nativeWritten);
         WriteRunFile(context, path, [&] {
             STATUS status =
                 note != 0 ? ExtractAttachmentFile(note, names.internal.c_str(), path) : kItemNotFound;
@@ -167,9 +171,9 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
         AppendOutput(context, "<a href=\"");
         AppendAttributeValue(context, urlDirectory + "/");
         if (IsOn(context, sw::kURLEncodeFilenames)) {
-            AppendAttributeValue(context, AddressText(NameInAddress(file), true));
+            AppendAttributeValue(context, AddressText(NameInAddress(written), true));
         } else {
-            AppendAttributeValue(context, NameInAddress(file));
+            AppendAttributeValue(context, NameInAddress(written));
         }
         AppendOutput(context, "\"");
         if (hasExtra) {

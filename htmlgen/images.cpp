@@ -310,6 +310,15 @@ bool SafeDocumentFileName(const std::string& name, std::string* safe) {
     return true;
 }
 
+// A file name in the platform's character set as a file system takes it
+// for its length (FittingFileName): a name too long in UTF-8 shortened,
+// any other as it is.
+std::string FittingDocumentFileName(const std::string& name) {
+    const std::string native = plat::LmbcsToNative(name);
+    const std::string fitting = FittingFileName(native);
+    return fitting == native ? name : plat::NativeToLmbcs(fitting);
+}
+
 // The item's name as part of a file name.
 std::string ItemFileName(const XMLGenContext* context) {
     std::string name = context->item != nullptr && context->item->itemName != nullptr ? context->item->itemName : "";
@@ -339,14 +348,15 @@ void WriteDiskSource(Picture* picture) {
     std::string name;
     if (IsOn(context, sw::kImageUseName) && SafeDocumentFileName(picture->htmlName, &name)) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
+        name = FittingDocumentFileName(name);
         std::string directory;
         if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
         Put(context, " src=\"" + AttributeValue(DiskSource(context, NameInAddress(name))) + "\"");
         WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
         return;
     }
-    const std::string file = ItemFileName(context) + "_" + Decimal(picture->instance) + "_" + HexNumber(picture->key) +
-                             "." + picture->Extension();
+    const std::string file = FittingDocumentFileName(ItemFileName(context) + "_" + Decimal(picture->instance) + "_" +
+                                                     HexNumber(picture->key) + "." + picture->Extension());
     std::string directory;
     const bool made = ExportDirectory(context, &directory);
     std::string relative = file;
@@ -510,7 +520,8 @@ void WriteImageResource(Picture* picture) {
     if (context->imageHandling == kHandlingDisk && IsOn(context, sw::kImageResourceToDisk)) {
         std::string file;
         std::string directory;
-        if (SafeDocumentFileName(name, &file) && context->item != nullptr && ExportDirectory(context, &directory)) {
+        if (SafeDocumentFileName(name, &file)) file = FittingDocumentFileName(file);
+        if (!file.empty() && context->item != nullptr && ExportDirectory(context, &directory)) {
             const std::string path = plat::LmbcsToNative(JoinFilePath(directory, file));
             WriteRunFile(context, path, [&] {
                 return WriteImageResourceFile(context->session, context->item->server, context->item->databasePath,

@@ -358,6 +358,45 @@ TEST_F(HotspotsTest, AttachmentLinksNameFilesWithMarksOfAddresses) {
     EXPECT_EQ(plat::LmbcsToNative(Body(chunk, options.c_str())), "<a href=\"http://files/x\u4E20\">file</a>");
 }
 
+// An attachment whose name is longer in UTF-8 than a file name may be
+// (255 bytes) is still extracted: under a shorter name that keeps its
+// extension and differs from that of another long name with the same
+// beginning, and the link names the file written. A name that fits is
+// written as it is.
+TEST_F(HotspotsTest, AttachmentsWithNamesTooLongForAFileAreExtractedUnderShorterNames) {
+    talix_test::TempDir dir;
+    const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("att") +
+                                " AttachmentURLDirectory=http://files";
+    // One byte each as stored, two in UTF-8.
+    std::string accented;
+    for (int i = 0; i < 100; ++i) accented += "\u00E9\u00FC";
+    std::string written[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string native = accented + (i == 0 ? "a" : "b") + ".pdf";
+        const std::string lmbcs = plat::NativeToLmbcs(native);
+        ASSERT_LE(lmbcs.size(), 255u);
+        ZervaRTChunk* chunk = DefineWith(FileHotspot("ATT", lmbcs, "file"), {}, {{"ATT", "bytes " + native}});
+        const std::string html = plat::LmbcsToNative(Body(chunk, options.c_str()));
+        EXPECT_EQ(chunk->lastStatus, 0) << html;
+        const std::string start = "<a href=\"http://files/";
+        ASSERT_EQ(html.rfind(start, 0), 0u) << html;
+        const std::size_t end = html.find('"', start.size());
+        ASSERT_NE(end, std::string::npos) << html;
+        written[i] = html.substr(start.size(), end - start.size());
+        EXPECT_LE(written[i].size(), 255u);
+        EXPECT_EQ(written[i].substr(written[i].size() - 4), ".pdf");
+        EXPECT_EQ(written[i].rfind("\u00E9\u00FC\u00E9", 0), 0u) << written[i];
+        EXPECT_EQ(talix_test::ReadFile(dir.file("att/" + written[i])), "bytes " + native);
+        EXPECT_EQ(html.substr(html.size() - 8), "file</a>") << html;
+    }
+    EXPECT_NE(written[0], written[1]);
+    const std::string fits = "\u03B1\u03B2 \u4F26.txt";
+    ZervaRTChunk* chunk = DefineWith(FileHotspot("ATT", plat::NativeToLmbcs(fits), "file"), {}, {{"ATT", "short"}});
+    const std::string html = plat::LmbcsToNative(Body(chunk, options.c_str()));
+    EXPECT_EQ(html.rfind("<a href=\"http://files/" + fits + "\">", 0), 0u) << html;
+    EXPECT_EQ(talix_test::ReadFile(dir.file("att/" + fits)), "short");
+}
+
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
     // A formula that does not evaluate: its status, and the text gathered
     // so far (none, so no anchor).

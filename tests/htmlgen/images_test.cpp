@@ -193,6 +193,31 @@ TEST_F(ImagesTest, NamesOutsideAsciiNameTheFilesWritten) {
     EXPECT_EQ(chunk->lastStatus, 0);
 }
 
+// A picture's name too long in UTF-8 for a file name (255 bytes): the file
+// is written under a shorter name that keeps the extension, and the src
+// names that file; two such names with the same beginning stay apart.
+TEST_F(ImagesTest, NamesTooLongForAFileNameTheShorterFilesWritten) {
+    talix_test::TempDir dir;
+    const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageDirectory=" + dir.file("in");
+    std::string accented;
+    for (int i = 0; i < 150; ++i) accented += "\u00E9";
+    std::string written[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::string name = accented + (i == 0 ? "a" : "b");
+        ZervaRTChunk* chunk = Define(Picture(GifBytes(20), {IdName({"", "", "", "", "", plat::NativeToLmbcs(name)})}));
+        const std::string html = plat::LmbcsToNative(Body(chunk, options.c_str()));
+        EXPECT_EQ(chunk->lastStatus, 0) << html;
+        const std::string start = "<img src=\"file://" + dir.file("in") + "/";
+        ASSERT_EQ(html.rfind(start, 0), 0u) << html;
+        written[i] = html.substr(start.size(), html.find('"', start.size()) - start.size());
+        EXPECT_LE(written[i].size(), 255u);
+        EXPECT_EQ(written[i].substr(written[i].size() - 4), ".gif");
+        EXPECT_EQ(written[i].rfind("\u00E9\u00E9", 0), 0u) << written[i];
+        EXPECT_TRUE(std::filesystem::exists(dir.file("in/" + written[i]))) << written[i];
+    }
+    EXPECT_NE(written[0], written[1]);
+}
+
 // A picture's name, an image resource's name and the image directory that
 // hold "#", "?" or "%": the files are written under them, and the src
 // escapes those marks, so that a browser asks for the very file written and
