@@ -44,7 +44,12 @@ std::string DatabaseURLPath(const XMLGenContext* context) {
     const std::size_t bang = path.find("!!");
     if (bang != std::string::npos) path.erase(0, bang + 2);
     while (!path.empty() && path.front() == '/') path.erase(0, 1);
-    return path;
+    // A database's file name may hold marks of addresses: a browser would
+    // cut the address at "#" or "?" and ask for another path, and take "%"
+    // for an escape. A double quote would end the attribute the path is
+    // written into, "&" and "<" are markup, and a browser drops tabs and
+    // line ends from addresses.
+    return EscapedAddressPart(path, AddressEscapes{"\"&<#?%", true, false, SIZE_MAX});
 }
 
 const std::uint32_t* DocumentUnid(XMLGenContext* context) {

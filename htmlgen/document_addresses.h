@@ -19,7 +19,9 @@ namespace talix {
 // The item's database path as it stands in URLs: the local data directory
 // taken off its front (compared without case, with the separator after
 // it), backslashes as slashes, and of a path holding "!!" only what follows
-// it. No leading slash.
+// it. No leading slash. Marks that would end the attribute it is written
+// into or change what the address names ("#", "?", "%", the double quote,
+// "&", "<", control characters) are written as their escapes.
 std::string DatabaseURLPath(const XMLGenContext* context);
 
 // The document's universal id as written in URLs, as four 32-bit words in

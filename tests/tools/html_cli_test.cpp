@@ -313,6 +313,45 @@ TEST_F(HtmlCommand, FaceNamesStayOneDeclaration) {
     }
 }
 
+// A database whose file name holds marks of addresses ("#", "?", "%",
+// quotes, "&", blanks): the links to its attachments and pictures on the
+// server name it whole, so that a browser asks for its path and not a
+// fragment or query of another.
+TEST_F(HtmlCommand, AddressesIntoADatabaseOfAnAwkwardNameAskForItsPath) {
+    db_ = dir_.file("R&D \"q\" #1? 50%41 O'x.nsf");
+    const std::string id = Note({"x"});
+    const std::string file = Write("a.txt", "bytes");
+    ASSERT_EQ(Talix({"append", db_, id, "Body", "attachment", file, "a.txt"}).status, 0);
+    CliOutcome page = Talix({"html", db_, id, "Body", "--options", "UseUNID=0123456789abcdef0123456789abcdef"});
+    ASSERT_EQ(page.status, 0) << page.err;
+    const std::string chromium = talix_test::ChromiumPath();
+    if (chromium.empty()) {
+        if (talix_test::BrowserRequired()) FAIL() << "no browser to read the page";
+        GTEST_SKIP() << "no browser to read the page";
+    }
+    const std::string script =
+        "<pre id='read'></pre><script>document.getElementById('read').textContent = "
+        "[...document.querySelectorAll('a[href], img[src]')].map(e => e.attributes.length + ' ' + "
+        "encodeURIComponent(decodeURIComponent(new URL(e.href || e.src).pathname))).join('|');</script>";
+    const std::string path = Write("awkward.html", page.out + script);
+    const std::string dom = talix_test::DumpDocuments(chromium, {path}, 1, 120).front();
+    const std::string base = "%2FR%26D%20%22q%22%20%231%3F%2050%2541%20O'x.nsf%2F0%2F0123456789abcdef0123456789abcdef%2F";
+    const std::string prefix = [&] {
+        std::string encoded;
+        for (const char c : dir_.file("")) {
+            if (c == '/') encoded += "%2F";
+            else encoded += c;
+        }
+        return encoded;
+    }();
+    // The picture is an element of the item, numbered by its key.
+    const std::string folder = prefix.substr(0, prefix.size() - 3);
+    EXPECT_EQ(talix_test::ReportedText(dom, "read").rfind(
+                  "1 " + folder + base + "%24FILE%2Fa.txt|4 " + folder + base + "Body%2F0.", 0),
+              0u)
+        << talix_test::ReportedText(dom, "read") << page.out;
+}
+
 TEST_F(HtmlCommand, RefusesBadUsage) {
     const std::string id = Note({"x"});
     EXPECT_EQ(Talix({"html", db_, id, "Body", "--format", "pdf"}).status, 2);
