@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "builders/append_gate.h"
+#include "core/chunk_definition.h"
 #include "core/pool.h"
 #include "core/ready_records.h"
 #include "core/record_forms.h"
@@ -57,18 +58,69 @@ STATUS AppendPassThrough(std::uint16_t signature, RecordProcessContext* context)
     return AppendRecord(record, signature, kPassThroughRecordLength, &context->output);
 }
 
+// The records a paragraph opens with: its paragraph record (which closes
+// the one before), definition, reference and hide records.
+bool OpensParagraph(std::uint16_t signature) {
+    return signature == kSigParagraph || signature == kSigPabDefinition || signature == kSigPabReference ||
+           signature == kSigPabFormRef || signature == kSigPabHide;
+}
+
+bool ParagraphChunk(const RecordProcessContext* context) {
+    const ChunkDefInfo* level = context->matchedLevel;
+    return level != nullptr && (level->elementType == 21 || level->elementType == 36);
+}
+
 // Operation 48 at the start: op2 set brackets the chunk as pass-through
 // HTML (unless it already lies in a bracket); op2 0 closes the bracket the
-// chunk lies in before it, to be opened again after it.
+// chunk lies in before it, to be opened again after it. A paragraph starts
+// at the record that closes the paragraph before it: its bracket opens
+// after the paragraph's own records, so that the paragraph before keeps its
+// words and its end, and the bracket lies inside the chunk where the
+// reverse set finds it. A bracket begin that is the chunk's first record
+// belongs to the chunk, not before it.
 STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context) {
-    const bool open = InsidePassThrough(context->node);
+    context->bracketPending = 0;
+    context->bracketFirstIndex = context->node != nullptr ? context->node->index : 0;
+    const bool open = signature != kSigHtmlBegin && InsidePassThrough(context->node);
     if (context->operation2 != 0) {
-        if (!open && signature != kSigHtmlBegin) return AppendPassThrough(kSigHtmlBegin, context);
-        return kOK;
+        if (open || signature == kSigHtmlBegin) return kOK;
+        if (ParagraphChunk(context) && OpensParagraph(signature)) {
+            context->bracketPending = 1;
+            return kOK;
+        }
+        return AppendPassThrough(kSigHtmlBegin, context);
     }
     if (open && signature != kSigHtmlEnd) {
         context->bracketReopen = 1;
         return AppendPassThrough(kSigHtmlEnd, context);
+    }
+    return kOK;
+}
+
+// Operation 48 inside the chunk: value 0 drops every bracket record of the
+// chunk; another value keeps one bracket round it: a begin is dropped unless
+// it opens the chunk (or the item), an end unless it is the item's last
+// record. The bracket of a paragraph opens before its first record that is
+// not one of the paragraph's own.
+STATUS PassThroughInside(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::uint32_t* passOn,
+                         RecordProcessContext* context) {
+    const CDRecordNode* node = context->node;
+    if (signature == kSigHtmlBegin || signature == kSigHtmlEnd) {
+        if (context->operation2 == 0) {
+            *passOn = 0;
+        } else if (signature == kSigHtmlBegin) {
+            const bool first = context->bracketPending != 0 || node == nullptr || node->prev == nullptr ||
+                               node->index == context->bracketFirstIndex;
+            context->bracketPending = 0;
+            if (!first) *passOn = 0;
+        } else if (node != nullptr && node->next != nullptr) {
+            *passOn = 0;
+        }
+        return kOK;
+    }
+    if (context->bracketPending != 0 && !OpensParagraph(signature)) {
+        context->bracketPending = 0;
+        return AppendPassThrough(kSigHtmlBegin, context);
     }
     return kOK;
 }
@@ -79,6 +131,11 @@ STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) 
             context->bracketReopen = 0;
             return AppendPassThrough(kSigHtmlBegin, context);
         }
+        return kOK;
+    }
+    if (context->bracketPending != 0) {
+        // A paragraph of its own records only: nothing to bracket.
+        context->bracketPending = 0;
         return kOK;
     }
     if (signature != kSigHtmlEnd) return AppendPassThrough(kSigHtmlEnd, context);
@@ -155,7 +212,7 @@ const OperationRow kRows[] = {
     {kOpPositionList, PositionAtStart, PositionKeyTextInside, PositionAtEnd, &kSortKeySteps},
     {kOpGetMarginRange, nullptr, MarginRangeInside, MarginAtEnd},
     {kOpInPassThroughHtml, PassThroughQuery, nullptr, nullptr},
-    {kOpSetPassThroughHtml, PassThroughStart, nullptr, PassThroughEnd, nullptr, kRebuildsItem},
+    {kOpSetPassThroughHtml, PassThroughStart, PassThroughInside, PassThroughEnd, nullptr, kRebuildsItem},
     // The empty-text clean-up runs before the walk.
     {kOpCleanUp, nullptr, nullptr, nullptr, &kCleanUpSteps, kRebuildsItem},
     {kOpClearLinkMark, ClearLinkMark, nullptr, nullptr, nullptr, kRebuildsItem},

@@ -165,6 +165,8 @@ struct RecordProcessContext : BuildContext {
     CellSearch cellSearch;
     std::uint32_t attachmentWalkCounter = 0; // records seen by the attachment removal
     std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk
+    std::uint32_t bracketPending = 0;        // operation 48: open the bracket after the paragraph's own records
+    std::uint32_t bracketFirstIndex = 0;     // operation 48: index of the chunk's first record
 
     // Operation 2419: records collected for the generator.
     std::uint16_t definitionCount = 0;

@@ -238,6 +238,66 @@ TEST_F(ChunkPropertiesTest, PassThroughIsBracketedAndTheRunsCleanedUp) {
     EXPECT_EQ(body.Joined(), "<b>x</b>");
 }
 
+TEST_F(ChunkPropertiesTest, PassThroughOfAParagraphStaysInItAndIsUndoneByZero) {
+    using talix::kSigHtmlBegin;
+    using talix::kSigHtmlEnd;
+    using talix::kSigParagraph;
+    using talix::kSigPabDefinition;
+    using talix::kSigPabReference;
+    using talix::kSigText;
+    std::vector<FixtureRecord> body = ParagraphStart();
+    body.push_back(talix_test::TextRecord(0x0A000001, "one"));
+    for (const char* text : {"<b>two</b>", "three"}) {
+        body.push_back(talix_test::HostRecord(kSigParagraph, 2));
+        for (const FixtureRecord& record : ParagraphStart()) body.push_back(record);
+        body.push_back(talix_test::TextRecord(0x0A000001, text));
+    }
+    Open(NewNote(body));
+    // The bracket opens after the second paragraph's own records and closes
+    // before the third: the first paragraph keeps its words and its end.
+    std::vector<std::uint16_t> bracketed = {kSigPabDefinition, kSigPabReference, kSigText,
+                                            kSigParagraph,     kSigPabDefinition, kSigPabReference,
+                                            kSigHtmlBegin,     kSigText,          kSigHtmlEnd,
+                                            kSigParagraph,     kSigPabDefinition, kSigPabReference,
+                                            kSigText,          kSigText};
+    for (int round = 0; round < 2; ++round) {
+        ZervaRTChunk* chunk = Chunk("Paragraph 2");
+        EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 1), 1);
+        delete chunk;
+        Save();
+        const Body stored = Stored(id_);
+        EXPECT_EQ(stored.problem, "");
+        // Set again, it keeps the one bracket (the save ends the item with an
+    // empty run).
+        EXPECT_EQ(stored.signatures, bracketed) << "round " << round;
+        EXPECT_EQ(stored.Joined(), "one|<b>two</b>|three");
+    }
+    ZervaRTChunk* chunk = Chunk("Paragraph 2");
+    EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 0), 1);
+    delete chunk;
+    Save();
+    std::vector<std::uint16_t> unbracketed;
+    for (std::uint16_t signature : bracketed) {
+        if (signature != kSigHtmlBegin && signature != kSigHtmlEnd) unbracketed.push_back(signature);
+    }
+    EXPECT_EQ(Stored(id_).signatures, unbracketed);
+
+    // The whole item in a bracket: clearing one paragraph closes the bracket
+    // before it and opens it again after it.
+    chunk = Chunk("Everything");
+    EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 1), 1);
+    delete chunk;
+    chunk = Chunk("Paragraph 2");
+    EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 0), 1);
+    delete chunk;
+    Save();
+    const Body split = Stored(id_);
+    EXPECT_EQ(split.problem, "");
+    EXPECT_EQ(split.Count(kSigHtmlBegin), 2u);
+    EXPECT_EQ(split.Count(kSigHtmlEnd), 2u);
+    EXPECT_TRUE(g_codedMessages.empty());
+}
+
 TEST_F(ChunkPropertiesTest, ActionFormulaIsCompiledAndGivenBackAsText) {
     Open(NewNote());
     ZervaRTChunk* everything = Chunk();
