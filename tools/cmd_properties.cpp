@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
+#include "core/operation_codes.h"
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "talix/chunk.h"
@@ -50,6 +51,16 @@ int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefor
         return Fail("%s failed: %s", what.c_str(), StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     if (MessagesShown() != messagesBefore) return kExitFailed;
     return Fail("%s: nothing was set", what.c_str());
+}
+
+// Whether setting the row rewrites records of the item that carry the
+// property: when such a set changed nothing, the chunk holds no record of
+// that kind (a button text set on a text run). A graphic already in the
+// storage asked for is left as it is, and the search switches and
+// pass-through brackets are no records of a kind to find.
+bool SetChangesRecords(const talix::PropertyTableEntry* row) {
+    if (row->setOperation == talix::kOpSetGraphicStorage) return false;
+    return row->handledByCode == 0 || row->code == talix::kChunkActionFormula;
 }
 
 } // namespace
@@ -136,6 +147,8 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     }
     if (set == 0) return NotSet(chunk, what, messages);
+    if (row != nullptr && SetChangesRecords(row) && target.item()->modified == 0)
+        return Fail("%s: '%s' holds nothing that takes it; nothing was set", what.c_str(), chunk->definition);
     const talix::STATUS saved = target.item()->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());
     return kExitOk;

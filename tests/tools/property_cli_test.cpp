@@ -89,6 +89,29 @@ TEST_F(PropertyCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "start\n");
 }
 
+// A property set on a chunk that holds nothing of the kind it belongs to
+// (a button's text on a text run) fails and leaves the note as it was; the
+// same set on a button, and settings that are not records of a kind, pass.
+TEST_F(PropertyCommands, ASetThatFindsNothingToTakeItFails) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "hotspot", "BUTTON FORMULA", "@Now", "Press"}).status, 0);
+    const std::string before = Talix({"records", db_, id, "Memo"}).out;
+    for (const std::vector<std::string>& set : std::vector<std::vector<std::string>>{
+             {"ButtonText", "Other"}, {"ActionFormula", "@Today"}, {"SectionTitle", "S"}, {"RowLabel", "R"}}) {
+        SCOPED_TRACE(set[0]);
+        CliOutcome outcome = Talix({"set-property", db_, id, "Memo", set[0], set[1], "Text 2"});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.err, "talix: set-property " + set[0] + ": 'Text 2' holds nothing that takes it; nothing "
+                               "was set\n");
+    }
+    EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, before);
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "CaseSensitive", "1", "Text 2"}).status, 0);
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "PassthruHTML", "0", "Text 2"}).status, 0);
+    CliOutcome button = Talix({"set-property", db_, id, "Memo", "ButtonText", "Other", "Button 1"});
+    EXPECT_EQ(button.status, 0) << button.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "ButtonText", "Button 1"}).out, "Other\n");
+}
+
 TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
     const std::string id = NoteWithText();
     ASSERT_EQ(Talix({"append", db_, id, "Memo", "table", "2", "2", "--options", "RowDisplay=TABBED TabSide=Bottom"})
