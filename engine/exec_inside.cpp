@@ -11,12 +11,14 @@
 #include "builders/basic_builders.h"
 #include "core/ascii.h"
 #include "core/brackets.h"
+#include "core/chunk_definition.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "engine/chunk_match.h"
 #include "engine/exec_handlers.h"
 #include "engine/inside_executor.h"
 #include "engine/operation_table.h"
@@ -239,11 +241,27 @@ STATUS SetCellBorders(const std::uint8_t* record, std::uint16_t signature, std::
     return AppendRecord(cell, signature, length, &context->output);
 }
 
+// Whether the chunk's target is an element that holds no text run of its
+// own (a button, anchor, graphic, layer, rule, field, link to a note,
+// object or image map): new text has no place in it.
+bool TargetHoldsNoText(const RecordProcessContext* context) {
+    const ChunkDefInfo* level = context->firstLevel;
+    if (level == nullptr) return false;
+    while (WalkNext(level) != nullptr) level = WalkNext(level);
+    switch (level->elementType) {
+    case 3: case 8: case 13: case 14: case 15: case 19: case 27: case 29: case 32: case 33:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Operation 10 after the chunk: a chunk that held no text run (a paragraph
 // whose text was removed, say) gets the new text at its end, where the
-// walk would otherwise finish with nothing written and the text lost.
+// walk would otherwise finish with nothing written and the text lost. An
+// element that holds no text keeps none: the text would land beside it.
 STATUS SetTextAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
-    if (context->chunkDone != 0 || context->writesItem == 0) return kOK;
+    if (context->chunkDone != 0 || context->writesItem == 0 || TargetHoldsNoText(context)) return kOK;
     context->chunkDone = 1;
     return WriteNewText(0, context);
 }

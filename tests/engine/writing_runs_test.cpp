@@ -189,6 +189,18 @@ TEST_F(WritingRunTest, HighlightingTheWholeItemAgainAndAgainAddsNothing) {
     EXPECT_EQ(records.back().signature, kSigEnd);   // the item ends in the empty run of the highlight
 }
 
+TEST_F(WritingRunTest, SetTextOfAnElementWithoutTextAddsNoRunBesideIt) {
+    ZervaRTChunk* chunk = Open(Runs({"a"}));
+    ASSERT_NE(chunk, nullptr);
+    ASSERT_EQ(RunOperation(chunk, TextOperation(talix::kOpAppendAnchor, "mark")), 0);
+    const std::vector<std::uint16_t> before = Signatures(Saved());
+    // An anchor holds no text: nothing is written next to it.
+    EXPECT_EQ(Run("Anchor 1", TextOperation(talix::kOpSetText, "new")), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Signatures(records), before);
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a"}));
+}
+
 TEST_F(WritingRunTest, CleanUpDropsEmptyTextAndTheGateOpensAParagraphBeforeATable) {
     Records body = Runs({"x"});
     for (const auto& record :

@@ -104,6 +104,8 @@ TEST_F(PropertyCommands, ASetThatFindsNothingToTakeItFails) {
         EXPECT_EQ(outcome.err, "talix: set-property " + set[0] + ": 'Text 2' holds nothing that takes it; nothing "
                                "was set\n");
     }
+    // A button holds no text run: its Text is no run written beside it.
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "Text", "Beside", "Button 1"}).status, 1);
     EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, before);
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "CaseSensitive", "1", "Text 2"}).status, 0);
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "PassthruHTML", "0", "Text 2"}).status, 0);
