@@ -12,7 +12,9 @@ constexpr std::uint16_t kChunkTypeCount = 38;
 
 // Element types named elsewhere in the engine.
 enum ChunkType : std::uint16_t {
-    kTypeEverything = 0, kTypeTable = 1, kTypeRow = 5, kTypeColumn = 6,
+    kTypeEverything = 0, kTypeTable = 1, kTypeButton = 3, kTypeRow = 5, kTypeColumn = 6, kTypeDoclink = 8,
+    kTypeOleObject = 13, kTypeAnchor = 14, kTypeGraphic = 15, kTypeField = 19, kTypeParagraph = 21, kTypeHR = 27,
+    kTypeLayer = 29, kTypeImageMap = 32, kTypeGraphicHotspot = 33, kTypeParagraphList = 36,
 };
 
 // The name of a type ("Table"), or defaultText for a type of 38 or more.

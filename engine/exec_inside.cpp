@@ -12,6 +12,7 @@
 #include "core/ascii.h"
 #include "core/brackets.h"
 #include "core/chunk_definition.h"
+#include "core/chunk_types.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
@@ -249,7 +250,16 @@ bool TargetHoldsNoText(const RecordProcessContext* context) {
     if (level == nullptr) return false;
     while (WalkNext(level) != nullptr) level = WalkNext(level);
     switch (level->elementType) {
-    case 3: case 8: case 13: case 14: case 15: case 19: case 27: case 29: case 32: case 33:
+    case kTypeButton:
+    case kTypeDoclink:
+    case kTypeOleObject:
+    case kTypeAnchor:
+    case kTypeGraphic:
+    case kTypeField:
+    case kTypeHR:
+    case kTypeLayer:
+    case kTypeImageMap:
+    case kTypeGraphicHotspot:
         return true;
     default:
         return false;

@@ -8,6 +8,7 @@
 
 #include "builders/append_gate.h"
 #include "core/chunk_definition.h"
+#include "core/chunk_types.h"
 #include "core/pool.h"
 #include "core/ready_records.h"
 #include "core/record_forms.h"
@@ -67,7 +68,7 @@ bool OpensParagraph(std::uint16_t signature) {
 
 bool ParagraphChunk(const RecordProcessContext* context) {
     const ChunkDefInfo* level = context->matchedLevel;
-    return level != nullptr && (level->elementType == 21 || level->elementType == 36);
+    return level != nullptr && (level->elementType == kTypeParagraph || level->elementType == kTypeParagraphList);
 }
 
 // Operation 48 at the start: op2 set brackets the chunk as pass-through
