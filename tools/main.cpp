@@ -192,7 +192,8 @@ const Command kCommands[] = {
      "note: a number property takes a number VALUE. With --list, T is a text of Name=value\n"
      "words and the first property it names that can be set is set. A property that cannot\n"
      "be set (read-only, or without a way to set it, such as PointSize: 'edit ... font 14'\n"
-     "changes the size) is refused with a message.\n",
+     "changes the size) is refused with a message, and so is a value the chunk holds no\n"
+     "record to take (a button's text set on a text run): nothing is then saved.\n",
      RunSetProperty},
     {"property-text", "property-text DB NOTE ITEM CHUNK WHAT ARGS...",
      "Prints the keyword=value words of a chunk of a rich-text item. WHAT and its arguments:\n"
