@@ -338,7 +338,12 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
     if (what == "page") return chunk->AppendPageBody(Lmbcs(a[0]).c_str());
     if (what == "import") return chunk->AppendImportFile(a[0].c_str(), optionText);
     if (what == "attachment") {
-        const std::string name = a.size() > 1 ? Lmbcs(a[1]) : std::string();
+        // With no NAME the attachment is named after the file: the last part
+        // of its path, a native name that the item keeps in LMBCS like a
+        // given NAME.
+        const bool named = a.size() > 1 && !a[1].empty();
+        const std::size_t slash = a[0].find_last_of("\\/");
+        const std::string name = Lmbcs(named ? a[1] : slash == std::string::npos ? a[0] : a[0].substr(slash + 1));
         return chunk->AppendFileAttachment(a[0].c_str(), name.empty() ? nullptr : name.c_str(), 0, optionText);
     }
     return AppendHtmlSource(chunk, a[0], a[1], optionText);

@@ -109,6 +109,23 @@ TEST_F(ChunkCommands, AnAttachmentNeedsAFileName) {
     EXPECT_EQ(talix_test::ReadFile(folder + "/att.txt"), "attached");
 }
 
+// An attachment named after its file keeps a name outside ASCII as one
+// given as NAME: read back, shown in HTML and extracted under it.
+TEST_F(ChunkCommands, AnAttachmentNamedAfterItsFileKeepsItsCharacters) {
+    const std::string id = NoteWithText();
+    const std::string file = Write("caf\u00E9.txt", "attached");
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "attachment", file}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "attachment", file, "cr\u00E8me.txt"}).status, 0);
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FileName", "File 1"}).out, "caf\u00E9.txt\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FileName", "File 2"}).out, "cr\u00E8me.txt\n");
+    const std::string folder = dir_.file("extracted");
+    CliOutcome exported = Talix({"html", db_, id, "Memo", "--out", dir_.file("page.html"), "--options",
+                                 "AttachmentHandling=DISK AttachmentDirectory=" + folder});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(talix_test::ReadFile(folder + "/caf\u00E9.txt"), "attached");
+    EXPECT_EQ(talix_test::ReadFile(folder + "/cr\u00E8me.txt"), "attached");
+}
+
 // Appended attachments are the item's File targets: counted, found by
 // number and read by their properties, as the hotspots they are.
 TEST_F(ChunkCommands, AppendedAttachmentsAreFileTargets) {
