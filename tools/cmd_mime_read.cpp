@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli.h"
@@ -49,6 +50,25 @@ std::string AsTransmitted(std::string content) {
     return out;
 }
 
+// Why content is no mail message, or null when it is one: a message starts
+// with its header lines (a field name of printable characters, then a colon)
+// up to the first empty line, and one with none is not mail.
+const char* NotMail(const std::string& content) {
+    if (content.empty()) return "it is empty";
+    std::size_t at = 0;
+    while (at < content.size()) {
+        std::size_t end = content.find('\n', at);
+        if (end == std::string::npos) end = content.size();
+        const std::string_view line(content.data() + at, end - at);
+        if (line.empty() || line == "\r") break;
+        std::size_t name = 0;
+        while (name < line.size() && line[name] > ' ' && line[name] < 0x7F && line[name] != ':') ++name;
+        if (name > 0 && name < line.size() && line[name] == ':') return nullptr;
+        at = end + 1;
+    }
+    return "it has no header line";
+}
+
 } // namespace
 
 int RunStoreEml(const Command& command, const std::vector<std::string>& args) {
@@ -58,6 +78,8 @@ int RunStoreEml(const Command& command, const std::vector<std::string>& args) {
     if (!IsNoteArgument(args[1])) return UsageError(command, "'%s' is neither a note id nor a UNID", args[1].c_str());
     std::string content;
     if (!ReadFile(args[3], &content)) return kExitFailed;
+    if (const char* reason = NotMail(content))
+        return Fail("cannot store %s: it is not a mail message: %s", args[3].c_str(), reason);
     content = AsTransmitted(std::move(content));
     Database db;
     Note note;

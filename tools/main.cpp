@@ -294,6 +294,8 @@ const Command kCommands[] = {
      "(a multipart level as a prolog part, its parts and a closing part). A body too\n"
      "large for an item is kept in an attachment of the note that the item names. A\n"
      "file whose lines end in LF alone is read with CR LF line ends, as mail travels.\n"
+     "A file with no header line before its first empty line (an empty file too) is no\n"
+     "mail: it is refused and nothing is stored.\n"
      "Prints the number of part items and of bodies kept in attachments.\n",
      RunStoreEml},
     {"from-mime", "from-mime DB NOTE ITEM [--options TEXT]",

@@ -134,8 +134,7 @@ TEST_F(MimeReadCommands, RefusalsKeepTheMimeItemsAndSayWhy) {
                                    "YwBvAG0ALwBhAC4AZwBpAGYAIgA+ADwALwBwAD4A\r\n"),
          "pictures from outside the message"},
         {Message("plain_only.eml"), "it has no text/html part"},
-        {Write("garbage.eml", std::string("no mail at all\0\x01\x02", 17)), "it is not a MIME message"},
-        {Write("empty.eml", ""), "it is not a MIME message"},
+        {Write("headers_only.eml", "Subject: no MIME headers\r\n\r\nplain words\r\n"), "it is not a MIME message"},
         {Write("boundary.eml", "MIME-Version: 1.0\nContent-Type: multipart/related; boundary=\"XYZ\"\n\n--ABC\n"
                                "Content-Type: text/html\n\n<p>hi</p>\n--ABC--\n"),
          "no part of it begins with the boundary its header names"},
@@ -148,6 +147,32 @@ TEST_F(MimeReadCommands, RefusalsKeepTheMimeItemsAndSayWhy) {
         EXPECT_TRUE(Has(from.err, each.reason)) << from.err;
         EXPECT_TRUE(Has(Talix({"items", db_, note}).out, "Mail\t0x0019"));
     }
+    // A file with no header line is no mail: refused when it is stored, with
+    // the reason, and the items stored before are kept.
+    const std::string stored = Talix({"items", db_, note}).out;
+    const std::string mail = Talix({"value", db_, note, "Mail"}).out;
+    const struct {
+        std::string file;
+        const char* reason;
+    } notMail[] = {
+        {Write("empty.eml", ""), "it is empty"},
+        {Write("garbage.eml", std::string("no mail at all\0\x01\x02", 17)), "it has no header line"},
+        {Write("blank_first.eml", "\nSubject: after the blank line\n"), "it has no header line"},
+        {Write("no_name.eml", ": no name\nword\n\nbody\n"), "it has no header line"},
+    };
+    for (const auto& each : notMail) {
+        SCOPED_TRACE(each.file);
+        CliOutcome run = Talix({"store-eml", db_, note, "Mail", each.file});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "is not a mail message: " + std::string(each.reason))) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(Talix({"items", db_, note}).out, stored);
+        EXPECT_EQ(Talix({"value", db_, note, "Mail"}).out, mail);
+    }
+    // An mbox "From " line before the headers does not hide them.
+    EXPECT_EQ(Talix({"store-eml", db_, note, "Kept", Write("mbox.eml", "From someone Mon\nSubject: hi\n\nbody\n")})
+                  .status,
+              0);
     // No MIME items of the name: refused, and no item made.
     const std::string items = Talix({"items", db_, note}).out;
     CliOutcome none = Talix({"from-mime", db_, note, "Nothing"});
