@@ -38,7 +38,7 @@ enum : STATUS {
     ERR_DB_CREATE_DENIED = 15032,   // this user may not make files in the folder of a database to be created
     ERR_DB_LOG_NO_ACCESS = 15033,   // this user may not read the database's log files, another user's
     ERR_TOO_MANY_FILES = 15034,     // the process (or the system) has as many files open as it may
-    ERR_ITEM_TOO_LARGE = 15040,     // the item value is too large
+    // 15040, ERR_ITEM_TOO_LARGE: among the statuses the system reacts to (types.h)
     ERR_ITEM_TYPE = 15041,          // the item is not of the expected type
     ERR_ITEM_NAME = 15042,          // the item name is not valid
     ERR_CHARSET = 15050,            // unknown character set

@@ -89,6 +89,12 @@ int RunStoreEml(const Command& command, const std::vector<std::string>& args) {
     plat::MimeStoreResult result;
     plat::STATUS status = plat::MimeStoreMessage(note.handle(), name.c_str(), static_cast<plat::WORD>(name.size()),
                                                  content.data(), content.size(), &result);
+    // The store keeps every body that does not fit in an item in a file of
+    // the note: only a part's header lines with its boundary line cannot be.
+    if (status == plat::ERR_ITEM_TOO_LARGE)
+        return Fail("cannot store %s as '%s': its header lines are too long: those of a part, with its boundary "
+                    "line, must fit in the 65,535 bytes an item holds",
+                    args[3].c_str(), args[2].c_str());
     if (status != plat::NOERROR)
         return Fail("cannot store %s as '%s': %s", args[3].c_str(), args[2].c_str(), StatusMessage(status).c_str());
     status = plat::NoteUpdate(note.handle(), plat::UPDATE_FORCE);

@@ -169,6 +169,22 @@ TEST_F(MimeReadCommands, RefusalsKeepTheMimeItemsAndSayWhy) {
         EXPECT_EQ(Talix({"items", db_, note}).out, stored);
         EXPECT_EQ(Talix({"value", db_, note, "Mail"}).out, mail);
     }
+    // Header lines past what an item holds are refused as such, in a message
+    // of one part and in a part of a multipart one.
+    std::string pad;
+    for (int i = 0; i < 1000; ++i) pad += "X-Pad-" + std::to_string(i) + ": " + std::string(70, 'a') + "\n";
+    const std::string longHeaders[] = {
+        Write("long_headers.eml", "MIME-Version: 1.0\nContent-Type: text/plain\n" + pad + "\nbody\n"),
+        Write("long_part_headers.eml", "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"B\"\n\n--B\n" +
+                                           pad + "\nbody\n--B--\n"),
+    };
+    for (const std::string& file : longHeaders) {
+        SCOPED_TRACE(file);
+        CliOutcome run = Talix({"store-eml", db_, note, "Mail", file});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.err, "its header lines are too long")) << run.err;
+        EXPECT_EQ(Talix({"value", db_, note, "Mail"}).out, mail);
+    }
     // An mbox "From " line before the headers does not hide them.
     EXPECT_EQ(Talix({"store-eml", db_, note, "Kept", Write("mbox.eml", "From someone Mon\nSubject: hi\n\nbody\n")})
                   .status,
