@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 
 namespace talix {
 
@@ -34,10 +35,11 @@ std::string JoinFolderAndName(const std::string& folder, const std::string& name
 bool FindFileDestination(const std::string& path, FileDestination* found) {
     std::string current = path;
     for (int hop = 0; hop < kLinkHops; ++hop) {
-        char* folder = ::realpath(FolderOfPath(current).c_str(), nullptr);
+        // Freed however the copy ends (it may run out of memory).
+        const std::unique_ptr<char, decltype(&std::free)> folder(::realpath(FolderOfPath(current).c_str(), nullptr),
+                                                                 &std::free);
         if (folder == nullptr) return false;
-        const std::string realFolder = folder;
-        std::free(folder);
+        const std::string realFolder = folder.get();
         if (InProc(realFolder)) {
             found->throughProc = true;
             found->path = path;

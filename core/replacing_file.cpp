@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <exception>
 #include <string_view>
 
@@ -73,10 +74,14 @@ pid_t TemporaryOwner(std::string_view entry, const std::string& name) {
 // Removes the temporary files of name that runs no longer alive left in
 // the folder (killed before they could remove them).
 void RemoveLeftTemporaries(const std::string& folder, const std::string& name) {
-    DIR* listing = ::opendir(folder.c_str());
+    // Closed however the walk ends (a name's test may run out of memory).
+    struct CloseListing {
+        void operator()(DIR* listing) const { ::closedir(listing); }
+    };
+    const std::unique_ptr<DIR, CloseListing> listing(::opendir(folder.c_str()));
     if (listing == nullptr) return;
-    const int descriptor = ::dirfd(listing);
-    while (const dirent* entry = ::readdir(listing)) {
+    const int descriptor = ::dirfd(listing.get());
+    while (const dirent* entry = ::readdir(listing.get())) {
         const pid_t owner = TemporaryOwner(entry->d_name, name);
         if (owner <= 0 || owner == ::getpid()) continue;
         if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
@@ -84,7 +89,6 @@ void RemoveLeftTemporaries(const std::string& folder, const std::string& name) {
         if (::fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
             ::unlinkat(descriptor, entry->d_name, 0);
     }
-    ::closedir(listing);
 }
 
 // An unnamed file for text that is passed on whole at the end.

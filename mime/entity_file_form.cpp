@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -92,9 +93,11 @@ public:
     ~ScratchFolder() {
         if (path_.empty()) return;
         if (DIR* dir = ::opendir(path_.c_str())) {
+            // No allocation here: the folder may be removed as a run that
+            // ran out of memory unwinds.
             while (const dirent* entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") ::unlinkat(::dirfd(dir), entry->d_name, 0);
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    ::unlinkat(::dirfd(dir), entry->d_name, 0);
             }
             ::closedir(dir);
         }
@@ -137,9 +140,19 @@ std::string Generate(MimeRun* run, const char* kind, const std::string& given, s
     std::unique_ptr<ScratchFolder> scratch;
     if (run->mixed && CarriesAttachments(*run)) scratch = std::make_unique<ScratchFolder>();
     const std::string options = scratch != nullptr ? scratch->Options(given) : given;
-    char* data = nullptr;
-    std::size_t size = 0;
-    std::FILE* memory = ::open_memstream(&data, &size);
+    // The stream and its text are given back however the generation ends
+    // (it may run out of memory).
+    struct MemoryText {
+        char* data = nullptr;
+        std::size_t size = 0;
+        std::FILE* stream = nullptr;
+        ~MemoryText() {
+            if (stream != nullptr) std::fclose(stream);
+            std::free(data);
+        }
+    } text;
+    text.stream = ::open_memstream(&text.data, &text.size);
+    std::FILE* const memory = text.stream;
     if (memory == nullptr) {
         run->Fail(kOutOfMemory);
         return "";
@@ -152,11 +165,10 @@ std::string Generate(MimeRun* run, const char* kind, const std::string& given, s
                               run->outputName.c_str(), run->actOnText,
                               run->queryLinkData, run->linkFlags, &run->sectionFlag, nullptr);
     run->Fail(GenerationOutcome(chunk));
+    text.stream = nullptr;
     const bool written = std::fclose(memory) == 0;
-    std::string text(data != nullptr ? data : "", data != nullptr ? size : 0);
-    std::free(data);
     if (!written) run->Fail(kOutOfMemory);
-    return text;
+    return std::string(text.data != nullptr ? text.data : "", text.data != nullptr ? text.size : 0);
 }
 
 // A generated part: its header (lines separated by CR LF) and its text,

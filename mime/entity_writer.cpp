@@ -425,18 +425,20 @@ std::string RenderingCopyName(const std::string& outputName) {
 
 STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
     ImageOffsetInfo* list = nullptr;
+    // The list is freed however the copy ends (it may run out of memory).
+    struct ListOwner {
+        ImageOffsetInfo*& list;
+        ~ListOwner() { FreeImageOffsetList(list); }
+    } owner{list};
     ImageOffsetInfo** tail = &list;
     for (const auto& icon : run->images) {
         auto* entry = new (std::nothrow) ImageOffsetInfo();
-        if (entry == nullptr) {
-            FreeImageOffsetList(list);
-            return kOutOfMemory;
-        }
+        if (entry == nullptr) return kOutOfMemory;
+        *tail = entry;
+        tail = &entry->next;
         entry->recordNumber = icon->recordNumber;
         entry->name = icon->name;
         entry->source = icon->source;
-        *tail = entry;
-        tail = &entry->next;
     }
     STATUS status = kOK;
     {
@@ -458,7 +460,6 @@ STATUS MakeRenderingCopy(MimeRun* run, const std::string& copyName) {
         run->images.back()->next = image.get();
         run->images.push_back(std::move(image));
     }
-    FreeImageOffsetList(list);
     return status;
 }
 
