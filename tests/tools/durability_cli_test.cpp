@@ -317,6 +317,12 @@ TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
 // are open (never that the file is no database, nor a bare read or write
 // failure), and changes nothing; with a few more descriptors it works.
 TEST_F(Durability, ADatabaseThatCannotBeOpenedForWantOfDescriptorsSaysSo) {
+#if defined(TALIX_ADDRESS_SANITIZER)
+    // The sanitizers' runtime takes descriptors of its own (to check memory,
+    // to look for leaks at the end): without them it aborts the program or
+    // reports sound objects as broken, whatever the program does.
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
+#endif
     const std::string id = Import(Sample("2194.xml"));
     ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", "first"}).status, 0);
     const std::string notes = Talix({"notes", db_}).out;
