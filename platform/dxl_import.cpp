@@ -71,6 +71,7 @@ private:
     bool Write(DxlNote& note);
     bool Build(DxlNote& note, NOTEHANDLE* handle, bool* replaces);
     bool AddItem(NOTEHANDLE handle, DxlItem& item);
+    bool BatchFailed(STATUS status, const char* what);
 
     DBHANDLE db_;
     std::string name_;            // the file being read or written
@@ -170,13 +171,21 @@ bool Importer::Build(DxlNote& note, NOTEHANDLE* handle, bool* replaces) {
     return true;
 }
 
+// A batch that cannot be begun or committed fails for the notes of all the
+// files together: a file is named only when they all came from one.
+bool Importer::BatchFailed(STATUS status, const char* what) {
+    if (names_.size() == 1) return failure_.SetStatus(status, names_.front(), 0, what);
+    const std::string all = std::string(what) + " of the " + std::to_string(names_.size()) + " files";
+    return failure_.SetStatus(status, "", 0, all.c_str());
+}
+
 // Writes the notes read into one batch; false when the batch cannot be
 // begun or a note cannot be written.
 bool Importer::WriteAll() {
     if (read_.empty()) return true;
     name_ = names_[read_.front().file];
     const STATUS status = DbBeginBatch(db_);
-    if (status != NOERROR) return failure_.SetStatus(status, name_, 0, "cannot import into the database");
+    if (status != NOERROR) return BatchFailed(status, "cannot import into the database");
     batchOpen_ = true;
     for (ReadNote& each : read_) {
         name_ = names_[each.file];
@@ -245,7 +254,7 @@ STATUS Importer::Finish(bool ok, DxlImportResult* result) {
     if (ok) ok = WriteAll();
     if (ok && batchOpen_) {
         const STATUS status = DbCommitBatch(db_);
-        if (status != NOERROR) ok = failure_.SetStatus(status, name_, 0, "cannot store the notes");
+        if (status != NOERROR) ok = BatchFailed(status, "cannot store the notes");
         else batchOpen_ = false;
     }
     if (batchOpen_) {

@@ -335,9 +335,13 @@ bool DxlFailure::SetStatus(STATUS failed, const std::string& file, long line, co
     char text[256];
     StatusText(failed, text, sizeof text);
     status = failed;
-    message = file;
-    if (line > 0) message.append(":").append(std::to_string(line));
-    message.append(": ").append(what).append(": ").append(text);
+    message.clear();
+    if (!file.empty()) {
+        message = file;
+        if (line > 0) message.append(":").append(std::to_string(line));
+        message.append(": ");
+    }
+    message.append(what).append(": ").append(text);
     return false;
 }
 

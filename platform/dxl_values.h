@@ -59,7 +59,8 @@ struct DxlFailure {
 
     // "file:line: what"; always false, for the caller to return.
     bool Set(STATUS failed, const std::string& file, long line, const std::string& what);
-    // "file[:line]: what: <status text>" (no line when line is 0); false.
+    // "file[:line]: what: <status text>" (no line when line is 0, no file
+    // when file is empty); false.
     bool SetStatus(STATUS failed, const std::string& file, long line, const char* what);
 };
 

@@ -312,6 +312,27 @@ TEST_F(Durability, ADatabaseThatCannotGrowSaysSoAndIsLeftAsItWas) {
     ExpectSound(db_);
 }
 
+// Several files that cannot be stored together (the database cannot grow
+// to hold them) fail as one: the message names none of them, as no one
+// file is to blame; a single file is still named.
+TEST_F(Durability, ABatchThatCannotBeStoredBlamesNoOneFile) {
+    const std::string many = Write("many.xml", DxlFile(kBigFileNotes, "v1"));
+    const std::string few = Write("few.xml", "<database>\n" + DxlNote(kBigFileNotes, "v1") + "</database>\n");
+    runAs_ = "bash -c 'trap \"\" XFSZ; ulimit -f 512; exec \"$0\" \"$@\"' ";
+    CliOutcome both = Talix({"import", db_, many, few});
+    EXPECT_EQ(both.status, 1);
+    EXPECT_TRUE(talix_test::Has(both.err, "talix: cannot store the notes of the 2 files: The database cannot grow"))
+        << both.err;
+    EXPECT_FALSE(talix_test::Has(both.err, few)) << both.err;
+    EXPECT_EQ(both.out, "");
+    CliOutcome one = Talix({"import", db_, many});
+    EXPECT_EQ(one.status, 1);
+    EXPECT_TRUE(talix_test::Has(one.err, "talix: " + many + ": cannot store the notes: The database cannot grow"))
+        << one.err;
+    runAs_.clear();
+    EXPECT_FALSE(std::filesystem::exists(db_));
+}
+
 // A process that may hold only a few files open (ulimit -n): a command that
 // cannot open the database or its log files fails, says that too many files
 // are open (never that the file is no database, nor a bare read or write
