@@ -86,24 +86,6 @@ std::string GivenFileName(std::string_view headers) {
     return name;
 }
 
-// The Content-IDs that the "cid:" sources of the HTML body name, lower-cased
-// (the import finds a picture by its Content-ID in either case): the
-// pictures the HTML shows.
-std::unordered_set<std::string> ShownContentIds(std::string_view html) {
-    std::unordered_set<std::string> ids;
-    for (std::size_t at = FindNoCaseIn(html, "cid:"); at != std::string_view::npos;) {
-        const std::size_t from = at + 4;
-        std::size_t to = from;
-        while (to < html.size() && html[to] != '"' && html[to] != '\'' && html[to] != '>' && html[to] != ')' &&
-               html[to] != ' ' && html[to] != '\t' && html[to] != '\r' && html[to] != '\n')
-            ++to;
-        ids.insert(Lower(html.substr(from, to - from)));
-        const std::size_t next = FindNoCaseIn(html.substr(to), "cid:");
-        at = next == std::string_view::npos ? next : to + next;
-    }
-    return ids;
-}
-
 // Whether the part is a picture for the HTML: one the picture reader takes
 // that belongs to the HTML (a picture of a multipart/related level, the
 // HTML's own) or whose Content-ID a source of the HTML names. A picture
@@ -427,6 +409,21 @@ std::vector<NoteAttachment> AttachmentsNamed(plat::NOTEHANDLE note, const std::v
 
 } // namespace
 
+std::unordered_set<std::string> MimeShownContentIds(std::string_view html) {
+    std::unordered_set<std::string> ids;
+    for (std::size_t at = FindNoCaseIn(html, "cid:"); at != std::string_view::npos;) {
+        const std::size_t from = at + 4;
+        std::size_t to = from;
+        while (to < html.size() && html[to] != '"' && html[to] != '\'' && html[to] != '>' && html[to] != ')' &&
+               html[to] != ' ' && html[to] != '\t' && html[to] != '\r' && html[to] != '\n')
+            ++to;
+        ids.insert(Lower(html.substr(from, to - from)));
+        const std::size_t next = FindNoCaseIn(html.substr(to), "cid:");
+        at = next == std::string_view::npos ? next : to + next;
+    }
+    return ids;
+}
+
 bool MimePartIsAttachment(std::string_view headers) {
     return StartsWithNoCase(HeaderValue(headers, "Content-Disposition"), "attachment");
 }
@@ -442,7 +439,7 @@ void ClearMimeFilePartFailure() {
 STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool holdsHtmlBody, std::string_view html,
                              MIMEFileParts* files) {
     ClearMimeFilePartFailure();
-    const std::unordered_set<std::string> shown = ShownContentIds(html);
+    const std::unordered_set<std::string> shown = MimeShownContentIds(html);
     MIMEFileParts ignored;
     if (files == nullptr) files = &ignored;
     *files = MIMEFileParts();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,11 @@ STATUS MimeReaderOutOfMemory(int line);
 // ("Content-Disposition: attachment"): a file of the message, never the
 // body read into rich text, whatever its type.
 bool MimePartIsAttachment(std::string_view headers);
+
+// The Content-IDs that the "cid:" sources of an HTML body name, lower-cased
+// (the import finds a picture by its Content-ID in either case): the
+// pictures the HTML shows.
+std::unordered_set<std::string> MimeShownContentIds(std::string_view html);
 
 // Reads one part item: when it is a body part (part type 2, with headers)
 // whose header text holds contentType and does not mark it as an
@@ -110,18 +116,24 @@ void ClearMimeFilePartFailure();
 // What an image walk hands to its part reader.
 struct MIMEImageWalk {
     RARIvoSession* session = nullptr;
+    // The Content-IDs the HTML shows, when known: a picture of a type the
+    // rich text cannot hold that the HTML does not show is a file of the
+    // message, not a reason to refuse it.
+    const std::unordered_set<std::string>* shown = nullptr;
     MIMEInlineImage* first = nullptr;
     MIMEInlineImage* last = nullptr;   // where the next part is appended
 };
 // Lists one GIF or JPEG part at the end of the walk's list. Returns 546 for
 // a part that is not an image, 14409 for PNG, SVG and any other image type
-// (with a message), 0 when listed or when the part has no data.
+// (with a message) unless the walk knows what the HTML shows and it shows
+// not this part (546 then), 0 when listed or when the part has no data.
 STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOCKID value,
                            std::uint32_t valueLength, MIMEImageWalk* walk);
 // The image parts of the item name's MIME items as a new list (the caller
-// frees it with FreeInlineImages); *status is 0, 14409 or the failure of
-// the first part.
-MIMEInlineImage* ImportMIMEImages(plat::NOTEHANDLE note, const char* itemName, STATUS* status,
-                                  RARIvoSession* session);
+// frees it with FreeInlineImages); *status is 0, 14409 (a picture html
+// shows by its Content-ID in a form the rich text cannot hold) or the
+// failure of the first part.
+MIMEInlineImage* ImportMIMEImages(plat::NOTEHANDLE note, const char* itemName, std::string_view html,
+                                  STATUS* status, RARIvoSession* session);
 
 } // namespace talix

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -156,8 +157,9 @@ std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, 
     const STATUS body = ImportMIMEHTMLBody(note, name, "text/html", &conversion.text, &conversion.length);
     if (body != kOK) return Unable(item, body);
     RemoveNulBytes(&conversion);
+    const std::string_view html(conversion.text != nullptr ? conversion.text : "", conversion.length);
     STATUS imageStatus = kOK;
-    conversion.images = ImportMIMEImages(note, name, &imageStatus, item->session);
+    conversion.images = ImportMIMEImages(note, name, html, &imageStatus, item->session);
 
     const std::string importOptions = ImportOptions(options);
     if (conversion.length == 0) {
@@ -172,7 +174,6 @@ std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, 
     // The items replaced are the item's own: their files go to the note
     // first, every one or none.
     const bool sameItems = name != nullptr && item->itemName != nullptr && EqualNoCase(name, item->itemName);
-    const std::string_view html(conversion.text != nullptr ? conversion.text : "", conversion.length);
     const STATUS attached = ImportMIMEAttachments(note, item->itemName, sameItems, html, &changes->files);
     if (attached != kOK) return Unable(item, attached);
     // The items are taken out of the note, kept to be put back should the

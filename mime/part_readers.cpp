@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "core/ascii.h"
 #include "core/attachments.h"
@@ -108,6 +109,14 @@ STATUS SkipRendering(MIMEImageWalk* walk, const char* what) {
     return kRenderingSkipped;
 }
 
+// Whether the HTML shows the picture of the header text: a "cid:" source
+// names its Content-ID.
+bool ShownByTheHtml(const std::unordered_set<std::string>& shown, std::string_view headers) {
+    std::string id = ImageContentId(headers);
+    for (char& c : id) c = LowerAscii(c);
+    return !id.empty() && shown.count(id) != 0;
+}
+
 // The element's data from an attachment of the note; false when it cannot
 // be read.
 bool AttachmentData(plat::NOTEHANDLE note, const std::string& name, std::string* data, STATUS* status) {
@@ -152,6 +161,12 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
     if (!part.BodyPart() || part.texts.body.size() >= kLargestReadBody) return kItemNotFound;
     const std::string_view headers = part.texts.headers;
     if (!ContainsNoCase(headers, "image/")) return kItemNotFound;
+    // A picture of a type the rich text cannot hold that the HTML does not
+    // show (attached, or beside the text) is left to the message's files.
+    const bool held = !ContainsNoCase(headers, "image/png") && !ContainsNoCase(headers, "image/svg") &&
+                      (ContainsNoCase(headers, "image/gif") || ContainsNoCase(headers, "image/jpeg"));
+    if (!held && walk != nullptr && walk->shown != nullptr && !ShownByTheHtml(*walk->shown, headers))
+        return kItemNotFound;
     if (ContainsNoCase(headers, "image/png")) return SkipRendering(walk, "PNG");
     if (ContainsNoCase(headers, "image/svg")) return SkipRendering(walk, "SVG");
     std::uint16_t kind = 0;
@@ -199,10 +214,12 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
     }
 }
 
-MIMEInlineImage* ImportMIMEImages(plat::NOTEHANDLE note, const char* itemName, STATUS* status,
-                                  RARIvoSession* session) {
+MIMEInlineImage* ImportMIMEImages(plat::NOTEHANDLE note, const char* itemName, std::string_view html,
+                                  STATUS* status, RARIvoSession* session) {
+    const std::unordered_set<std::string> shown = MimeShownContentIds(html);
     MIMEImageWalk walk;
     walk.session = session;
+    walk.shown = &shown;
     STATUS result = kOK;
     WalkParts(note, itemName, [&](plat::BLOCKID item, plat::BLOCKID value, plat::DWORD size, bool first) {
         const STATUS read = ImportMIMEImagePart(note, item, value, size, &walk);

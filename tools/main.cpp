@@ -312,9 +312,9 @@ const Command kCommands[] = {
      "MIME message, when no part of it begins with the boundary its header names, when it\n"
      "has no text/html part (an HTML file attached is none), when its HTML shows images\n"
      "from outside the message (unless the note's \"$DelayedImagesOK\" is \"ok\" and\n"
-     "notes.ini ZelundaNoImageSkip is set), when it holds PNG, SVG or other pictures\n"
-     "that cannot be shown (rendering skipped) or when one of its files cannot be stored\n"
-     "(the part is named).\n",
+     "notes.ini ZelundaNoImageSkip is set), when its HTML shows PNG, SVG or other\n"
+     "pictures that cannot be shown (rendering skipped; such a picture the HTML does not\n"
+     "show is a file) or when one of its files cannot be stored (the part is named).\n",
      RunFromMime},
     {"check", "check DB",
      "Checks a database: the file's integrity, database objects no note names, objects a\n"

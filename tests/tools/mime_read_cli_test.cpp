@@ -288,6 +288,43 @@ TEST_F(MimeReadCommands, TheFilesOfAMessageAreAttachedByteForByte) {
     EXPECT_EQ(files[plat::NativeToLmbcs("\u8868.txt")], "three");
 }
 
+TEST_F(MimeReadCommands, PicturesTheHtmlDoesNotShowComeThroughAsFiles) {
+    // A PNG screenshot and a BMP attached, an SVG inline under its own file
+    // name: the rich text holds none of them, but the HTML shows none of
+    // them either, so the message converts and they become its files.
+    const std::filesystem::path expected = dir_.file("expected");
+    std::filesystem::create_directory(expected);
+    const std::string eml = dir_.file("pictures.eml");
+    ASSERT_EQ(std::system(("python3 '" + (kMessages / "attached_pictures.py").string() + "' '" + eml + "' '" +
+                           expected.string() + "'")
+                              .c_str()),
+              0);
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::map<std::string, std::string> before = NoteFiles(note);
+    ASSERT_EQ(Talix({"store-eml", db_, note, "Mail", eml}).status, 0);
+    CliOutcome converted = Talix({"from-mime", db_, note, "Mail"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_EQ(Words(Talix({"text", db_, note, "Mail"}).out), "Here is the screenshot you asked for");
+    EXPECT_TRUE(Has(Talix({"records", db_, note, "Mail"}).out, "CD_GRAPHIC"));   // the GIF the HTML shows
+    EXPECT_FALSE(Has(Talix({"items", db_, note}).out, "Mail\t0x0019"));
+    std::map<std::string, std::string> files = NoteFiles(note);
+    for (const auto& [name, bytes] : before) files.erase(name);
+    ASSERT_EQ(files.size(), 3u);
+    for (const char* name : {"screenshot.png", "drawing.bmp", "diagram.svg"})
+        EXPECT_EQ(files[name], FileBytes(expected / name)) << name;
+
+    // A PNG the HTML shows by its Content-ID is still refused, attached or
+    // not, and the items are kept.
+    std::string shown = FileBytes(eml);
+    shown.replace(shown.find("cid:dot1"), 8, "cid:shot");
+    shown.insert(shown.find("Content-Disposition: attachment; filename=\"screenshot.png\""), "Content-ID: <shot>\r\n");
+    ASSERT_EQ(Talix({"store-eml", db_, note, "Shown", Write("shown.eml", shown)}).status, 0);
+    CliOutcome refused = Talix({"from-mime", db_, note, "Shown"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(Has(refused.err, "rendering skipped")) << refused.err;
+    EXPECT_TRUE(Has(Talix({"items", db_, note}).out, "Shown\t0x0019"));
+}
+
 // Lines "name<TAB>field<TAB>..." of a command's output by name, the
 // fields after the name.
 std::map<std::string, std::vector<std::string>> TabbedLines(const std::string& command) {
