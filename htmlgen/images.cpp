@@ -705,7 +705,11 @@ bool HandsOverBytes(const XMLGenContext* context) {
 // URL or an attachment the picture refers to).
 std::string WhyNotHandedOver(Picture* picture) {
     XMLGenContext* context = picture->context;
-    if (!HandsOverBytes(context)) return "";
+    // In MIME output a picture without an image header is placed as the
+    // default handling places it, whatever the handling (see PXMLGr): it
+    // may name no Content-ID that the message carries no part for.
+    const bool placedAsDefault = context->mimeMode != 0 && picture->imageHeader == nullptr && picture->resource == nullptr;
+    if (!HandsOverBytes(context) && !placedAsDefault) return "";
     // A resource whose name comes out empty leaves the picture to its own
     // records.
     const std::string name = picture->resource != nullptr ? ResourceName(picture) : "";
@@ -830,8 +834,7 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     const bool hasData = picture.srcSettled || picture.imageHeader != nullptr || picture.bitmapHeader != nullptr ||
                          picture.reference != nullptr;
     const bool follows = InRange(context, graphic->next);
-    if (!follows || !hasData ||
-        (!picture.srcSettled && picture.imageHeader == nullptr && context->imageHandling != kHandlingDefault)) {
+    if (!follows || !hasData) {
         NoteTextCut(context);
         context->buffer[start] = '\0';
         context->writePosition = context->buffer + start;
@@ -841,7 +844,10 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     }
     if (!picture.srcSettled) {
         NamePicture(&picture);
-        switch (context->imageHandling) {
+        // DISK and RESOURCE export or store the data of an image header. A
+        // picture without one (a bitmap, a URL or attachment it refers to)
+        // is placed where the default handling places it.
+        switch (picture.imageHeader != nullptr ? context->imageHandling : kHandlingDefault) {
         case kHandlingDisk: WriteDiskSource(&picture); break;
         case kHandlingResource: WriteResourceSource(&picture); break;
         default: WriteDefaultSource(&picture); break;

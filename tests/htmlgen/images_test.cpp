@@ -436,5 +436,36 @@ TEST_F(ImagesTest, ImageResourcesAreStoredReferredToAndExported) {
     EXPECT_EQ(referring->lastStatus, 0);
 }
 
+TEST_F(ImagesTest, PicturesWithoutImageHeaderKeepTheirPlaceUnderEveryHandling) {
+    // A picture kept as a bitmap (16 by 8 pixels), and one taken from a web
+    // page: the URL it refers to and a bitmap header of its size.
+    talix_test::FixtureRecord bitmap = talix_test::HostRecord(0x0095, 40);
+    talix_test::PutWord(&bitmap, 24, 16);
+    talix_test::PutWord(&bitmap, 26, 8);
+    const std::string url = "http://host/logo.gif";
+    talix_test::FixtureRecord link = talix_test::HostRecord(0xFFC4, static_cast<std::uint32_t>(24 + url.size() + 1));
+    talix_test::PutWord(&link, 4, 4);
+    talix_test::PutWord(&link, 10, static_cast<std::uint16_t>(url.size()));
+    std::copy(url.begin(), url.end(), link.bytes.begin() + 24);
+    ZervaRTChunk* stored = Define({TextBytes("a"), Bracket(0xDD, 0x0099), Graphic(), bitmap,
+                                   talix_test::HostRecord(0x0096, 40), Bracket(0xDE, 0x0099)});
+    const std::string bitmapPage = Body(stored, nullptr);
+    EXPECT_NE(bitmapPage.find("FieldElemFormat=gif\" height=\"8\" width=\"16\" border=\"0\">"), std::string::npos)
+        << bitmapPage;
+    // RESOURCE stores the data of an image header; these have none, and
+    // stay where the default handling places them.
+    EXPECT_EQ(Body(stored, "ImageHandling=RESOURCE"), bitmapPage);
+    EXPECT_EQ(stored->lastStatus, 0);
+
+    ZervaRTChunk* web = Define({TextBytes("b"), Bracket(0xDD, 0x0099), Graphic(), link, bitmap, Bracket(0xDE, 0x0099)});
+    const std::string webPage = Body(web, nullptr);
+    EXPECT_EQ(webPage, "b<img src=\"" + url + "\" height=\"8\" width=\"16\" border=\"0\">");
+    EXPECT_EQ(Body(web, "ImageHandling=RESOURCE"), webPage);
+    // DISK exports no file for a URL: the page still shows the picture.
+    talix_test::TempDir dir;
+    EXPECT_EQ(Body(web, ("ImageHandling=DISK ImageDirectory=" + dir.file("pictures")).c_str()), webPage);
+    EXPECT_EQ(web->lastStatus, 0);
+}
+
 } // namespace
 } // namespace htmlgen_test

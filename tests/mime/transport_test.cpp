@@ -127,6 +127,21 @@ TEST_F(Transport, EveryPictureTheHtmlNamesIsAPartOrItsAlternativeText) {
         if (entry.is_regular_file()) ++files;
     }
     EXPECT_EQ(files, 3u);
+
+    // Under RESOURCE the bitmap, which has no image data to store, is
+    // placed as by default: its alternative text, no Content-ID that names
+    // no part.
+    Store(Join({engine_test::Runs({"Bitmap"}), BitmapPicture({AltText("old & logo")})}));
+    const std::string resourcePath = Export("", "ImageHandling=RESOURCE", "resource.eml");
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage resource = ReadMessageFile(resourcePath);
+    ASSERT_TRUE(resource.read);
+    ASSERT_EQ(resource.Parts("text/html").size(), 1u);
+    std::string resourceHtml = resource.Parts("text/html")[0]->payload;
+    resourceHtml.erase(std::remove(resourceHtml.begin(), resourceHtml.end(), '\n'), resourceHtml.end());
+    EXPECT_NE(resourceHtml.find("old &amp; logo"), std::string::npos) << resourceHtml;
+    const std::set<std::string> resourceIds = ContentIds(resource);
+    for (const std::string& cid : CidsOf(resourceHtml)) EXPECT_EQ(resourceIds.count(cid), 1u) << cid;
 }
 
 TEST_F(Transport, LinesThatCannotBeCutTravelQuotedPrintable) {
