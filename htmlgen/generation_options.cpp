@@ -539,11 +539,20 @@ STATUS ReadSubstituteFont(OptionReader& reader, const OptionRow& row) {
     return kOK;
 }
 
+// Whether a font specification selects anything a header cell's font is
+// matched by: one that names no face, size, colour or attribute would match
+// every font.
+bool SelectsHeaderFont(const FontSpecMask& mask) {
+    return mask.face != 0 || mask.size != 0 || mask.color != 0 || mask.attributes != 0 || mask.attributesSet != 0 ||
+           mask.attributesClear != 0;
+}
+
 STATUS ReadAutoTHFont(OptionReader& reader, const OptionRow& row) {
     XMLGenContext* context = reader.context;
     if (!reader.Get(row.keyword) || reader.Value()[0] == '\0') return kOK;
     if (ParseFontSpec(reader.Value(), nullptr, context->item, &context->headerCellFont, nullptr,
-                      &context->headerCellFontMask, nullptr) == kOK) {
+                      &context->headerCellFontMask, nullptr) == kOK &&
+        SelectsHeaderFont(context->headerCellFontMask)) {
         SetSwitch(context, sw::kAutoTHFont, true);
     }
     return kOK;

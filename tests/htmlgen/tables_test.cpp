@@ -290,6 +290,24 @@ TEST_F(Tables, DataTableWithCaption) {
 // bracket right before the table begin (so the table builder stores it, and
 // so do documents): its attributes reach the table element. An id/name
 // record beyond another bracket belongs to something else.
+TEST_F(Tables, HeaderCellsByTheirFont) {
+    // Two cells: a bold one and a plain one.
+    Records table = Table(Grid(1, 2));
+    for (htmlgen_test::FixtureRecord& record : table) {
+        if (record.bytes == TextBytes("r0c0").bytes) record = talix_test::TextRecord(0x0A000101, "r0c0");
+    }
+    const Records records = Document(table);
+    EXPECT_EQ(Count(Checked(records, "AutoTHFont=+BOLD"), "<th"), 1u);
+    EXPECT_EQ(Count(Checked(records, "AutoTHFont=10"), "<th"), 2u);
+    EXPECT_EQ(Count(Checked(records), "<th"), 0u);
+    // A font specification that names nothing selects no header cell.
+    for (const char* nothing : {"AutoTHFont=bogusword", "AutoTHFont=HIGHLIGHTYELLOW"}) {
+        const std::string body = Checked(records, nothing);
+        EXPECT_EQ(Count(body, "<th"), 0u) << nothing << body;
+        EXPECT_EQ(Count(body, "<td"), 2u) << nothing << body;
+    }
+}
+
 TEST_F(Tables, AnIdNameRecordInTheTablesBracketNamesTheTable) {
     Records bracketed = {htmlgen_test::Bracket(0xDD, 0xFFFB), htmlgen_test::PreTable(),
                          htmlgen_test::IdName({"tid", "zq", "", "", "", ""}), htmlgen_test::Bracket(0xDE, 0xFFFB)};
