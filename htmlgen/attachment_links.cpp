@@ -139,8 +139,15 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     const bool named = SafeFileName(plat::LmbcsToNative(given), &nativeFile);
     const std::string file = named ? plat::NativeToLmbcs(nativeFile) : std::string();
     // The file is written, and linked, under a shorter name when its own is
-    // too long for a file system; the link's text keeps the whole name.
-    const std::string nativeWritten = FittingFileName(nativeFile);
+    // too long for a file system, and under a name of its own when another
+    // attachment of the run took that name; the link's text keeps the whole
+    // name.
+    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
+    std::string nativeWritten = FittingFileName(nativeFile);
+    if (named) {
+        const std::string owner = "attachment " + std::to_string(note) + " " + names.internal;
+        nativeWritten = RunFileName(context, directory, nativeWritten, owner);
+    }
     const std::string written = nativeWritten == nativeFile ? file : plat::NativeToLmbcs(nativeWritten);
     if (!named) {
         const std::string text = "cannot extract the attachment '" + plat::LmbcsToNative(given) +
@@ -148,7 +155,6 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
         ShowHostMessage(text.c_str());
         KeepStatus(context, kArgumentError);
     }
-    const plat::NOTEHANDLE note = context->item != nullptr ? context->item->noteHandle : 0;
     if (named && context->attachmentDirectoryMade > 0) {
         const std::string path = JoinFilePath(directory, nativeWritten);
         WriteRunFile(context, path, [&] {

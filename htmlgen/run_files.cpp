@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <map>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "core/folder_file.h"
@@ -53,6 +55,23 @@ STATUS WriteRunFile(XMLGenContext* context, const std::string& path, const std::
     return status;
 }
 
+std::string RunFileName(XMLGenContext* context, const std::string& folder, const std::string& name,
+                        const std::string& owner) {
+    if (context->runFileOwners == nullptr) context->runFileOwners = new (std::nothrow) std::map<std::string, std::string>();
+    if (context->runFileOwners == nullptr) return name;
+    std::map<std::string, std::string>& owners = *context->runFileOwners;
+    const std::size_t dot = name.rfind('.');
+    const bool extension = dot != std::string::npos && dot > 0;
+    const std::string base = extension ? name.substr(0, dot) : name;
+    const std::string suffix = extension ? name.substr(dot) : std::string();
+    std::string candidate = name;
+    for (unsigned number = 2;; ++number) {
+        const auto [entry, added] = owners.emplace(JoinFilePath(folder, candidate), owner);
+        if (added || entry->second == owner) return candidate;
+        candidate = FittingFileName(base + "_" + std::to_string(number) + suffix);
+    }
+}
+
 void SettleRunFiles(XMLGenContext* context, STATUS outcome) {
     if (context->madeFiles == nullptr) return;
     if (outcome != kOK) {
@@ -60,6 +79,8 @@ void SettleRunFiles(XMLGenContext* context, STATUS outcome) {
     }
     delete context->madeFiles;
     context->madeFiles = nullptr;
+    delete context->runFileOwners;
+    context->runFileOwners = nullptr;
 }
 
 } // namespace talix

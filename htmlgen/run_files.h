@@ -30,6 +30,16 @@ bool MakeRunSubfolder(XMLGenContext* context, const std::string& base, const std
 // is remembered when nothing had it before.
 STATUS WriteRunFile(XMLGenContext* context, const std::string& path, const std::function<STATUS()>& write);
 
+// The name under which the file that holds owner (what identifies its
+// content in the run, such as the attachment of a note it is extracted
+// from) is written in folder, a native path: name itself when no other
+// file of the run took that path, else a name of its own, with "_2", "_3"
+// ... before the extension, that no file of the run has. The same owner
+// gets the same name each time it asks, so that a file linked twice is
+// written once.
+std::string RunFileName(XMLGenContext* context, const std::string& folder, const std::string& name,
+                        const std::string& owner);
+
 // At the end of a run: the files it made are removed when it failed; the
 // list is released either way.
 void SettleRunFiles(XMLGenContext* context, STATUS outcome);

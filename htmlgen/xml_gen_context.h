@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -609,6 +610,9 @@ struct XMLGenContext : GenerationWalkState {
     // The files this run made under names nothing had before (owned by the
     // run: removed when it fails, see htmlgen/run_files.h), or none.
     std::vector<std::string>* madeFiles = nullptr;
+    // The paths of the files this run wrote or linked, each with what it
+    // holds (htmlgen/run_files.h, RunFileName), or none.
+    std::map<std::string, std::string>* runFileOwners = nullptr;
     // The Content-IDs of the image resources the item refers to, read once
     // per run when a mail message's HTML first names one, or none.
     ResourceMailContentIds* resourceContentIds = nullptr;

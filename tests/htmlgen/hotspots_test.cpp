@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "active_content_fixture.h"
 #include "support/markup_validators.h"
@@ -395,6 +396,49 @@ TEST_F(HotspotsTest, AttachmentsWithNamesTooLongForAFileAreExtractedUnderShorter
     const std::string html = plat::LmbcsToNative(Body(chunk, options.c_str()));
     EXPECT_EQ(html.rfind("<a href=\"http://files/" + fits + "\">", 0), 0u) << html;
     EXPECT_EQ(talix_test::ReadFile(dir.file("att/" + fits)), "short");
+}
+
+// Two attachments whose names reduce to one file name are extracted to
+// files of their own: the first under its name, the later one under a name
+// that keeps the extension, and each link names its own file. The same
+// attachment linked twice shares its file.
+TEST_F(HotspotsTest, AttachmentsOfOneFileNameAreExtractedToFilesOfTheirOwn) {
+    talix_test::TempDir dir;
+    const std::string options = "AttachmentHandling=DISK AttachmentDirectory=" + dir.file("att") +
+                                " AttachmentURLDirectory=http://files AttachmentTextInLink=No";
+    Records records;
+    for (const Records& hotspot : {FileHotspot("ATT1", "x/a.txt", "one"), FileHotspot("ATT2", "y/a.txt", "two"),
+                                   FileHotspot("ATT1", "x/a.txt", "again"), FileHotspot("ATT3", "a_2.txt", "three")}) {
+        records.insert(records.end(), hotspot.begin(), hotspot.end());
+        records.push_back(TextBytes(" "));
+    }
+    ZervaRTChunk* chunk =
+        DefineWith(records, {}, {{"ATT1", "first bytes"}, {"ATT2", "second bytes"}, {"ATT3", "third bytes"}});
+    const std::string html = Body(chunk, options.c_str());
+    EXPECT_EQ(chunk->lastStatus, 0) << html;
+    std::vector<std::string> files;
+    for (std::size_t at = html.find("href=\"http://files/"); at != std::string::npos;
+         at = html.find("href=\"http://files/", at + 1)) {
+        const std::size_t begin = at + std::strlen("href=\"http://files/");
+        files.push_back(html.substr(begin, html.find('"', begin) - begin));
+    }
+    ASSERT_EQ(files.size(), 4u) << html;
+    EXPECT_EQ(files[0], "a.txt");
+    EXPECT_EQ(files[2], "a.txt");
+    EXPECT_NE(files[1], "a.txt");
+    EXPECT_EQ(files[1].substr(files[1].size() - 4), ".txt") << files[1];
+    EXPECT_NE(files[3], files[1]);
+    EXPECT_EQ(talix_test::ReadFile(dir.file("att/" + files[0])), "first bytes");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("att/" + files[1])), "second bytes");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("att/" + files[3])), "third bytes");
+    std::size_t written = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.file("att"))) ++written;
+    EXPECT_EQ(written, 3u);
+
+    // The next run starts afresh: the first file keeps its name.
+    ZervaRTChunk* single = DefineWith(FileHotspot("ATT2", "y/a.txt", "two"), {}, {{"ATT2", "second bytes"}});
+    EXPECT_EQ(Body(single, options.c_str()), "<a href=\"http://files/a.txt\">two</a>");
+    EXPECT_EQ(talix_test::ReadFile(dir.file("att/a.txt")), "second bytes");
 }
 
 TEST_F(HotspotsTest, DamagedFormulasUnknownEventsAndDirectoriesThatCannotBeMade) {
