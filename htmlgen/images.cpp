@@ -326,6 +326,16 @@ std::string ItemFileName(const XMLGenContext* context) {
     return SafeDocumentFileName(name, &safe) ? safe : "item";
 }
 
+// The name, in the platform's character set, under which the file that
+// holds owner is written in directory in this run (RunFileName): name
+// itself unless another file of the run took it.
+std::string OwnRunFileName(XMLGenContext* context, const std::string& directory, const std::string& name,
+                           const std::string& owner) {
+    const std::string native = plat::LmbcsToNative(name);
+    const std::string chosen = RunFileName(context, plat::LmbcsToNative(directory), native, owner);
+    return chosen == native ? name : plat::NativeToLmbcs(chosen);
+}
+
 // Writes the picture's image data to the file (its path in the platform's
 // character set) unless ImageOverwrite=No keeps one that exists.
 void ExportPicture(Picture* picture, const std::string& path) {
@@ -350,7 +360,10 @@ void WriteDiskSource(Picture* picture) {
         if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
         name = FittingDocumentFileName(name);
         std::string directory;
-        if (ExportDirectory(context, &directory)) ExportPicture(picture, JoinFilePath(directory, name));
+        const bool made = ExportDirectory(context, &directory);
+        name = OwnRunFileName(context, directory, name,
+                              "picture " + Decimal(picture->instance) + " " + HexNumber(picture->key));
+        if (made) ExportPicture(picture, JoinFilePath(directory, name));
         Put(context, " src=\"" + AttributeValue(DiskSource(context, NameInAddress(name))) + "\"");
         WriteWAIAlt(picture, "Unidentified image: " + picture->htmlName);
         return;

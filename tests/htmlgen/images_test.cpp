@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -171,6 +172,34 @@ TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
                   "/escape.gif\" name=\"../../escape\" border=\"0\" height=\"100\" width=\"100\">");
     EXPECT_TRUE(std::filesystem::exists(dir.file("in/here/escape.gif")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
+}
+
+// Two pictures of one name are written to files of their own: the first
+// under its name, the later one under a name that keeps the extension, and
+// each src names its own file.
+TEST_F(ImagesTest, PicturesOfOneNameAreWrittenToFilesOfTheirOwn) {
+    talix_test::TempDir dir;
+    const Bytes first = GifBytes(20), second = GifBytes(30);
+    Records records = Picture(first, {IdName({"", "", "", "", "", "dir/pic"})});
+    const Records other = Picture(second, {IdName({"", "", "", "", "", "pic"})});
+    records.insert(records.end(), other.begin(), other.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageURLDirectory=http://pics ImageDirectory=" +
+                                dir.file("in");
+    const std::string body = Body(chunk, options.c_str());
+    EXPECT_EQ(chunk->lastStatus, 0) << body;
+    std::vector<std::string> files;
+    for (std::size_t at = body.find("src=\"http://pics/"); at != std::string::npos;
+         at = body.find("src=\"http://pics/", at + 1)) {
+        const std::size_t begin = at + std::strlen("src=\"http://pics/");
+        files.push_back(body.substr(begin, body.find('"', begin) - begin));
+    }
+    ASSERT_EQ(files.size(), 2u) << body;
+    EXPECT_EQ(files[0], "pic.gif");
+    EXPECT_NE(files[1], files[0]);
+    EXPECT_EQ(files[1].substr(files[1].size() - 4), ".gif") << files[1];
+    EXPECT_EQ(talix_test::ReadFile(dir.file("in/" + files[0])), std::string(first.begin(), first.end()));
+    EXPECT_EQ(talix_test::ReadFile(dir.file("in/" + files[1])), std::string(second.begin(), second.end()));
 }
 
 // A picture's name and the image directory outside ASCII: the file is
