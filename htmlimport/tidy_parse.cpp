@@ -112,17 +112,63 @@ struct ParseInput {
     std::string given;   // bytes of the text given back, last first
 };
 
+// The next byte of the input, taken.
+int TakeByte(ParseInput* input) {
+    if (input->records != nullptr) return input->records->NextByte();
+    if (!input->given.empty()) {
+        const int byte = static_cast<unsigned char>(input->given.back());
+        input->given.pop_back();
+        return byte;
+    }
+    return input->at < input->text.size() ? static_cast<unsigned char>(input->text[input->at++])
+                                           : static_cast<int>(EndOfStream);
+}
+
+// Gives bytes back to the input, so that they are read next in their
+// order. False, with none given back, when there is no room to keep them.
+bool GiveBack(ParseInput* input, std::string_view bytes) {
+    if (input->records == nullptr) {
+        // Nothing may be thrown through the library's frames.
+        try {
+            input->given.reserve(input->given.size() + bytes.size());
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    for (std::size_t i = bytes.size(); i-- > 0;) {
+        if (input->records != nullptr) {
+            input->records->Unget(static_cast<std::uint8_t>(bytes[i]));
+        } else {
+            input->given.push_back(bytes[i]);
+        }
+    }
+    return true;
+}
+
+// A control character but the blanks: after "<" it opens no tag (a browser
+// shows the "<" as text).
+bool ControlCharacter(int byte) {
+    return (byte >= 0 && byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r') || byte == 0x7F;
+}
+
 int TIDY_CALL SourceGetByte(void* data) {
     auto* input = static_cast<ParseInput*>(data);
-    int byte;
-    if (input->records != nullptr) {
-        byte = input->records->NextByte();
-    } else if (!input->given.empty()) {
-        byte = static_cast<unsigned char>(input->given.back());
-        input->given.pop_back();
-    } else {
-        byte = input->at < input->text.size() ? static_cast<unsigned char>(input->text[input->at++])
-                                               : static_cast<int>(EndOfStream);
+    int byte = TakeByte(input);
+    if (byte == '<') {
+        // A "<" before a control character is handed on as "&lt;": it is
+        // text, and the library reads what follows such a "<" in time that
+        // grows with the square of its length.
+        const int next = TakeByte(input);
+        if (next != static_cast<int>(EndOfStream)) {
+            const char escaped[] = {'l', 't', ';', static_cast<char>(next)};
+            if (ControlCharacter(next) && GiveBack(input, std::string_view(escaped, sizeof escaped))) {
+                byte = '&';
+            } else {
+                // Without room to keep it, the byte is lost, as one the
+                // library gives back is.
+                GiveBack(input, std::string_view(escaped + 3, 1));
+            }
+        }
     }
     if (byte == static_cast<int>(EndOfStream)) input->budget->InputDone();
     else input->budget->InputRead();

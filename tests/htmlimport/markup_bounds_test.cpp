@@ -301,4 +301,26 @@ TEST(MarkupScan, TheResultDoesNotDependOnHowTheMarkupIsCut) {
     }
 }
 
+// A "<" before a control character opens no tag: from a buffer or a file
+// its text and all that follows it are kept (the parser read such a tail a
+// byte at a time, each time over all of it, and dropped it); a "<" before
+// anything else is read as before. (In the text of records, bytes below
+// 0x20 begin characters of other character sets.)
+TEST_F(MarkupBounds, ALessThanBeforeAControlCharacterIsText) {
+    const std::string tail = "p'" + std::string(20000, 'x');
+    for (const char control : {'\x01', '\x0f', '\x7f'}) {
+        const std::string html = Page(std::string("<p>Big<") + control + tail + "</p>");
+        SCOPED_TRACE(static_cast<int>(control));
+        ASSERT_EQ(ParseBuffer(html), 0);
+        const std::string buffer = BodyDump();
+        EXPECT_NE(buffer.find("Big<"), std::string::npos) << buffer.substr(0, 200);
+        EXPECT_NE(buffer.find(std::string(20000, 'x')), std::string::npos);
+        ASSERT_EQ(ParseFile(html), 0);
+        EXPECT_EQ(BodyDump(), buffer);
+    }
+    ASSERT_EQ(ParseBuffer(Page("<p>a <b>b</b> 1<2 <\tc</p>")), 0);
+    const std::string plain = BodyDump();
+    EXPECT_NE(plain.find("b"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("1<2"), std::string::npos) << plain;
+}
 } // namespace
