@@ -73,14 +73,16 @@ std::string RunFileName(XMLGenContext* context, const std::string& folder, const
 }
 
 void SettleRunFiles(XMLGenContext* context, STATUS outcome) {
+    // The names a run gave out are forgotten whether or not it made a file
+    // (a file already there is linked and not made again).
+    delete context->runFileOwners;
+    context->runFileOwners = nullptr;
     if (context->madeFiles == nullptr) return;
     if (outcome != kOK) {
         for (const std::string& path : *context->madeFiles) std::remove(path.c_str());
     }
     delete context->madeFiles;
     context->madeFiles = nullptr;
-    delete context->runFileOwners;
-    context->runFileOwners = nullptr;
 }
 
 } // namespace talix
