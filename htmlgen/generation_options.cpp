@@ -539,8 +539,8 @@ STATUS ReadSubstituteFont(OptionReader& reader, const OptionRow& row) {
     return kOK;
 }
 
-// Whether a font specification selects anything a header cell's font is
-// matched by: one that names no face, size, colour or attribute would match
+// Whether the font words select anything a header cell's font is
+// matched by: words that name no face, size, colour or attribute would match
 // every font.
 bool SelectsHeaderFont(const FontSpecMask& mask) {
     return mask.face != 0 || mask.size != 0 || mask.color != 0 || mask.attributes != 0 || mask.attributesSet != 0 ||

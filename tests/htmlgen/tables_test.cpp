@@ -300,7 +300,7 @@ TEST_F(Tables, HeaderCellsByTheirFont) {
     EXPECT_EQ(Count(Checked(records, "AutoTHFont=+BOLD"), "<th"), 1u);
     EXPECT_EQ(Count(Checked(records, "AutoTHFont=10"), "<th"), 2u);
     EXPECT_EQ(Count(Checked(records), "<th"), 0u);
-    // A font specification that names nothing selects no header cell.
+    // Font words that name nothing select no header cell.
     for (const char* nothing : {"AutoTHFont=bogusword", "AutoTHFont=HIGHLIGHTYELLOW"}) {
         const std::string body = Checked(records, nothing);
         EXPECT_EQ(Count(body, "<th"), 0u) << nothing << body;
