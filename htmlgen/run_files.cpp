@@ -57,26 +57,35 @@ STATUS WriteRunFile(XMLGenContext* context, const std::string& path, const std::
 
 std::string RunFileName(XMLGenContext* context, const std::string& folder, const std::string& name,
                         const std::string& owner) {
-    if (context->runFileOwners == nullptr) context->runFileOwners = new (std::nothrow) std::map<std::string, std::string>();
-    if (context->runFileOwners == nullptr) return name;
-    std::map<std::string, std::string>& owners = *context->runFileOwners;
+    if (context->runFileNames == nullptr) context->runFileNames = new (std::nothrow) RunFileNames();
+    if (context->runFileNames == nullptr) return name;
+    RunFileNames& names = *context->runFileNames;
+    std::string ownerKey = folder;
+    ownerKey.push_back('\0');
+    ownerKey += owner;
+    const auto known = names.given.find(ownerKey);
+    if (known != names.given.end()) return known->second;
     const std::size_t dot = name.rfind('.');
     const bool extension = dot != std::string::npos && dot > 0;
     const std::string base = extension ? name.substr(0, dot) : name;
     const std::string suffix = extension ? name.substr(dot) : std::string();
+    unsigned& number = names.next[JoinFilePath(folder, name)];
+    if (number == 0) number = 2;
     std::string candidate = name;
-    for (unsigned number = 2;; ++number) {
-        const auto [entry, added] = owners.emplace(JoinFilePath(folder, candidate), owner);
-        if (added || entry->second == owner) return candidate;
-        candidate = FittingFileName(base + "_" + std::to_string(number) + suffix);
+    for (;;) {
+        const auto [entry, added] = names.owners.emplace(JoinFilePath(folder, candidate), owner);
+        if (added || entry->second == owner) break;
+        candidate = FittingFileName(base + "_" + std::to_string(number++) + suffix);
     }
+    names.given.emplace(std::move(ownerKey), candidate);
+    return candidate;
 }
 
 void SettleRunFiles(XMLGenContext* context, STATUS outcome) {
     // The names a run gave out are forgotten whether or not it made a file
     // (a file already there is linked and not made again).
-    delete context->runFileOwners;
-    context->runFileOwners = nullptr;
+    delete context->runFileNames;
+    context->runFileNames = nullptr;
     if (context->madeFiles == nullptr) return;
     if (outcome != kOK) {
         for (const std::string& path : *context->madeFiles) std::remove(path.c_str());

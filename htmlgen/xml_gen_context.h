@@ -401,6 +401,16 @@ constexpr std::uint16_t kFlushedTailSize = 512;
 // What the operation engine sets and reads while it runs the generation over
 // a chunk (the option word, the walk's nodes, the collected paragraph
 // definitions ...) is the context's first part, engine/generation_state.h.
+// The names a generation run gave the files it writes beside its output: each
+// path with what it holds, the name each holder got, and for each name asked
+// for the next number to try when it is taken, so that many files of one
+// name are each named in one step.
+struct RunFileNames {
+    std::map<std::string, std::string> owners;   // path -> what it holds
+    std::map<std::string, std::string> given;    // folder and holder -> name
+    std::map<std::string, unsigned> next;        // path asked for -> next number
+};
+
 struct XMLGenContext : GenerationWalkState {
     // ---- Back references ---------------------------------------------------
     RARIvoSession* session = nullptr;
@@ -610,9 +620,9 @@ struct XMLGenContext : GenerationWalkState {
     // The files this run made under names nothing had before (owned by the
     // run: removed when it fails, see htmlgen/run_files.h), or none.
     std::vector<std::string>* madeFiles = nullptr;
-    // The paths of the files this run wrote or linked, each with what it
-    // holds (htmlgen/run_files.h, RunFileName), or none.
-    std::map<std::string, std::string>* runFileOwners = nullptr;
+    // The names this run gave the files it wrote or linked
+    // (htmlgen/run_files.h, RunFileName), or none.
+    RunFileNames* runFileNames = nullptr;
     // The Content-IDs of the image resources the item refers to, read once
     // per run when a mail message's HTML first names one, or none.
     ResourceMailContentIds* resourceContentIds = nullptr;
