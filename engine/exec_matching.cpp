@@ -647,7 +647,10 @@ STATUS MatchKeys(std::uint8_t* record, std::uint16_t, std::uint32_t, std::uint32
     }
     if (mode == kMatchModeKeyword) return kOK;
     context->chunk->item->modified = 1;
-    context->chunk->work->passAgain = 1;
+    // Every key of the run has been found in its text as written; no
+    // further pass is asked for, as one would search the pieces left
+    // between the matches as runs of their own and take their ends for the
+    // starts and ends of words.
     return WritePiece(run, text.text + at, text.length - at, context);
 }
 

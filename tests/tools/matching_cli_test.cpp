@@ -38,6 +38,19 @@ protected:
         return id;
     }
 
+    // A key database whose view "Terms" gives the keys, and a note of db_
+    // whose "Memo" holds the text.
+    std::string PrepareKeys(const std::vector<std::string>& terms, const std::string& text) {
+        std::string dxl = "<database>";
+        for (const std::string& term : terms) dxl += "<note class='document'>" + Text("Term", term) + "</note>";
+        dxl += View("Terms", "Term") + "</database>";
+        const CliOutcome keys = Talix({"import", keys_, Write("keys.xml", dxl)});
+        EXPECT_EQ(keys.status, 0) << keys.err;
+        const std::string id = Import(Sample("2194.xml"));
+        EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", text}).status, 0);
+        return id;
+    }
+
     std::string keys_ = dir_.file("keys.nsf");
 };
 
@@ -162,6 +175,31 @@ TEST_F(MatchingCommands, RefusalsAndUsageErrors) {
     CliOutcome accented = Talix({"match", db_, id, "Memo", "link", keys_, "Caf\u00e9 \u65e5\u672c", "Term"});
     EXPECT_EQ(accented.status, 1);
     EXPECT_TRUE(talix_test::Has(accented.err, "View 'Caf\u00e9 \u65e5\u672c' not found")) << accented.err;
+}
+
+// Where a key stands is judged in the text as written: the pieces left
+// between the keys a run has replaced are not searched again as if they
+// were words of their own.
+TEST_F(MatchingCommands, KeysStandWhereTheTextAsWrittenPlacesThem) {
+    const std::string text = "happyhappy unhappyhappy asp.net";
+    const std::vector<std::string> terms = {"happy", "asp", ".net"};
+    struct Case {
+        const char* options;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"MatchText=Starts", "<happy>happy unhappyhappy <asp>.net\n"},
+                          Case{"MatchText=Ends", "happy<happy> unhappy<happy> <asp><.net>\n"},
+                          Case{"MinLength=3", "happyhappy unhappyhappy <asp>.net\n"}}) {
+        SCOPED_TRACE(c.options);
+        const talix_test::TempDir scratch;
+        keys_ = scratch.file("keys.nsf");
+        db_ = scratch.file("t.nsf");
+        const std::string id = PrepareKeys(terms, text);
+        CliOutcome replaced = Talix({"match", db_, id, "Memo", "replace", keys_, "Terms", "Term", "--result",
+                                     "\"<\" + Term + \">\"", "--options", c.options});
+        ASSERT_EQ(replaced.status, 0) << replaced.err;
+        EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, c.expected);
+    }
 }
 
 } // namespace
