@@ -370,7 +370,7 @@ void HotspotBeginRule(std::uint16_t signature, const std::uint8_t* copy, RecordO
             output->v4FileHotspotOpen = 1;
         }
     }
-    if (type == 1 || type == 22) output->popupHotspotOpen = 1;
+    if (type == 1 || type == 2 || type == 22) output->labelHotspotOpen = 1;
 }
 
 // The border of one side of a cell: two bits of the border byte at offset
@@ -446,7 +446,7 @@ STATUS SignatureRules(std::uint8_t* copy, std::uint16_t signature, std::uint32_t
         output->actionHotspotOpen = 0;
         output->fileHotspotOpen = 0;
         output->v4FileHotspotOpen = 0;
-        output->popupHotspotOpen = 0;
+        output->labelHotspotOpen = 0;
         output->hotspotParagraphIdSet = 0;
         break;
     case kSigTableCellHref2:

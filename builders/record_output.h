@@ -82,7 +82,9 @@ struct RecordOutput {
     std::uint32_t actionHotspotOpen = 0;
     std::uint32_t fileHotspotOpen = 0;        // 0xFFA9
     std::uint32_t v4FileHotspotOpen = 0;      // 0xFFAD
-    std::uint32_t popupHotspotOpen = 0;       // type 1 or 22
+    // A pop-up, action or mouse-over hotspot (type 1, 2 or 22): the text
+    // inside is its label.
+    std::uint32_t labelHotspotOpen = 0;
 
     std::uint32_t insideTextWrapper = 0;
     std::uint32_t tableJustEnded = 0;

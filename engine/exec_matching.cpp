@@ -120,7 +120,7 @@ bool RunToExamine(const std::uint8_t* record, RecordProcessContext* context, Tex
     // reads has its walk's nesting.
     if (context->writesItem != 0) {
         const RecordOutput& output = context->output;
-        return output.actionHotspotOpen == 0 && output.popupHotspotOpen == 0;
+        return output.actionHotspotOpen == 0 && output.labelHotspotOpen == 0;
     }
     return context->hotspotNesting <= 0;
 }

@@ -203,3 +203,27 @@ TEST_F(MatchingCommands, KeysStandWhereTheTextAsWrittenPlacesThem) {
 }
 
 } // namespace
+
+// Text that stands inside a hotspot of any kind is left alone by every mode,
+// as the keyword mode leaves it: a link is never written inside an action
+// hotspot, which would cut the action's text in two.
+TEST_F(MatchingCommands, TextInsideAnActionHotspotIsNotMatched) {
+    const std::string id = PrepareKeys({"alpha", "gamma"}, "alpha ");
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "hotspot", "ACTION FORMULA", "@Beep", "gamma action"}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", " and gamma"}).status, 0);
+    EXPECT_EQ(Talix({"match", db_, id, "Memo", "keyword", keys_, "Terms", "Term", "--options", "SingleMatch=No"}).out,
+              "alpha,gamma\n");
+    CliOutcome linked = Talix({"match", db_, id, "Memo", "link", keys_, "Terms", "Term"});
+    ASSERT_EQ(linked.status, 0) << linked.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "alpha gamma action and gamma\n");
+    const std::vector<std::string> records = Talix({"records", db_, id, "Memo"}).lines();
+    int links = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (talix_test::Has(records[i], "type=11")) ++links;
+        if (talix_test::Has(records[i], "type=2") && !talix_test::Has(records[i], "type=22")) {
+            ASSERT_LT(i + 1, records.size());
+            EXPECT_TRUE(talix_test::Has(records[i + 1], "text=gamma action")) << records[i + 1];
+        }
+    }
+    EXPECT_EQ(links, 2);
+}
