@@ -117,12 +117,13 @@ bool RunToExamine(const std::uint8_t* record, RecordProcessContext* context, Tex
     if (Brackets(node->prev, kSigBegin, kSigText)) return false;
     if ((run->text->flags & kNodeLinkMark) != 0) return false;
     // A run that writes sees what the append gate has open; a run that only
-    // reads has its walk's nesting.
+    // reads sees the same hotspots as its walk meets them. A section is no
+    // such hotspot: its body is text like any other.
     if (context->writesItem != 0) {
         const RecordOutput& output = context->output;
         return output.actionHotspotOpen == 0 && output.labelHotspotOpen == 0;
     }
-    return context->hotspotNesting <= 0;
+    return context->labelHotspotOpen == 0;
 }
 
 // The run's later records are written (or read) with it.

@@ -82,6 +82,9 @@ struct RecordProcessContext : BuildContext {
 
     // The walk's nesting counters.
     std::int32_t hotspotNesting = 0;
+    // A pop-up, action, link or mouse-over hotspot (type 1, 2, 11 or 22), or
+    // the action a link record starts, is open: the text inside is its label.
+    std::uint32_t labelHotspotOpen = 0;
     std::int32_t layerNesting = 0;
     std::int32_t beginDepth = 0;             // 0 to 50
     std::uint16_t beginStack[kBeginStackDepth] = {}; // inner signatures of open BEGIN records

@@ -51,6 +51,9 @@ void TakeTextTemplateOf(const std::uint8_t* record, RecordProcessContext* contex
     if (work != nullptr) TakeTextTemplate(work->textTemplate, record);
 }
 
+// A pop-up, action, link or mouse-over hotspot: its text is its label.
+bool IsLabelHotspotType(std::uint16_t type) { return type == 1 || type == 2 || type == 11 || type == 22; }
+
 // Step 2 of the walk: the nesting counters and the running state.
 void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                       RecordProcessContext* context) {
@@ -99,16 +102,27 @@ void KeepRunningState(std::uint8_t* record, std::uint16_t signature, std::uint32
         break;
     case kSigV4HotspotBegin:
         if (InnermostBegin(context) != kSigV4HotspotBegin) context->hotspotNesting += 1;
+        if (IsLabelHotspotType(WordAt(record, length, 4))) context->labelHotspotOpen = 1;
         break;
     case kSigHotspotBegin:
         if (InnermostBegin(context) != kSigV4HotspotBegin && context->previousSignature != kSigV4HotspotBegin) {
             context->hotspotNesting += 1;
         }
+        if (IsLabelHotspotType(WordAt(record, length, 4))) context->labelHotspotOpen = 1;
         break;
     case kSigHotspotEnd:
     case kSigV4HotspotEnd:
         if (InnermostBegin(context) != kSigV4HotspotBegin) context->hotspotNesting -= 1;
+        context->labelHotspotOpen = 0;
         break;
+    case kSigTableCellHref2:
+    case kSigHref2:
+    case kSigTableCellHref:
+    case kSigHref: {
+        const std::uint16_t type = WordAt(record, length, 8);
+        if (type == 1 || type == 2) context->labelHotspotOpen = 1;
+        break;
+    }
     case kSigText:
         // New text takes the font of the last run walked.
         if (length >= kTextRunHeader) TakeTextTemplateOf(record, context);

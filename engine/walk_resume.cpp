@@ -38,6 +38,7 @@ struct WalkState {
     std::uint16_t region = 0;
     std::int32_t hotspotNesting = 0, layerNesting = 0, beginDepth = 0, tableNesting = 0, tableLevel = 0;
     std::uint32_t inTablePrelude = 0;
+    std::uint32_t labelHotspotOpen = 0;
     std::uint16_t beginStack[kBeginStackDepth] = {};
     std::uint8_t paragraphDefinition[kParagraphImageSize] = {};
     std::uint32_t paragraphDefinitionLength = 0;
@@ -193,6 +194,7 @@ void Save(const RecordProcessContext* context, const WalkResume* resume, WalkSta
     state->previousSignature = context->previousSignature;
     state->region = context->region;
     state->hotspotNesting = context->hotspotNesting;
+    state->labelHotspotOpen = context->labelHotspotOpen;
     state->layerNesting = context->layerNesting;
     state->beginDepth = context->beginDepth;
     state->tableNesting = context->tableNesting;
@@ -214,6 +216,7 @@ void Restore(const WalkState& state, const WalkResume* resume, RecordProcessCont
     context->previousSignature = state.previousSignature;
     context->region = state.region;
     context->hotspotNesting = state.hotspotNesting;
+    context->labelHotspotOpen = state.labelHotspotOpen;
     context->layerNesting = state.layerNesting;
     context->beginDepth = state.beginDepth;
     context->tableNesting = state.tableNesting;

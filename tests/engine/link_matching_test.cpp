@@ -322,6 +322,19 @@ TEST_F(MatchingTest, ManyKeysSharingTheirStartAreFoundInKeyOrder) {
     EXPECT_EQ(NonEmptyTexts(Stored()), (std::vector<std::string>{"item1000", "x ", "item10", "x"}));
 }
 
+// The body of a collapsible section is text of the item like any other:
+// every mode finds its keys, the keyword mode as the modes that write.
+TEST_F(MatchingTest, KeysInsideASectionAreFoundByEveryMode) {
+    ZervaRTChunk* chunk = Open(Runs({"alpha", " before be"}), "Text 2");
+    ASSERT_EQ(RunOperation(chunk, Op(talix::kOpAppendSection, 0, 0, "Title")), 0);
+    chunk = item_.DefineChunk("Everything");
+    ASSERT_NE(chunk, nullptr);
+    Cache({{"alpha", alpha_}, {"be", beta_}});
+    EXPECT_EQ(Keywords(chunk), "alpha,be");
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeHighlight)), 0);
+    EXPECT_EQ(NonEmptyTexts(Stored()), (std::vector<std::string>{"alpha", " before ", "be"}));
+}
+
 TEST_F(MatchingTest, WikiReferencesBecomeLinksToThePagesFound) {
     ZervaRTChunk* chunk =
         Open(Runs({"((Page#Sec 1|shown))", " between ", "((Nowhere))", "((http://example.org/a|site))"}));
