@@ -11,6 +11,10 @@ namespace talix {
 inline bool IsTableBeginRecord(std::uint16_t s) { return s == kSigTableBegin || s == kSigNestedTableBegin; }
 inline bool IsCellRecord(std::uint16_t s) { return s == kSigTableCell || s == kSigNestedTableCell; }
 inline bool IsTableEndRecord(std::uint16_t s) { return s == kSigTableEnd || s == kSigNestedTableEnd; }
+// The records of a table as a whole that stand after its last cell, before
+// its end: the row cycle and the transition of an animated table. They are
+// no part of the last row.
+inline bool IsTableTrailerRecord(std::uint16_t s) { return s == kSigTimerInfo || s == kSigTransition; }
 
 inline bool IsHotspotEndRecord(std::uint16_t s) {
     return s == kSigHotspotEnd || s == kSigV4HotspotEnd || s == kSigV5HotspotEnd;

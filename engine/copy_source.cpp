@@ -576,7 +576,14 @@ STATUS CopySourceRecords(std::uint8_t* record, std::uint16_t signature, std::uin
         if (IsTableBeginRecord(signature)) work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth + 1);
         if (IsTableEndRecord(signature) && work->nestedDepth > 0)
             work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth - 1);
+    } else if (FromOwnRows(work->operation)) {
+        if (IsTableBeginRecord(signature)) work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth + 1);
+        if (IsTableEndRecord(signature) && work->nestedDepth > 0)
+            work->nestedDepth = static_cast<std::uint16_t>(work->nestedDepth - 1);
     }
+    // The row cycle and transition of the table the rows belong to stay
+    // where they stand, before the table's end: a row does not carry them.
+    if (FromOwnRows(work->operation) && work->nestedDepth == 0 && IsTableTrailerRecord(signature)) return kOK;
 
     EditableRecord edited(record, length);
     STATUS status = kOK;

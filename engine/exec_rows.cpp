@@ -262,12 +262,34 @@ STATUS CopyRow(RecordProcessContext* context, bool beforeSource) {
     return status;
 }
 
+// Whether nothing but trailer records of the table stand from the node to
+// the end of its table.
+bool OnlyTrailerRecordsFollow(const CDRecordNode* node) {
+    for (; node != nullptr; node = node->next) {
+        if (IsTableEndRecord(node->signature)) return true;
+        if (!IsTableTrailerRecord(node->signature)) return false;
+    }
+    return false;
+}
+
+// A row appended at the end of its table goes before the table's trailer
+// records (its row cycle and transition), which close the table.
+bool AtTableTrailer(std::uint16_t signature, const RecordProcessContext* context) {
+    return context->chunk->appendAtEnd != 0 && context->rows.tableKnown != 0 &&
+           context->tableNesting == context->rows.tableLevel && IsTableTrailerRecord(signature) &&
+           OnlyTrailerRecordsFollow(context->node);
+}
+
 // A table chunk gets the row inside its first table: before the table end
 // (appended at the end) or before its first cell.
 STATUS RowInsideTable(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::uint32_t*,
                       RecordProcessContext* context) {
     RowRunState& rows = context->rows;
-    if (context->chunk->targetType != kTypeTable || rows.rowsWritten != 0) return kOK;
+    if (rows.rowsWritten != 0) return kOK;
+    if (context->chunk->targetType != kTypeTable) {
+        // A row chunk that ends its table.
+        return AtTableTrailer(signature, context) ? CopyRow(context, false) : kOK;
+    }
     if (IsTableBeginRecord(signature) && rows.tableKnown == 0) {
         rows.tableKnown = 1;
         rows.tableLevel = context->tableNesting;
@@ -275,6 +297,7 @@ STATUS RowInsideTable(std::uint8_t*, std::uint16_t signature, std::uint32_t, std
     }
     if (rows.tableKnown == 0) return kOK;
     if (context->chunk->appendAtEnd != 0) {
+        if (AtTableTrailer(signature, context)) return CopyRow(context, false);
         if (IsTableEndRecord(signature) && context->tableNesting < rows.tableLevel) return CopyRow(context, false);
     } else if (IsCellRecord(signature) && context->tableNesting == rows.tableLevel) {
         return CopyRow(context, true);
@@ -285,7 +308,13 @@ STATUS RowInsideTable(std::uint8_t*, std::uint16_t signature, std::uint32_t, std
 // Any other chunk (a row) gets the row before its first record or after
 // its last one.
 STATUS RowAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
-    if (context->chunk->targetType == kTypeTable || context->chunk->appendAtEnd != 0) return kOK;
+    if (context->chunk->targetType == kTypeTable) return kOK;
+    if (context->chunk->appendAtEnd != 0) {
+        // The level of the row's table.
+        context->rows.tableKnown = 1;
+        context->rows.tableLevel = context->tableNesting;
+        return kOK;
+    }
     return CopyRow(context, true);
 }
 STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
@@ -299,6 +328,9 @@ STATUS RowAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
 STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
     if (context->rows.rowsWritten != 0) return kOK;
     context->rows.rowsWritten = 1;
+    // The level of the rows' table, whose trailer records keep their place.
+    context->rows.tableKnown = 1;
+    context->rows.tableLevel = context->tableNesting;
     // The run's records by position, so that each row is reached at once
     // rather than by a walk from the first record.
     std::vector<CDRecordNode*> nodeAt(1, nullptr);
@@ -337,8 +369,11 @@ STATUS SortedRowsAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProc
     return status;
 }
 
-// 2396 and 2397 inside: the rows as they stood are left out.
-STATUS DropRowRecord(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t* passOn, RecordProcessContext*) {
+// 2396 and 2397 inside: the rows as they stood are left out; the trailer
+// records of their table stay, after the rows written.
+STATUS DropRowRecord(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::uint32_t* passOn,
+                     RecordProcessContext* context) {
+    if (IsTableTrailerRecord(signature) && context->tableNesting == context->rows.tableLevel) return kOK;
     *passOn = 0;
     return kOK;
 }

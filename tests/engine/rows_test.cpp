@@ -39,13 +39,13 @@ class RowTest : public engine_test::EditTest {
 protected:
     // A note whose body is a line of text and a table holding the texts,
     // appended as AppendTable appends tables and filled cell by cell.
-    void NewTable(const Table& cells) {
+    void NewTable(const Table& cells, const char* options = "") {
         ASSERT_NE(Open(engine_test::Runs({"intro"})), nullptr);
-        AddTable(cells, 1);
+        AddTable(cells, 1, options);
     }
 
     // Appends table number `number` of the item at its end, holding the texts.
-    void AddTable(const Table& cells, int number) {
+    void AddTable(const Table& cells, int number, const char* options = "") {
         const auto rows = static_cast<std::uint16_t>(cells.size());
         const auto columns = static_cast<std::uint16_t>(cells.front().size());
         talix::TableRequest& request = session_.workArea->table;
@@ -53,7 +53,7 @@ protected:
         request.tableWidth = 8640;
         for (std::uint16_t column = 0; column < columns; ++column)
             request.columnWidths[column] = static_cast<std::uint16_t>(8640 / columns);
-        ASSERT_EQ(Run("Everything", Op(talix::kOpAppendTable, columns, rows, "")), 0);
+        ASSERT_EQ(Run("Everything", Op(talix::kOpAppendTable, columns, rows, options)), 0);
         request = talix::TableRequest();
         for (std::size_t row = 0; row < cells.size(); ++row) {
             for (std::size_t column = 0; column < cells[row].size(); ++column) {
@@ -228,6 +228,53 @@ TEST_F(RowTest, RowsAreSortedByTheKeysOfOneColumnBelowTheTitleRows) {
     EXPECT_EQ(Sort(2, "Reverse", 0), 0);
     EXPECT_EQ(SavedCells(), (Table{{"2", "two"}, {"10", "ten"}, {"1", "one"}, {"Num", "Name"}}));
     EXPECT_EQ(SavedRowCount(), 4);
+}
+
+// The signatures of the saved records from the last cell of the first
+// table (not included) to its end (included).
+std::vector<std::uint16_t> AfterLastCell(const std::vector<Rec>& records) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < records.size() && records[i].signature != kSigTableEnd; ++i)
+        if (records[i].signature == kSigTableCell) last = i;
+    std::vector<std::uint16_t> after;
+    for (std::size_t i = last + 1; i < records.size(); ++i) {
+        if (records[i].signature != 0x81 && records[i].signature != 0x83 && records[i].signature != 0xFF82 &&
+            records[i].signature != kSigText)
+            after.push_back(records[i].signature);
+        if (records[i].signature == kSigTableEnd) break;
+    }
+    return after;
+}
+
+int SignatureCount(const std::vector<Rec>& records, std::uint16_t signature) {
+    return static_cast<int>(std::count_if(records.begin(), records.end(),
+                                          [signature](const Rec& record) { return record.signature == signature; }));
+}
+
+TEST_F(RowTest, TheRowCycleOfATableStaysOnceAtItsEndWhenRowsAreSortedOrCopied) {
+    NewTable({{"b1", "b2"}, {"a1", "a2"}}, "RowCycleMilliseconds=700");
+    const std::vector<std::uint16_t> end = {talix::kSigTimerInfo, kSigTableEnd};
+    ASSERT_EQ(AfterLastCell(Saved()), end);
+
+    EXPECT_EQ(Sort(1, nullptr, 0), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"a1", "a2"}, {"b1", "b2"}}));
+    EXPECT_EQ(AfterLastCell(Saved()), end);
+    EXPECT_EQ(SignatureCount(Saved(), talix::kSigTimerInfo), 1);
+
+    // A copy of the last row, at the table's end and after a row chunk.
+    EXPECT_EQ(AppendRow("Table 1", 2, true), 0);
+    EXPECT_EQ(AppendRow("Table 1; Row 3", 1, true), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"a1", "a2"}, {"b1", "b2"}, {"b1", "b2"}, {"a1", "a2"}}));
+    EXPECT_EQ(AfterLastCell(Saved()), end);
+    EXPECT_EQ(SignatureCount(Saved(), talix::kSigTimerInfo), 1);
+    // Copied before the first row and emptied, a row brings none either.
+    EXPECT_EQ(AppendRow("Table 1", 4, true, 0), 0);
+    EXPECT_EQ(AppendRow("Table 1", 4, false), 0);
+    EXPECT_EQ(SignatureCount(Saved(), talix::kSigTimerInfo), 1);
+    EXPECT_EQ(AfterLastCell(Saved()), end);
+    // The interval is the one given.
+    for (const Rec& record : Saved())
+        if (record.signature == talix::kSigTimerInfo) EXPECT_EQ(record.Dword(4), 700u);
 }
 
 TEST_F(RowTest, APositionListTakesTheTextOfEachTargetByKind) {
