@@ -42,6 +42,8 @@ constexpr std::uint16_t kTypeTable = 1;
 
 // Host offsets.
 constexpr std::uint32_t kCellColumn = 3;
+constexpr std::uint32_t kCellFlags = 11, kCellRowSpan = 14;
+constexpr std::uint8_t kCellCoveredAbove = 0x08;   // a cell of a merged block over the rows below it
 constexpr std::uint32_t kLabelText = 4;            // 0xFFE3
 constexpr std::uint32_t kLabelLimit = 127;
 constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
@@ -128,12 +130,21 @@ bool KindText(const char* kind, const std::uint8_t* record, std::uint16_t signat
     return false;
 }
 
+// Whether a cell belongs to a block merged over more than one row: one of
+// its cells above the block's last row, or the block's owner (its last
+// cell) spanning rows.
+bool JoinsRows(const std::uint8_t* cell, std::uint32_t length) {
+    return length > kCellRowSpan && ((cell[kCellFlags] & kCellCoveredAbove) != 0 || cell[kCellRowSpan] > 1);
+}
+
 // 11: one key per row of the first table inside the chunk. A cell of
 // column 0 opens a row; the key text is taken from the key column (op2: the
 // column counted from 1, 0 any column): its first non-empty text run (kind
 // "TEXT") or section title, or the row's tab label. With a3 set the rows
 // below a4 are title rows: flagged (they keep their places at the top), and
-// the first row has no key text.
+// the first row has no key text. Rows to be sorted that a merged cell joins
+// to another row cannot move alone: the run fails (257, error word 20025)
+// and no key is kept for a sort.
 STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                        RecordProcessContext* context) {
     RowRunState& rows = context->rows;
@@ -152,12 +163,21 @@ STATUS CollectSortKeys(std::uint8_t* record, std::uint16_t signature, std::uint3
     }
     if (IsCellRecord(signature) && context->tableNesting == rows.tableLevel) {
         rows.column = length > kCellColumn ? record[kCellColumn] : 0;
-        if (rows.column != 0) return kOK;
-        if (key != nullptr) key->lastRecord = index - 1;
-        const STATUS status = AddKey(context, index);
-        if (status != kOK) return status;
-        key = &context->sortKeys[context->sortKeyCount - 1];
-        if (context->a3 != 0 && key->row < context->a4) key->flag = 1;
+        if (rows.column == 0) {
+            if (key != nullptr) key->lastRecord = index - 1;
+            const STATUS status = AddKey(context, index);
+            if (status != kOK) return status;
+            key = &context->sortKeys[context->sortKeyCount - 1];
+            if (context->a3 != 0 && key->row < context->a4) key->flag = 1;
+        }
+        if (key != nullptr && key->flag == 0 && JoinsRows(record, length)) {
+            ReleaseSortKeys(context->session, context->sortKeys, context->sortKeyCount);
+            context->sortKeys = nullptr;
+            context->sortKeyCount = 0;
+            context->sortKeyCapacity = 0;
+            context->output.errorWord = kErrBodyStructure;
+            return kOperationFailed;
+        }
         return kOK;
     }
     if (key == nullptr || key->text != nullptr) return kOK;

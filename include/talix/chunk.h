@@ -189,7 +189,9 @@ public:
     std::uint16_t AppendRow(int keepContents, std::uint16_t rowNumber, const char* const* cellOptions,
                             std::uint16_t cellCount = 20);
     // Sorts the rows of the chunk's table by column (from 1) and up to five
-    // further keys of the options; 20023 when the chunk is not a table.
+    // further keys of the options; 20023 when the chunk is not a table; 257
+    // (error word 20025), changing nothing, when a cell merged across rows
+    // joins rows to be sorted.
     std::uint16_t SortByRow(std::uint16_t column, int titleRow, int numeric, int reverse, const char* options);
 
     // ---- Hotspots, links, layers -------------------------------------------

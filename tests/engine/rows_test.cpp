@@ -277,6 +277,40 @@ TEST_F(RowTest, TheRowCycleOfATableStaysOnceAtItsEndWhenRowsAreSortedOrCopied) {
         if (record.signature == talix::kSigTimerInfo) EXPECT_EQ(record.Dword(4), 700u);
 }
 
+TEST_F(RowTest, RowsJoinedByACellMergedAcrossThemAreNotSorted) {
+    // A block over rows 2 and 3: moving either row would split it.
+    NewTable({{"k", "t"}, {"c", "x"}, {"b", "y"}, {"a", "z"}});
+    Operation merge = Op(talix::kOpMergeCells, 2, 2);
+    merge.a4 = 3;
+    merge.a5 = 2;
+    ASSERT_EQ(Run("Table 1", merge), 0);
+    ASSERT_EQ(item_.Save(), 0);
+    const std::vector<std::string> before = db_.Stored(id_);
+    EXPECT_EQ(Sort(1, nullptr, 1), 257);
+    EXPECT_EQ(db_.Stored(id_), before);
+    EXPECT_EQ(Sort(1, "Reverse", 0), 257);
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    // A block within the title rows, and one within a row, go with their rows.
+    NewTable({{"k", "t"}, {"k2", "t2"}, {"b", "z"}, {"a", "y"}});
+    merge = Op(talix::kOpMergeCells, 1, 1);
+    merge.a4 = 2;
+    merge.a5 = 1;
+    ASSERT_EQ(Run("Table 1", merge), 0);
+    merge = Op(talix::kOpMergeCells, 3, 1);
+    merge.a4 = 3;
+    merge.a5 = 2;
+    ASSERT_EQ(Run("Table 1", merge), 0);
+    ASSERT_EQ(item_.Save(), 0);
+    EXPECT_EQ(Sort(2, nullptr, 2), 0);
+    const Table sorted = SavedCells();
+    ASSERT_EQ(sorted.size(), 4u);
+    EXPECT_EQ(sorted[2], (std::vector<std::string>{"a", "y"}));
+    EXPECT_EQ(sorted[3], (std::vector<std::string>{"b", "z"}));
+    for (const Rec& record : Saved())
+        if (record.signature == kSigTableCell && record.bytes[15] == 2) EXPECT_EQ(record.bytes[2], 3);
+}
+
 TEST_F(RowTest, APositionListTakesTheTextOfEachTargetByKind) {
     NewTable(kNumbers);
     ZervaRTChunk* rows = item_.DefineChunk("Table 1; Row *");
