@@ -17,6 +17,7 @@
 #include "core/clamp.h"
 #include "core/folder_file.h"
 #include "core/operation_codes.h"
+#include "core/options.h"
 #include "core/statuses.h"
 #include "engine/chunk_count.h"
 
@@ -349,6 +350,13 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
     return AppendHtmlSource(chunk, a[0], a[1], optionText);
 }
 
+// Whether a sort's options take the rows' tab labels for keys.
+bool SortsByLabels(const char* optionText) {
+    char value[32] = {};
+    if (optionText == nullptr || talix::GetOptionValue(optionText, "SortBy=", value, sizeof value) == 0) return false;
+    return strcasecmp(value, "TabLabel") == 0 || strcasecmp(value, "RowLabel") == 0;
+}
+
 talix::STATUS RunEditAction(const std::string& action, const std::vector<std::string>& a,
                             const CommandOptions& options, ChunkOfItem* target, bool* usage) {
     ZervaRTChunk* chunk = target->chunk();
@@ -493,6 +501,17 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     if (action == "replace" && rest[0].empty()) return UsageError(command, "replace needs a text to find");
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
+    // A column the table does not have gives no keys: the sort would change
+    // nothing and the command still succeed. Rows sorted by their tab labels
+    // need no column.
+    std::uint16_t sortColumn = 0;
+    if (action == "sort-rows" && Word(rest[0], &sortColumn) && sortColumn != 0 &&
+        target.chunk()->targetType == talix::kTypeTable && !SortsByLabels(options.Value("options"))) {
+        const std::int64_t columns = talix::CountChunkTargets(target.chunk(), "Column");
+        if (columns >= 0 && columns < sortColumn)
+            return Fail("'%s' has no column %u: it has %lld", target.chunk()->definition,
+                        static_cast<unsigned>(sortColumn), static_cast<long long>(columns));
+    }
     bool usage = false;
     const talix::STATUS status = RunEditAction(action, rest, options, &target, &usage);
     if (usage && action == "set-target")

@@ -174,6 +174,28 @@ TEST_F(HostileArguments, RowNumbersMustNameARowOfTheTable) {
     EXPECT_EQ(rows(), "4\n");
 }
 
+TEST_F(HostileArguments, ASortColumnMustBeAColumnOfTheTable) {
+    ASSERT_EQ(Talix({"append", db_, id_, "Grid", "table", "3", "2"}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id_, "Grid", "text", "b", "--chunk", "Table 1; Row 2; Column 2"}).status, 0);
+    ASSERT_EQ(Talix({"append", db_, id_, "Grid", "text", "a", "--chunk", "Table 1; Row 3; Column 2"}).status, 0);
+    const auto text = [&] { return Talix({"text", db_, id_, "Grid", "Table 1"}).out; };
+    const std::string before = text();
+    // A column past the table's last sorts nothing: refused, not a success.
+    for (const char* past : {"3", "65535"}) {
+        CliOutcome run = Talix({"edit", db_, id_, "Grid", "Table 1", "sort-rows", past});
+        EXPECT_EQ(run.status, 1) << past;
+        EXPECT_TRUE(Has(run.err, "'Table 1' has no column " + std::string(past) + ": it has 2")) << run.err;
+        EXPECT_EQ(text(), before);
+    }
+    CliOutcome last = Talix({"edit", db_, id_, "Grid", "Table 1", "sort-rows", "2"});
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_NE(text(), before);
+    // Sorted by tab labels, the rows need no column.
+    CliOutcome labels =
+        Talix({"edit", db_, id_, "Grid", "Table 1", "sort-rows", "9", "--options", "SortBy=TabLabel"});
+    EXPECT_EQ(labels.status, 0) << labels.err;
+}
+
 TEST_F(HostileArguments, NumberPropertiesTakeFiniteNumbersOnly) {
     ASSERT_EQ(Talix({"append", db_, id_, "Memo", "text", "x"}).status, 0);
     for (const char* bad : {"nan", "inf", "-inf", "1e999", "1e300", "-1e19", "1x", ""}) {
