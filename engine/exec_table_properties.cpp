@@ -132,7 +132,8 @@ STATUS CellBorderInside(std::uint8_t* record, std::uint16_t signature, std::uint
 }
 
 // 2414: the words of the first table of the chunk, from its extension, tab
-// settings, begin, row-cycle and id/name records.
+// settings, begin, row-cycle and id/name records; those of a later table
+// of the chunk are not its.
 STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                              RecordProcessContext* context) {
     RARIvoSession* session = context->session;
@@ -150,7 +151,10 @@ STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std:
     const std::uint16_t selector = context->operation2;
     PropertyWriterState* state = &context->writerState;
     const std::int32_t level = TableLevelOf(context, signature);
-    const bool firstTable = context->table.levelKnown != 0 && level == context->table.level;
+    // Records of the chunk's first table, not of a table nested in it nor
+    // of a later one.
+    const bool firstTable =
+        context->table.levelKnown != 0 && context->table.firstTableDone == 0 && level == context->table.level;
     const std::uint16_t innermost = InnermostBegin(context);
 
     if (signature == kSigPreTableBegin && context->chunkDone == 0) {
@@ -167,6 +171,8 @@ STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std:
     } else if (signature == kSigIdName && innermost == kSigPreTableBegin &&
                (firstTable || context->table.levelKnown == 0)) {
         WriteHTMLAttributeProperties(record, length, "Table", 19, kTableWordAll, text, capacity, selector, state);
+    } else if (IsTableEndRecord(signature) && firstTable) {
+        context->table.firstTableDone = 1;
     }
     session->textResultLength =
         static_cast<std::uint16_t>(before + strnlen(text, RARIvoSession::kTextResultCapacity - before));

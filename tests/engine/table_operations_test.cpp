@@ -544,6 +544,18 @@ TEST_F(TableOperationTest, BordersAndPropertyTextOfATable) {
     // Each keyword once.
     EXPECT_EQ(words.find("TableWidth="), words.rfind("TableWidth="));
     EXPECT_EQ(Answer("Table 1", Op(talix::kOpGetTableProperties, 0)), "TableWidth=FIXED ");
+
+    // A chunk of several tables is described by its first: the row cycle
+    // and the HTML attributes of the later ones are theirs.
+    Request(1);
+    ZervaRTChunk* all = item_.DefineChunk("Everything");
+    ASSERT_EQ(RunOperation(all, Op(talix::kOpAppendTable, 1, 1, "RowCycleMilliseconds=900 TableHTMLClass=later")), 0);
+    delete all;
+    ASSERT_EQ(item_.Save(), 0);
+    const std::string first = Answer("Everything", Op(talix::kOpGetTableProperties, 29));
+    EXPECT_EQ(first, words);
+    EXPECT_EQ(Answer("Table 2", Op(talix::kOpGetTableProperties, 2)), "RowCycleMilliseconds=900 ");
+    EXPECT_EQ(Answer("Everything", Op(talix::kOpGetTableProperties, 2)), "RowCycleMilliseconds=250 ");
 }
 
 } // namespace
