@@ -302,6 +302,12 @@ bool IsHeaderLine(const std::string& line) {
     return true;
 }
 
+// Whether the header line says what the message's body is (its type, its
+// transfer encoding, how it is shown): those lines are the writer's own,
+// and a second one, which readers may take in place of the writer's, would
+// make them read the entity as something else and lose its parts.
+bool DescribesTheBody(const std::string& line) { return StartsWithNoCase(line.c_str(), "Content-"); }
+
 } // namespace
 
 std::string HeaderValue(std::string_view lmbcs) {
@@ -347,7 +353,7 @@ std::string NamedAddressHeader(const char* name, const std::string& displayName)
 std::string WholeHeaderLine(const char* name, std::string_view lmbcs) {
     std::string line = HeaderValue(lmbcs);
     if (line.empty()) return "";
-    if (!IsHeaderLine(line)) line = std::string(name) + ": " + line;
+    if (!IsHeaderLine(line) || DescribesTheBody(line)) line = std::string(name) + ": " + line;
     const std::size_t colon = line.find(':');
     return Fold(line.substr(0, colon + 1) + " " + TextValue(Trimmed(std::string_view(line).substr(colon + 1))));
 }

@@ -39,7 +39,8 @@ std::string NamedAddressHeader(const char* name, const std::string& displayName)
 
 // A whole header line an option gives, on one line and folded; a text that
 // is not a header line ("Name: value") gets the name in front, so that it
-// cannot end the header block.
+// cannot end the header block, and so does a line of a "Content-" field,
+// so that it cannot stand beside the writer's own lines about the body.
 std::string WholeHeaderLine(const char* name, std::string_view lmbcs);
 
 // "Message-ID: " and the id, when the text is one ("<left@right>", both

@@ -167,6 +167,27 @@ TEST_F(MailHeaders, OptionsGiveTheLinesAndEmptyOptionsNone) {
     for (const std::string& line : lines) EXPECT_NE(line.rfind("Date:", 0), 0u) << line;
 }
 
+// The options that give a whole line cannot give the lines that say what
+// the message's body is: the writer's own Content-Type and transfer
+// encoding stay the only ones, and the message keeps its parts.
+TEST_F(MailHeaders, WholeLinesCannotSayWhatTheBodyIs) {
+    Store(engine_test::Runs({"Whole lines"}));
+    const ReadMessage message = ReadMessageFile(
+        Export("ExpMimeOLE='Content-Type: text/plain' ExpUnsent='content-transfer-encoding: base64' "
+               "MimeTrack='Content-Disposition: attachment' ExpMimeVer='X-Kept: as given'"));
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(message.HeaderNames(),
+              (std::vector<std::string>{"Received", "From", "To", "X-Kept", "Subject", "Date", "Message-ID",
+                                        "X-Priority", "X-MIMETrack", "X-Unsent", "X-MimeOLE", "Content-Type"}));
+    EXPECT_EQ(message.Header("X-MimeOLE"), "Content-Type: text/plain");
+    EXPECT_EQ(message.Header("X-Unsent"), "content-transfer-encoding: base64");
+    EXPECT_EQ(message.Header("X-MIMETrack"), "Content-Disposition: attachment");
+    EXPECT_EQ(message.Header("Content-Type").rfind("multipart/related;", 0), 0u) << message.Header("Content-Type");
+    ASSERT_EQ(message.Parts("text/html").size(), 1u);
+    EXPECT_NE(message.Parts("text/html")[0]->text.find("Whole lines"), std::string::npos);
+}
+
 TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     Store(engine_test::Runs({"Mail"}));
     const plat::NOTEHANDLE note = item_.noteHandle;
