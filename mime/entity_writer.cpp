@@ -276,15 +276,51 @@ void SayQuotedPrintable(std::string* header) {
     *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
 }
 
-// Makes a header that says us-ascii name the character set instead.
+// Makes a header whose Content-Type says us-ascii, or names no character
+// set (which means us-ascii), name the character set instead; a set it
+// names otherwise stays. A header without a Content-Type line is left as
+// it is.
 void NameCharset(std::string* header, const std::string& charset) {
-    static const char kAscii[] = "charset=\"us-ascii\"";
-    for (std::size_t at = 0; at + sizeof kAscii - 1 <= header->size(); ++at) {
-        if (StartsWithNoCase(header->c_str() + at, kAscii)) {
-            header->replace(at, sizeof kAscii - 1, "charset=\"" + charset + "\"");
-            return;
-        }
+    // The Content-Type field: from its name to the first line end that no
+    // folded line follows.
+    std::size_t start = 0;
+    while (!StartsWithNoCase(header->c_str() + start, "Content-Type:")) {
+        start = header->find('\n', start);
+        if (start == std::string::npos) return;
+        ++start;
     }
+    std::size_t end = start;
+    for (;;) {
+        end = header->find_first_of("\r\n", end);
+        if (end == std::string::npos) {
+            end = header->size();
+            break;
+        }
+        const bool crLf = (*header)[end] == '\r' && end + 1 < header->size() && (*header)[end + 1] == '\n';
+        const std::size_t next = end + (crLf ? 2 : 1);
+        if (next >= header->size() || ((*header)[next] != ' ' && (*header)[next] != '\t')) break;
+        end = next;
+    }
+    static const char kKey[] = "charset=";
+    const std::string quoted = "\"" + charset + "\"";
+    for (std::size_t at = start; at + sizeof kKey - 1 <= end; ++at) {
+        if (!StartsWithNoCase(header->c_str() + at, kKey) || std::strchr("; \t", (*header)[at - 1]) == nullptr)
+            continue;
+        const std::size_t value = at + sizeof kKey - 1;
+        std::size_t valueEnd = value;
+        if (valueEnd < end && (*header)[valueEnd] == '"') {
+            const std::size_t close = header->find('"', valueEnd + 1);
+            valueEnd = close == std::string::npos || close > end ? end : close + 1;
+        } else {
+            while (valueEnd < end && std::strchr("; \t\r\n", (*header)[valueEnd]) == nullptr) ++valueEnd;
+        }
+        std::string named = header->substr(value, valueEnd - value);
+        if (named.size() >= 2 && named.front() == '"' && named.back() == '"') named = named.substr(1, named.size() - 2);
+        if (EqualNoCase(named.c_str(), "us-ascii")) header->replace(value, valueEnd - value, quoted);
+        return;
+    }
+    while (end > start && ((*header)[end - 1] == ' ' || (*header)[end - 1] == '\t')) --end;
+    header->insert(end, ((*header)[end - 1] == ';' ? " charset=" : "; charset=") + quoted);
 }
 
 // Whether the text can travel as it is in a part of the entity: no line of

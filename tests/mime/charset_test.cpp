@@ -3,6 +3,7 @@
 // (us-ascii only for text of ASCII alone), in each form of the writer.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -209,6 +210,44 @@ TEST_F(MailCharset, CharactersBeyondSixteenBitsStayWhole) {
     EXPECT_NE(texts.headers.find("text/plain"), std::string::npos) << texts.headers;
     EXPECT_NE(texts.body.find("Smile &#128512; end"), std::string::npos) << texts.body;
     EXPECT_EQ(texts.body.find("&#65533;"), std::string::npos) << texts.body;
+}
+
+// A text/plain header the options give that names no character set (or
+// us-ascii) is made to name the set of a text that is not ASCII alone: a
+// reader would show its letters as garbage. One that names a set keeps it.
+TEST_F(MailCharset, AGivenPlainHeaderNamesTheSetOfItsText) {
+    Store(engine_test::Runs({"Rich words"}));
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt",
+                                            engine_test::Runs({plat::NativeToLmbcs("Grüße Лист")})),
+              0);
+    for (const char* header : {"Content-Type: text/plain", "Content-Type: text/plain; format=flowed",
+                               "Content-Type: text/plain; charset=US-ASCII",
+                               "content-type: text/plain;\tCharSet=\"us-ascii\"; format=flowed",
+                               "Content-Type: text/plain; charset=\"utf-8\""}) {
+        SCOPED_TRACE(header);
+        item_.ConvertToMIME("Mail", nullptr, nullptr, nullptr,
+                            (std::string("Overwrite=Yes AltMimeField=Alt AltMimeHeader=|") + header + "|").c_str(), 0, "", 0,
+                            nullptr);
+        ASSERT_EQ(item_.lastStatus, 0);
+        std::string message = "MIME-Version: 1.0\r\n";
+        for (const std::string& value : Values("Mail")) {
+            talix::MIMEPartHeader part;
+            talix::MimePartTexts texts;
+            ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
+                                           static_cast<std::uint32_t>(value.size()), &part, &texts),
+                      0);
+            message += std::string(texts.boundary) + std::string(texts.headers) + std::string(texts.body);
+        }
+        const std::string path = dir_.file("plain.eml");
+        std::ofstream(path, std::ios::binary) << message;
+        const ReadMessage read = ReadMessageFile(path);
+        ASSERT_TRUE(read.read);
+        EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
+        const std::vector<const ReadPart*> plain = read.Parts("text/plain");
+        ASSERT_EQ(plain.size(), 1u);
+        ASSERT_TRUE(plain[0]->textRead);
+        EXPECT_EQ(Joined(plain[0]->text), "Grüße Лист");
+    }
 }
 
 } // namespace
