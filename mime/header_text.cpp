@@ -355,7 +355,10 @@ std::string WholeHeaderLine(const char* name, std::string_view lmbcs) {
     if (line.empty()) return "";
     if (!IsHeaderLine(line) || DescribesTheBody(line)) line = std::string(name) + ": " + line;
     const std::size_t colon = line.find(':');
-    return Fold(line.substr(0, colon + 1) + " " + TextValue(Trimmed(std::string_view(line).substr(colon + 1))));
+    // A field name alone gives no line, as an empty option does.
+    const std::string value = Trimmed(std::string_view(line).substr(colon + 1));
+    if (value.empty()) return "";
+    return Fold(line.substr(0, colon + 1) + " " + TextValue(value));
 }
 
 std::string MessageIdHeader(std::string_view lmbcs) {

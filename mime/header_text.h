@@ -41,6 +41,7 @@ std::string NamedAddressHeader(const char* name, const std::string& displayName)
 // is not a header line ("Name: value") gets the name in front, so that it
 // cannot end the header block, and so does a line of a "Content-" field,
 // so that it cannot stand beside the writer's own lines about the body.
+// Empty for an empty text or a field name without a value.
 std::string WholeHeaderLine(const char* name, std::string_view lmbcs);
 
 // "Message-ID: " and the id, when the text is one ("<left@right>", both

@@ -188,6 +188,23 @@ TEST_F(MailHeaders, WholeLinesCannotSayWhatTheBodyIs) {
     EXPECT_NE(message.Parts("text/html")[0]->text.find("Whole lines"), std::string::npos);
 }
 
+// A whole line of a field name alone is an empty value: no line, as for an
+// option given empty (a MIME-Version without its number is a defect).
+TEST_F(MailHeaders, AWholeLineWithoutAValueGivesNone) {
+    Store(engine_test::Runs({"Names alone"}));
+    const std::string path = Export("ExpMimeVer='MIME-Version:' ExpUnsent='X-Unsent:  ' MimeTrack='X-Other:'");
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    for (const std::string& line : HeaderLines(path)) {
+        EXPECT_NE(line.back(), ' ') << line;
+        EXPECT_NE(line.back(), ':') << line;
+    }
+    EXPECT_EQ(message.HeaderNames(),
+              (std::vector<std::string>{"Received", "From", "To", "Subject", "Date", "Message-ID", "X-Priority",
+                                        "X-MimeOLE", "Content-Type"}));
+}
+
 TEST_F(MailHeaders, NoteItemsCannotAddHeadersAndAlwaysGiveAddresses) {
     Store(engine_test::Runs({"Mail"}));
     const plat::NOTEHANDLE note = item_.noteHandle;
