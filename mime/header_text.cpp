@@ -251,29 +251,52 @@ std::string Unquoted(const std::string& text) {
     return plain;
 }
 
+// The display name and address of a text that is an address, with or
+// without a display name; false for any other text.
+bool ReadMailbox(const std::string& text, std::string* display, std::string* address) {
+    if (IsAddrSpec(text)) {
+        display->clear();
+        *address = text;
+        return true;
+    }
+    const std::size_t open = text.rfind('<');
+    if (text.empty() || text.back() != '>' || open == std::string::npos ||
+        !IsAddrSpec(std::string_view(text).substr(open + 1, text.size() - open - 2)))
+        return false;
+    *address = text.substr(open + 1, text.size() - open - 2);
+    *display = Unquoted(Trimmed(std::string_view(text).substr(0, open)));
+    return true;
+}
+
 // One entry as a mailbox: an address with or without a display name as it
-// is, any other text as the display name of the undeliverable address.
+// is, and so with a comment after it (the older "address (Name)" form: the
+// comment is the name, or is added to it); any other text as the display
+// name of the undeliverable address.
 std::string Mailbox(const std::string& entry) {
     const std::string text = Trimmed(entry);
     if (text.empty()) return "";
-    if (IsAddrSpec(text)) return text;
-    std::string display = text;
-    std::string address = kUndeliverableAddress;
-    const std::size_t open = text.rfind('<');
-    if (text.back() == '>' && open != std::string::npos &&
-        IsAddrSpec(std::string_view(text).substr(open + 1, text.size() - open - 2))) {
-        address = text.substr(open + 1, text.size() - open - 2);
-        display = Unquoted(Trimmed(std::string_view(text).substr(0, open)));
+    std::string display, address;
+    if (!ReadMailbox(text, &display, &address)) {
+        const std::size_t open = text.rfind('(');
+        std::string comment;
+        if (text.back() == ')' && open != std::string::npos && open > 0 &&
+            ReadMailbox(Trimmed(std::string_view(text).substr(0, open)), &display, &address)) {
+            comment = Trimmed(std::string_view(text).substr(open + 1, text.size() - open - 2));
+            if (!comment.empty()) display = display.empty() ? comment : display + " (" + comment + ")";
+        } else {
+            display = text;
+            address = kUndeliverableAddress;
+        }
     }
     return display.empty() ? address : DisplayName(display) + " <" + address + ">";
 }
 
-// The addresses of an entry: split at the commas outside quotes and angle
-// brackets.
-std::vector<std::string> SplitAddresses(const std::string& entry) {
+// The addresses of an entry: split at the commas outside quotes, angle
+// brackets and comments (a "(" that no ")" closes opens none).
+std::vector<std::string> SplitAddresses(const std::string& entry, bool comments = true) {
     std::vector<std::string> parts(1);
     bool quoted = false;
-    int angle = 0;
+    int angle = 0, comment = 0;
     for (std::size_t i = 0; i < entry.size(); ++i) {
         const char c = entry[i];
         if (quoted && c == '\\' && i + 1 < entry.size()) {
@@ -281,15 +304,18 @@ std::vector<std::string> SplitAddresses(const std::string& entry) {
             parts.back() += entry[++i];
             continue;
         }
-        if (c == '"') quoted = !quoted;
+        if (c == '"' && comment == 0) quoted = !quoted;
         else if (!quoted && c == '<') ++angle;
         else if (!quoted && c == '>' && angle > 0) --angle;
-        if (c == ',' && !quoted && angle == 0) {
+        else if (comments && !quoted && c == '(') ++comment;
+        else if (!quoted && c == ')' && comment > 0) --comment;
+        if (c == ',' && !quoted && angle == 0 && comment == 0) {
             parts.emplace_back();
             continue;
         }
         parts.back() += c;
     }
+    if (comment != 0) return SplitAddresses(entry, false);
     return parts;
 }
 

@@ -188,6 +188,22 @@ TEST_F(MailHeaders, WholeLinesCannotSayWhatTheBodyIs) {
     EXPECT_NE(message.Parts("text/html")[0]->text.find("Whole lines"), std::string::npos);
 }
 
+// An address followed by a comment (the older "address (Name)" form) keeps
+// its address, the comment as its name; a comment's comma splits nothing.
+TEST_F(MailHeaders, AnAddressWithACommentKeepsItsAddress) {
+    Store(engine_test::Runs({"Comments"}));
+    const ReadMessage message = ReadMessageFile(
+        Export("ExpFrom='jd@example.com (John Doe)' ExpTo='ann@example.org (Doe, Ann), John <jd@example.com> (work)' "
+               "ExpCopyTo='plain (note) text, (only a comment)' ExpBlindCopyTo='Open (paren, bcc@example.com'"));
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    EXPECT_EQ(message.Decoded("From"), "John Doe <jd@example.com>");
+    EXPECT_EQ(message.Decoded("To"), "Doe, Ann <ann@example.org> | John (work) <jd@example.com>");
+    EXPECT_EQ(message.Decoded("Cc"),
+              "plain (note) text <talix@localhost.invalid> | (only a comment) <talix@localhost.invalid>");
+    EXPECT_EQ(message.Decoded("Bcc"), "Open (paren <talix@localhost.invalid> |  <bcc@example.com>");
+}
+
 // A whole line of a field name alone is an empty value: no line, as for an
 // option given empty (a MIME-Version without its number is a defect).
 TEST_F(MailHeaders, AWholeLineWithoutAValueGivesNone) {
