@@ -265,13 +265,15 @@ bool DecodesToAscii(const std::string& body, bool quotedPrintable, bool lmbcs) {
 // other encoding it names gives way.
 void SayQuotedPrintable(std::string* header) {
     std::string lines;
+    // Lines end in CR LF or in LF alone (a header a caller gave).
     for (std::size_t at = 0; at <= header->size();) {
-        std::size_t end = header->find("\r\n", at);
+        std::size_t end = header->find('\n', at);
         if (end == std::string::npos) end = header->size();
-        const std::string line = header->substr(at, end - at);
+        std::string line = header->substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!StartsWithNoCase(line.c_str(), "Content-Transfer-Encoding:") && !line.empty())
             lines += (lines.empty() ? "" : "\r\n") + line;
-        at = end + 2;
+        at = end + 1;
     }
     *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
 }
@@ -323,6 +325,28 @@ void NameCharset(std::string* header, const std::string& charset) {
     header->insert(end, ((*header)[end - 1] == ';' ? " charset=" : "; charset=") + quoted);
 }
 
+// Whether the header names a transfer encoding the writer does not write a
+// text in as it is (base64, or a word no reader knows): only 7bit, 8bit,
+// binary and quoted-printable describe the text it writes.
+bool NamesAnotherEncoding(const std::string& header) {
+    static const char kField[] = "Content-Transfer-Encoding:";
+    for (std::size_t at = 0; at < header.size();) {
+        std::size_t end = header.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = header.size();
+        if (StartsWithNoCase(header.c_str() + at, kField)) {
+            std::string value = header.substr(at + sizeof kField - 1, end - at - (sizeof kField - 1));
+            value.erase(0, value.find_first_not_of(" \t"));
+            value.erase(value.find_last_not_of(" \t") + 1);
+            for (const char* known : {"7bit", "8bit", "binary", "quoted-printable"}) {
+                if (EqualNoCase(value.c_str(), known)) return false;
+            }
+            return true;
+        }
+        at = end + 1;
+    }
+    return false;
+}
+
 // Whether the text can travel as it is in a part of the entity: no line of
 // it may begin as one of the entity's boundary lines does (a text that
 // holds line ends of its own, such as a text run with a line feed in it,
@@ -372,10 +396,14 @@ void FinishGeneratedPart(const MimeRun& run, std::string* header, std::string* b
     // The header and the text agree on the transfer encoding: a text the
     // generation wrote quoted-printable (its options asked for it) gets a
     // header that says so; a text the header calls quoted-printable, or one
-    // that cannot travel as it is, is encoded.
-    const bool headerSays = ContainsNoCase(*header, "quoted-printable");
+    // that cannot travel as it is, is encoded, and so is one whose header
+    // names an encoding it is not in (base64), the header then saying
+    // quoted-printable.
+    const bool otherEncoding = NamesAnotherEncoding(*header);
+    const bool headerSays = ContainsNoCase(*header, "quoted-printable") && !otherEncoding;
     bool quotedPrintable = generatedQuotedPrintable;
-    if (!quotedPrintable && (headerSays || longest > kLongestLine || !TravelsAsItIs(run, *body, lmbcs))) {
+    if (!quotedPrintable &&
+        (headerSays || otherEncoding || longest > kLongestLine || !TravelsAsItIs(run, *body, lmbcs))) {
         *body = QuotedPrintableText(*body, lfOnly, lmbcs);
         quotedPrintable = true;
     }

@@ -250,4 +250,43 @@ TEST_F(MailCharset, AGivenPlainHeaderNamesTheSetOfItsText) {
     }
 }
 
+// A part header the caller gives that names a transfer encoding the writer
+// does not write the text in (base64) gets the one it is written in: the
+// text reaches a reader whole, in the file and in the note.
+TEST_F(MailCharset, AGivenHeaderNamesTheEncodingOfItsText) {
+    Store(ItemWithPassthrough("Words"));
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt", engine_test::Runs({"Plain words"})), 0);
+    const std::string path = dir_.file("base64.eml");
+    item_.ExportToMIME(path.c_str(), "Content-Type: text/html; charset=\"utf-8\"\r\nContent-Transfer-Encoding: BASE64",
+                       nullptr, nullptr, "", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    const std::vector<const ReadPart*> html = message.Parts("text/html");
+    ASSERT_EQ(html.size(), 1u);
+    EXPECT_NE(Joined(html[0]->text).find(kPassthrough), std::string::npos) << html[0]->text;
+
+    item_.ConvertToMIME("Mail", nullptr, "Content-Type: text/plain\nContent-Transfer-Encoding: base64", nullptr,
+                        "AltMimeField=Alt", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    std::string stored = "MIME-Version: 1.0\r\n";
+    for (const std::string& value : Values("Mail")) {
+        talix::MIMEPartHeader part;
+        talix::MimePartTexts texts;
+        ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
+                                       static_cast<std::uint32_t>(value.size()), &part, &texts),
+                  0);
+        stored += std::string(texts.boundary) + std::string(texts.headers) + std::string(texts.body);
+    }
+    const std::string storedPath = dir_.file("stored.eml");
+    std::ofstream(storedPath, std::ios::binary) << stored;
+    const ReadMessage read = ReadMessageFile(storedPath);
+    ASSERT_TRUE(read.read);
+    EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
+    const std::vector<const ReadPart*> plain = read.Parts("text/plain");
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(Joined(plain[0]->text), "Plain words");
+}
+
 } // namespace
