@@ -130,7 +130,12 @@ bool IsDomain(std::string_view text) {
     return true;
 }
 
+// An address: a dot atom, "@" and a domain, of at most 254 characters (the
+// longest path mail carries; a longer one is no address, and may not fit
+// on a line).
 bool IsAddrSpec(std::string_view text) {
+    constexpr std::size_t kLongestAddress = 254;
+    if (text.size() > kLongestAddress) return false;
     const std::size_t at = text.rfind('@');
     return at != std::string_view::npos && IsDotAtom(text.substr(0, at)) && IsDomain(text.substr(at + 1));
 }
@@ -390,7 +395,9 @@ std::string WholeHeaderLine(const char* name, std::string_view lmbcs) {
 std::string MessageIdHeader(std::string_view lmbcs) {
     const std::string value = HeaderValue(lmbcs);
     const std::size_t at = value.rfind('@');
-    if (value.size() < 5 || value.front() != '<' || value.back() != '>' || at == std::string::npos ||
+    // An id too long for a line is none.
+    if (value.size() < 5 || value.size() > kLongestWord || value.front() != '<' || value.back() != '>' ||
+        at == std::string::npos ||
         !IsDotAtom(std::string_view(value).substr(1, at - 1)) ||
         !IsDotAtom(std::string_view(value).substr(at + 1, value.size() - at - 2)))
         return "";

@@ -45,7 +45,7 @@ std::string NamedAddressHeader(const char* name, const std::string& displayName)
 std::string WholeHeaderLine(const char* name, std::string_view lmbcs);
 
 // "Message-ID: " and the id, when the text is one ("<left@right>", both
-// sides dot atoms); empty otherwise.
+// sides dot atoms, short enough for a line); empty otherwise.
 std::string MessageIdHeader(std::string_view lmbcs);
 
 // "Name: value" for a value the writer made itself (a date, an id), folded.

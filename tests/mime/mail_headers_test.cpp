@@ -204,6 +204,27 @@ TEST_F(MailHeaders, AnAddressWithACommentKeepsItsAddress) {
     EXPECT_EQ(message.Decoded("Bcc"), "Open (paren <talix@localhost.invalid> |  <bcc@example.com>");
 }
 
+// An address or a message id longer than any can be (an address holds 254
+// characters at most) stands on no line of 998 characters: it is no
+// address, and no id.
+TEST_F(MailHeaders, AddressesAndIdsTooLongForALineAreNone) {
+    Store(engine_test::Runs({"Long"}));
+    const std::string local(1200, 'a');
+    const std::string path =
+        Export("ExpTo='" + local + "@example.org' ExpFrom='<" + local + "@example.com>' ExpMessageID='<" + local +
+               "@example.net>' ExpCopyTo='" + std::string(64, 'c') + "@" + std::string(180, 'd') + ".example'");
+    for (const std::string& line : Lines(talix_test::ReadFile(path))) EXPECT_LE(line.size(), 998u);
+    const ReadMessage message = ReadMessageFile(path);
+    ASSERT_TRUE(message.read);
+    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+    std::string to = message.Decoded("To");
+    to.erase(std::remove(to.begin(), to.end(), ' '), to.end());
+    EXPECT_EQ(to, local + "@example.org<talix@localhost.invalid>");
+    EXPECT_NE(message.Decoded("Message-ID").find("@localhost.invalid>"), std::string::npos);
+    // An address of the longest size stays an address.
+    EXPECT_EQ(message.Decoded("Cc"), " <" + std::string(64, 'c') + "@" + std::string(180, 'd') + ".example>");
+}
+
 // A whole line of a field name alone is an empty value: no line, as for an
 // option given empty (a MIME-Version without its number is a defect).
 TEST_F(MailHeaders, AWholeLineWithoutAValueGivesNone) {
