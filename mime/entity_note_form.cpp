@@ -80,6 +80,10 @@ std::string CanonicalLineEnds(const std::string& text) {
     return lines;
 }
 
+// A part header the caller or the options give (in the platform's set),
+// as the message's text, ended by the empty line.
+std::string GivenHeaders(const std::string& header) { return plat::LmbcsToNative(header) + kCrLf + kCrLf; }
+
 class NoteWriter {
 public:
     explicit NoteWriter(MimeRun* run)
@@ -257,7 +261,7 @@ bool NoteWriter::PlainPart() {
     if (alternative.connected == 0 || alternative.defaultChunk == nullptr) return false;
     GeneratedPart(alternative.defaultChunk, "Plain Text", run_->options.text(), 1,
                   kPartHasBoundary | kPartHasHeaders, PartLine(MimeLevel::Alternative, run_->tail) + kCrLf,
-                  PlainHeader(*run_) + kCrLf + kCrLf, nullptr);
+                  GivenHeaders(PlainHeader(*run_)), nullptr);
     return true;
 }
 
@@ -267,7 +271,7 @@ bool NoteWriter::PlainPart() {
 void NoteWriter::EmptyTextPart() {
     AppendPart(kPartHasHeaders | (run_->multipart ? kPartHasBoundary : 0), kPartBody,
                run_->multipart ? PartLine(MimeLevel::Alternative, run_->tail) + kCrLf : "",
-               PlainHeader(*run_) + kCrLf + kCrLf, kCrLf);
+               GivenHeaders(PlainHeader(*run_)), kCrLf);
 }
 
 // The text/html part (in body mode 0 a text/plain main body), a member of
@@ -277,10 +281,10 @@ void NoteWriter::MainPart() {
     const std::uint32_t flags = kPartHasHeaders | (run_->multipart ? kPartHasBoundary : 0);
     if (run_->bodyMode != 0) {
         GeneratedPart(run_->chunk, run_->kind.empty() ? nullptr : run_->kind.c_str(), run_->htmlOptions, 2, flags,
-                      boundary, run_->htmlHeader + kCrLf + kCrLf, run_->ImageList());
+                      boundary, GivenHeaders(run_->htmlHeader), run_->ImageList());
         return;
     }
-    const std::string headers = PlainHeader(*run_) + kCrLf + kCrLf;
+    const std::string headers = GivenHeaders(PlainHeader(*run_));
     if (!run_->bodyAttachment.empty()) {
         AppendPart(flags | kPartBodyInFile, kPartBody, boundary, headers, run_->bodyAttachment);
         return;

@@ -289,4 +289,24 @@ TEST_F(MailCharset, AGivenHeaderNamesTheEncodingOfItsText) {
     EXPECT_EQ(Joined(plain[0]->text), "Plain words");
 }
 
+// A part header an option gives is stored as the message's text, as the
+// file form writes it: its letters outside ASCII in UTF-8, not in the
+// platform's set.
+TEST_F(MailCharset, AGivenHeaderIsStoredInTheMessagesText) {
+    Store(engine_test::Runs({"Rich words"}));
+    ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt", engine_test::Runs({"Plain words"})), 0);
+    const std::string options =
+        plat::NativeToLmbcs("AltMimeField=Alt AltMimeHeader='Content-Type: text/plain; x-note=\"Grüße\"'");
+    item_.ConvertToMIME("Mail", nullptr, nullptr, nullptr, options.c_str(), 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::vector<std::string> stored = Values("Mail");
+    ASSERT_EQ(stored.size(), 4u);
+    talix::MIMEPartHeader header;
+    talix::MimePartTexts texts;
+    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[1].data()),
+                                   static_cast<std::uint32_t>(stored[1].size()), &header, &texts),
+              0);
+    EXPECT_EQ(texts.headers, "Content-Type: text/plain; x-note=\"Grüße\"\r\n\r\n");
+}
+
 } // namespace
