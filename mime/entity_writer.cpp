@@ -578,7 +578,7 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
 
             // The output name, the part headers, the note's token.
             if (Given(outputName)) run.outputName = outputName;
-            else if (run.form == MimeForm::Buffer) run.outputName = "0";
+            else if (run.form == MimeForm::Buffer) run.outputName.assign(1, '0');
             else if (run.form == MimeForm::File) run.outputName = kDefaultFile;
             else if (itemName != nullptr) run.outputName = itemName;
             if (run.outputName.empty() || noteHandle == 0 || itemName == nullptr) {
