@@ -108,10 +108,24 @@ int CompareTextPosition(const char* text, std::uint16_t textLength, const char* 
         if (at < 0) length = 0;
     }
     if (matchLength != nullptr) *matchLength = length;
+    // The first match may end before the text does where a later one, or a
+    // longer run of its "*", reaches the end.
+    auto toEnd = [&](bool startOnly) {
+        std::uint16_t reach = 0;
+        if (FindTextWildcardToEnd(text, textLength, pattern, patternLength, options.wildcards, options.ignoreCase,
+                                  options.ignoreAccents, options.wholeWord, startOnly, &reach) < 0)
+            return 0;
+        if (matchLength != nullptr) *matchLength = reach;
+        return 1;
+    };
     switch (mode) {
-    case kPositionWhole: return at == 0 && length >= textLength ? 1 : 0;
+    case kPositionWhole:
+        if (at == 0 && length >= textLength) return 1;
+        return at >= 0 ? toEnd(true) : 0;
     case kPositionStart: return at == 0 ? 1 : 0;
-    case kPositionEnd: return at >= 0 && static_cast<std::uint32_t>(at) + length == textLength ? 1 : 0;
+    case kPositionEnd:
+        if (at >= 0 && static_cast<std::uint32_t>(at) + length == textLength) return 1;
+        return at >= 0 ? toEnd(false) : 0;
     case kPositionInside: return at >= 0 ? 1 : 0;
     default: return 1;
     }

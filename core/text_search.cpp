@@ -255,6 +255,48 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
     return -1;
 }
 
+std::int32_t FindTextWildcardToEnd(const char* text, std::uint16_t textLength, const char* pattern,
+                                   std::uint16_t patternLength, std::uint32_t wildcards, std::uint32_t ignoreCase,
+                                   std::uint32_t ignoreAccents, std::uint32_t wholeWord, bool startOnly,
+                                   std::uint16_t* matchLength) {
+    if (matchLength != nullptr) *matchLength = 0;
+    if (text == nullptr || pattern == nullptr || textLength == 0 || patternLength == 0) return -1;
+    SearchMode mode;
+    mode.wildcards = wildcards != 0;
+    mode.ignoreCase = ignoreCase != 0;
+    mode.ignoreAccents = ignoreAccents != 0;
+    mode.wholeWord = wholeWord != 0;
+    const std::uint32_t star = mode.wildcards ? FindStar(pattern, patternLength) : patternLength;
+    const bool hasStar = star < patternLength;
+    const char* tail = pattern + star + 1;
+    const std::uint32_t tailLength = hasStar ? patternLength - star - 1 : 0;
+
+    // With a "*", a head that ends at or before the last place from which
+    // the tail reaches the end of the text matches up to it.
+    std::int64_t lastTail = textLength;
+    if (hasStar && tailLength > 0) {
+        lastTail = -1;
+        for (std::uint32_t at = 0; at < textLength; at += CharLength(text + at, textLength - at))
+            if (MatchPart(text, textLength, at, tail, tailLength, mode) == static_cast<std::int32_t>(textLength))
+                lastTail = at;
+        if (lastTail < 0) return -1;
+    }
+    bool afterBoundary = true;
+    for (std::uint32_t at = 0; at < textLength; at += CharLength(text + at, textLength - at)) {
+        const bool startCounts = !mode.wholeWord || afterBoundary;
+        afterBoundary = IsBoundary(text + at, textLength - at);
+        if (startCounts) {
+            const std::int32_t headEnd = MatchPart(text, textLength, at, pattern, star, mode);
+            if (headEnd >= 0 && (hasStar ? headEnd <= lastTail : headEnd == static_cast<std::int32_t>(textLength))) {
+                if (matchLength != nullptr) *matchLength = static_cast<std::uint16_t>(textLength - at);
+                return static_cast<std::int32_t>(at);
+            }
+        }
+        if (startOnly) break;
+    }
+    return -1;
+}
+
 const char* RunSearchText(const OperationRequest* context, std::uint16_t* length) {
     const char* search = context->secondArgument;
     *length = 0;

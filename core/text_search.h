@@ -38,6 +38,17 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
                               std::uint32_t ignoreCase, std::uint32_t ignoreAccents,
                               std::uint32_t wholeWord, std::uint16_t* matchLength);
 
+// The byte offset of the first match of pattern that reaches the end of the
+// text, or -1; with startOnly, only a match at the text's start counts. The
+// pattern and the switches are read as FindTextWildcard reads them, but the
+// "*" takes as much of the text as the rest of the pattern leaves, and a
+// later match is tried where an earlier one ends before the text does.
+// *matchLength (may be null) gets the bytes the match covers, 0 for none.
+std::int32_t FindTextWildcardToEnd(const char* text, std::uint16_t textLength, const char* pattern,
+                                   std::uint16_t patternLength, std::uint32_t wildcards, std::uint32_t ignoreCase,
+                                   std::uint32_t ignoreAccents, std::uint32_t wholeWord, bool startOnly,
+                                   std::uint16_t* matchLength);
+
 // The search text of an operation run (its second argument) and its length
 // (a3; 0 measures it). Null when the run has none.
 const char* RunSearchText(const OperationRequest* context, std::uint16_t* length);

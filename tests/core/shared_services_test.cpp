@@ -81,6 +81,27 @@ TEST(SharedServices, TextPositionsAreTestedByMode) {
     EXPECT_EQ(length, 6);
     // An empty text is not searched and counts as matched at its start.
     EXPECT_EQ(talix::CompareTextPosition("", 0, "x", 1, talix::kPositionStart, options, &length), 1);
+
+    // A text ends with a pattern that also occurs earlier in it.
+    EXPECT_EQ(holds("banana", "na", talix::kPositionEnd), 1);
+    EXPECT_EQ(length, 2);
+    EXPECT_EQ(holds("2010 Report 2010", "2010", talix::kPositionEnd), 1);
+    EXPECT_EQ(holds("banana", "an", talix::kPositionEnd), 0);
+    EXPECT_EQ(holds("nab", "na", talix::kPositionEnd), 0);
+    // A "*" takes as much of the text as the rest of the pattern leaves.
+    auto loosely = [&](const char* text, const char* pattern, std::uint16_t mode) {
+        return talix::CompareTextPosition(text, static_cast<std::uint16_t>(std::strlen(text)), pattern,
+                                          static_cast<std::uint16_t>(std::strlen(pattern)), mode, loose, &length);
+    };
+    EXPECT_EQ(loosely("banana", "b*a", talix::kPositionWhole), 1);
+    EXPECT_EQ(length, 6);
+    EXPECT_EQ(loosely("banana", "b*n", talix::kPositionWhole), 0);
+    EXPECT_EQ(loosely("banana", "*a", talix::kPositionEnd), 1);
+    EXPECT_EQ(loosely("xyy", "x*y", talix::kPositionEnd), 1);
+    EXPECT_EQ(loosely("abxyy", "x*y", talix::kPositionEnd), 1);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(loosely("xyyz", "x*y", talix::kPositionEnd), 0);
+    EXPECT_EQ(loosely("banana", "?a", talix::kPositionEnd), 1);
 }
 
 } // namespace

@@ -121,6 +121,15 @@ TEST_P(TableLookUps, ColumnsAndKeysSelectTheRows) {
     EXPECT_EQ(Numbers(run.result), (std::vector<double>{3, 4}));
     run = Lookup(abbc, TextArg("c"), NumberArg(2), "xKeyMatch=ENDS Format=Number");
     EXPECT_EQ(Numbers(run.result), std::vector<double>{3});
+    // A cell ends with a key that also occurs earlier in it.
+    const plat::NOTEID fruit = Table({{"banana", "1"}, {"nab", "2"}, {"ana", "3"}});
+    EXPECT_EQ(LookupTexts(fruit, TextArg("na"), 2, "KeyMatch=ENDS"), (Strings{"1", "3"}));
+    EXPECT_EQ(LookupTexts(fruit, TextArg("an"), 2, "KeyMatch=ENDS"), Strings{});
+    wild = {TextListArg({"DBLookup", "TextWildcards=1"})};
+    for (const std::string& arg : Address(fruit, "Table 1")) wild.push_back(arg);
+    wild.push_back(TextArg("b*a"));
+    wild.push_back(NumberArg(2));
+    EXPECT_EQ(Texts(Command(wild).result), Strings{"1"});
     // A quote left open runs to the end of the options.
     EXPECT_EQ(LookupTexts(abbc, TextArg("b"), 2, "KeyMatch='STARTS"), (Strings{"2", "4"}));
     // KeyColumn= out of range reads the first column.
