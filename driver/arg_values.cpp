@@ -475,7 +475,9 @@ STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format
     va_start(args, format);
     plat::FormatTextV(context->scratchText + prefix, kScratchTextSize - static_cast<std::size_t>(prefix), format, args);
     va_end(args);
-    ShowHostMessage(context->scratchText);
+    // The names and texts a message quotes are the host's arguments, in the
+    // platform's character set.
+    ShowLmbcsHostMessage(context->scratchText);
     return status;
 }
 

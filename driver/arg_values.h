@@ -81,7 +81,8 @@ std::string NextArgWholeText(DriverContext* context);
 bool EntryHoldsZero(const ArgEntry& entry);
 
 // Refuses the call's arguments: "@Talix: " and the message are shown
-// through the host's message procedure; returns status.
+// through the host's message procedure, the texts it quotes taken to be in
+// the platform's character set, as the host's arguments are; returns status.
 STATUS RefuseArguments(DriverContext* context, STATUS status, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 

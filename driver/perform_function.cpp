@@ -37,9 +37,10 @@ void ShowNoName(DriverContext* context) {
     ShowHostMessage(context->scratchText);
 }
 
+// The name is in the platform's character set, as the host gave it.
 void ShowNotRecognized(DriverContext* context, const char* name) {
     std::snprintf(context->scratchText, sizeof context->scratchText, "@Talix: Function '%s' not recognized.", name);
-    ShowHostMessage(context->scratchText);
+    ShowLmbcsHostMessage(context->scratchText);
 }
 
 // Reads the function name and the property strings that come with it.

@@ -41,6 +41,16 @@ TEST_F(CallSequence, NamesAreResolvedThroughAliasesAndTables) {
     EXPECT_TRUE(Shown("@Talix: Function 'Foo' not recognized."));
     EXPECT_FALSE(Logged("AtTalix #4"));   // the call ended at its name
 
+    // Names outside ASCII, given in the platform's character set, are shown
+    // in the host's.
+    run = Command(Join({TextArg(plat::NativeToLmbcs("Täxt"))}, At()));
+    EXPECT_EQ(run.status, kDrvUnknownFunction);
+    EXPECT_TRUE(Shown("@Talix: Function 'Täxt' not recognized.")) << testing::PrintToString(ShownMessages());
+    run = Command({TextArg("Text"), TextArg(""), TextArg("N" + HexNoteId(noteId_)),
+                   TextListArg({"Body", plat::NativeToLmbcs("Täble 1")})});
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(Shown("@Talix: 'Täble 1' is not a chunk definition.")) << testing::PrintToString(ShownMessages());
+
     // A name longer than the name field is refused under its first 31 characters.
     run = Command(Join({TextArg(std::string(40, 'z'))}, At()));
     EXPECT_EQ(run.status, kDrvUnknownFunction);
