@@ -1,5 +1,6 @@
 #include "core/host_message.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
@@ -9,8 +10,17 @@
 
 namespace talix {
 
+namespace {
+
+std::atomic<std::uint32_t> g_messagesShown{0};
+
+} // namespace
+
+std::uint32_t HostMessagesShown() { return g_messagesShown.load(std::memory_order_relaxed); }
+
 void ShowHostMessage(const char* text) {
     if (text == nullptr) return;
+    g_messagesShown.fetch_add(1, std::memory_order_relaxed);
     if (plat::MessageProc proc = plat::HostProcedure(plat::HOST_PROC_MESSAGE)) proc(text, 6);
 }
 

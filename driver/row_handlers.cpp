@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/ascii.h"
+#include "core/host_message.h"
 #include "core/statuses.h"
 #include "core/text_compare.h"
 #include "driver/arg_values.h"
@@ -96,6 +97,20 @@ STATUS GetChunkProperty(DriverContext* context) {
     return kOK;
 }
 
+// A setter that gave 0. When it said nothing of its own (a property the
+// chunk reads but does not set this way, or a change that failed), the
+// refusal names the property rather than leaving the status alone to say
+// that the name is unknown.
+STATUS NotSet(DriverContext* context, const PropertyTableEntry* row, std::uint32_t messagesBefore) {
+    if (HostMessagesShown() != messagesBefore) return kDrvUnknownFunction;
+    const STATUS failed = context->chunk->lastStatus;
+    if (failed != kOK)
+        return RefuseArguments(context, kDrvUnknownFunction, "The chunk property %s was not set: status %u.",
+                               row->name, static_cast<unsigned>(failed));
+    return RefuseArguments(context, kDrvUnknownFunction, "The chunk property %s cannot be set here; nothing was set.",
+                           row->name);
+}
+
 // Sets the chunk property the call names from the next argument.
 STATUS SetChunkProperty(DriverContext* context) {
     const PropertyTableEntry* row = context->propertyRow;
@@ -126,8 +141,9 @@ STATUS SetChunkProperty(DriverContext* context) {
             return RefuseArguments(context, kArgumentError,
                                    "The value of %s is %zu bytes long; a property takes at most %u bytes.", row->name,
                                    text.size(), static_cast<unsigned>(kPropertyValueLimit));
+        const std::uint32_t messages = HostMessagesShown();
         if (!chunk->SetPropertyText(row->name, text.c_str(), static_cast<std::uint16_t>(text.size())))
-            return kDrvUnknownFunction;
+            return NotSet(context, row, messages);
     } else if (row->valueType == kPropertyNumber) {
         double number = 0.0;
         if (IsNextArgNumber(context)) {
@@ -145,7 +161,8 @@ STATUS SetChunkProperty(DriverContext* context) {
                 return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a number: '%s'.",
                                        row->name, text.substr(0, kQuotedValueLimit).c_str());
         }
-        if (!chunk->SetPropertyNumber(row->name, number)) return kDrvUnknownFunction;
+        const std::uint32_t messages = HostMessagesShown();
+        if (!chunk->SetPropertyNumber(row->name, number)) return NotSet(context, row, messages);
     } else {
         return kDrvUnknownFunction;
     }

@@ -104,6 +104,15 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
     }
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(65535)})).status, 0);
 
+    // A property the chunk reads but does not set this way is refused with
+    // a word of why, once.
+    ShownMessages().clear();
+    EXPECT_EQ(Command(Property("Font", {TextArg("Bold 12pt")})).status, 12550);
+    EXPECT_EQ(Command(Property("PointSize", {NumberArg(12)})).status, 12550);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: The chunk property Font cannot be set here; nothing was set.",
+                                   "Talix: No handler enabled to set property 'PointSize'"}));
+
     // A number property takes a number, or a text holding one.
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1)})).status, 0);
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1")})).status, 0);
