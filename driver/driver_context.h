@@ -85,6 +85,7 @@ struct DriverContext {
     RARIvoSession* session = nullptr;          // kept across calls until one fails
     ZervaRTItem* item = nullptr;               // only during a call
     ZervaRTChunk* chunk = nullptr;             // only during a call
+    const char* chunkDefinition = nullptr;     // the call's chunk definition, while its handler runs
     std::uint16_t opened = 0;
     LookUpRoute lookUpRoute = LookUpRoute::SingleWalk;
     WarmLookUp* warm = nullptr;                // the item the last look-up read, kept open (owned)

@@ -370,7 +370,9 @@ STATUS PerformAttempt(DriverContext* context, std::uint16_t argumentCount, const
     if (state.status != kOK) return end(state.status);
 
     g_currentOperationId = row->operationId;
+    context->chunkDefinition = state.chunkDefinition;
     status = noop ? kOK : row->handler(context);
+    context->chunkDefinition = nullptr;
     if (status == kOK && !noop) {
         ZervaRTItem* item = context->item;
         if (context->postProperties != nullptr && item != nullptr) {

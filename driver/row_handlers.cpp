@@ -177,7 +177,10 @@ STATUS AM_RTItemFunction(DriverContext* context) {
     ZervaRTItem* item = context->item;
     if (context->session == nullptr || item == nullptr || item->connected == 0) return kDrvNoObject;
     if (context->chunk == nullptr) {
-        context->chunk = item->DefineChunk("Everything");
+        // The chunk the call names (the whole item unless it names one):
+        // the property string applied after the function reaches it.
+        const char* definition = context->chunkDefinition != nullptr ? context->chunkDefinition : "Everything";
+        context->chunk = item->DefineChunk(definition);
         if (context->chunk != nullptr) item->defaultChunk = context->chunk;
     }
     switch (g_currentOperationId) {

@@ -64,6 +64,21 @@ TEST_F(ChunkProperties, TextIsReadAndReplacedAndTheNoteSaved) {
     EXPECT_NE(read.result.find("Replaced"), std::string::npos);
 }
 
+TEST_F(ChunkProperties, PropertiesAfterAnItemFunctionReachTheChunkItNames) {
+    // "Create" with the property string "Text=..." to apply after it, on
+    // the first paragraph: the other paragraphs stay.
+    std::vector<std::string> read = {TextArg("Text"), TextArg(""), TextArg("N" + HexNoteId(noteId_)),
+                                     TextListArg({"Body", "Paragraph 3"})};
+    const std::string third = Command(read).result;
+    EXPECT_EQ(third, TypeWord(plat::TYPE_TEXT) + "This is monospace text");
+    std::vector<std::string> create = {TextListArg({"Create", "", "Text='First'"}), TextArg(""),
+                                       TextArg("N" + HexNoteId(noteId_)), TextListArg({"Body", "Paragraph 1"})};
+    ASSERT_EQ(Command(create).status, 0);
+    EXPECT_EQ(Command(read).result, third);
+    read.back() = TextListArg({"Body", "Paragraph 1"});
+    EXPECT_EQ(Command(read).result, TypeWord(plat::TYPE_TEXT) + "First");
+}
+
 TEST_F(ChunkProperties, TextIsSetInAnItemWithoutRecords) {
     // An item that holds its data-type word alone, as some of real design
     // notes do: the text set is the first thing it holds, and it stays.
