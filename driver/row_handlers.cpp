@@ -84,14 +84,18 @@ STATUS GetChunkProperty(DriverContext* context) {
     const PropertyTableEntry* row = context->propertyRow;
     if (row == nullptr) return kOK;
     ZervaRTChunk* chunk = context->chunk;
+    // An item that could not be read fails the call: its empty text or 0
+    // would read as the value of a chunk that holds nothing.
     if (row->valueType == kPropertyText) {
         context->propertyText[0] = '\0';
         std::uint16_t length = chunk->GetPropertyText(row->name, context->propertyText, kPropertyTextLimit);
+        if (chunk->lastStatus != kOK) return chunk->lastStatus;
         if (length > kPropertyTextLimit) length = kPropertyTextLimit;
         return SetOwnedResultValue(&context->result, kValueText, context->propertyText, length);
     }
     if (row->valueType == kPropertyNumber) {
         double number = chunk->GetPropertyNumber(row->name);
+        if (chunk->lastStatus != kOK) return chunk->lastStatus;
         return SetOwnedResultValue(&context->result, kValueNumber, &number, sizeof number);
     }
     return kOK;

@@ -79,6 +79,26 @@ TEST_F(ChunkProperties, PropertiesAfterAnItemFunctionReachTheChunkItNames) {
     EXPECT_EQ(Command(read).result, TypeWord(plat::TYPE_TEXT) + "First");
 }
 
+TEST_F(ChunkProperties, AnItemThatCannotBeReadIsNotReadAsEmpty) {
+    // A record whose length runs past the item's end.
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, noteId_, 0, &note), plat::NOERROR);
+    const unsigned char broken[] = {0x01, 0x00, 0x17, 0x00, 0, 0, 0, 0, 0};
+    ASSERT_EQ(plat::ItemAppend(note, 0, "Broken", 6, plat::TYPE_COMPOSITE, broken, sizeof broken), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+
+    for (const char* name : {"Text", "Exists", "PointSize"}) {
+        std::vector<std::string> args = {TextArg(name)};
+        for (const std::string& arg : At("Broken")) args.push_back(arg);
+        DriverOutcome run = Command(args);
+        EXPECT_NE(run.status, 0) << name;
+    }
+}
+
 TEST_F(ChunkProperties, TextIsSetInAnItemWithoutRecords) {
     // An item that holds its data-type word alone, as some of real design
     // notes do: the text set is the first thing it holds, and it stays.
