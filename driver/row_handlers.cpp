@@ -137,7 +137,8 @@ STATUS SetChunkProperty(DriverContext* context) {
         return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one value, not a list of %u.", row->name,
                                static_cast<unsigned>(NextArgCount(context)));
     if (row->valueType == kPropertyText) {
-        if (!IsNextArgText(context)) return kDrvWrongArgumentType;
+        if (!IsNextArgText(context))
+            return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a text.", row->name);
         // The whole text is set: one cut to fit a buffer would be stored as
         // if it were the text given.
         const std::string text = NextArgWholeText(context);
@@ -156,9 +157,12 @@ STATUS SetChunkProperty(DriverContext* context) {
                 return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a finite number.",
                                        row->name);
         } else {
-            if (!IsNextArgText(context)) return kDrvWrongArgumentType;
+            if (!IsNextArgText(context))
+                return RefuseArguments(context, kDrvWrongArgumentType,
+                                       "The value of %s is neither a number nor a text.", row->name);
             const std::string text = NextArgWholeText(context);
-            if (text.empty()) return kDrvMissingArgument;
+            if (text.empty())
+                return RefuseArguments(context, kDrvMissingArgument, "The value of %s is an empty text.", row->name);
             // A text that is not a decimal number is refused rather than
             // set as 0.
             if (!ReadDecimal(text, &number))

@@ -96,6 +96,8 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
             for (double number : numbers)
                 if (number >= 1.0 && number < 65536.0) args->rows.push_back(static_cast<std::uint16_t>(number));
             std::sort(args->rows.begin(), args->rows.end());
+        } else if (ArgumentLeft(context)) {
+            return RefuseArguments(context, kDrvWrongArgumentType, "DBLookup: the key is neither a text nor a number.");
         }
     }
     // One column: a list would be read as its first entry alone.
@@ -120,7 +122,8 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
                                    "%s: the column '%s' is neither a number from 1 to %u nor a chunk property.",
                                    function, args->columnProperty.c_str(), static_cast<unsigned>(kMaxColumn));
     } else if (ArgumentLeft(context)) {
-        return kDrvWrongArgumentType;
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s: the column is neither a number nor a text.",
+                               function);
     }
     if (args->column == 0 && args->columnProperty.empty())
         return RefuseArguments(context, kDrvMissingArgument, "%s: the column is an empty text.", function);
@@ -132,7 +135,7 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
                                    function, static_cast<unsigned>(NextArgCount(context)));
         args->options = NextText(context);
     } else if (ArgumentLeft(context))
-        return kDrvWrongArgumentType;
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s: the options are not a text.", function);
     return kOK;
 }
 

@@ -151,9 +151,14 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
     // A number property takes a number, or a text holding one.
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1)})).status, 0);
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1")})).status, 0);
+    ShownMessages().clear();
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("")})).status, 12545);
     EXPECT_EQ(Command(Property("CaseSensitive", {TimeArg()})).status, 12546);
     EXPECT_EQ(Command(Property("Text", {NumberArg(1)})).status, 12546);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: The value of CaseSensitive is an empty text.",
+                                   "@Talix: The value of CaseSensitive is neither a number nor a text.",
+                                   "@Talix: The value of Text is not a text."}));
 
     // A text that is not a decimal number is refused, not set as 0; so is a
     // number that is not finite.

@@ -261,12 +261,17 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
                                         "@Talix: DBColumn: the column 4294967298 is not one of 1 to 64.",
                                         "@Talix: DBColumn: the column 0 is not one of 1 to 64."}));
     EXPECT_EQ(ColumnTexts(id, 2.9), (Strings{"1", "2", "3"}));
+    // An argument of another type is refused, and said which.
+    ShownMessages().clear();
     EXPECT_EQ(Column(id, TimeArg()).status, kDrvWrongArgumentType);
     EXPECT_EQ(Lookup(id, TimeArg(), NumberArg(1)).status, kDrvWrongArgumentType);
     Strings args = Address(id);
     args.push_back(NumberArg(1));
     args.push_back(NumberArg(5));
     EXPECT_EQ(Call(kDbColumn, args).status, kDrvWrongArgumentType);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn: the column is neither a number nor a text.",
+                                        "@Talix: DBLookup: the key is neither a text nor a number.",
+                                        "@Talix: DBColumn: the options are not a text."}));
     // A column is one number or one name: a list is refused, and said so.
     ShownMessages().clear();
     EXPECT_EQ(Column(id, NumberListArg({1, 2, 3})).status, kDrvWrongArgumentType);
