@@ -45,7 +45,8 @@ std::uint32_t ReadNumber(const char** p) {
 // Reads "RGB" followed by up to three decimal numbers separated by commas
 // ("RGB(255, 128, 0)", "RGB255,128,0", "RGB 255,128,0"). *end receives the
 // position after the last digit read, so callers can tell which digits
-// belong to the colour.
+// belong to the colour. A component above 255 is held at 255, so that it
+// never reaches into the next one.
 std::uint32_t ScanRGB(const char* text, const char** end) {
     const char* p = text + 3;
     std::uint32_t parts[3] = {0, 0, 0};
@@ -53,6 +54,7 @@ std::uint32_t ScanRGB(const char* text, const char** end) {
         while (*p == ' ') ++p;
         if (i == 0 && *p == '(') ++p;
         parts[i] = ReadNumber(&p);
+        if (parts[i] > 255) parts[i] = 255;
         if (end != nullptr) *end = p;
         if (i == 2) break;
         // A blank or the end before the next comma ends the value.

@@ -137,7 +137,7 @@ TEST(FontSpecTest, ColourTextsAndRGBValues) {
     EXPECT_EQ(index, 0);
     EXPECT_EQ(rgb, 0u);
 
-    // The three spellings of an RGB value agree; components are not range checked.
+    // The three spellings of an RGB value agree.
     EXPECT_EQ(ParseRGBValue("RGB(255, 128, 0)"), 0x0080FFu);
     EXPECT_EQ(ParseRGBValue("RGB255,128,0"), 0x0080FFu);
     EXPECT_EQ(ParseRGBValue("rgb 255,128,0"), 0x0080FFu);
@@ -146,6 +146,13 @@ TEST(FontSpecTest, ColourTextsAndRGBValues) {
     EXPECT_EQ(ParseRGBValue("#102030 and more"), 0x302010u);
     EXPECT_EQ(ParseRGBValue("Crimson"), 0x3C14DCu);
     EXPECT_EQ(ParseRGBValue("nothing here"), 0u);
+
+    // A component above 255 is held at 255: it never spills into the next one.
+    EXPECT_EQ(ParseRGBValue("RGB(300, 2, 3)"), 0x0302FFu);
+    EXPECT_EQ(ParseRGBValue("RGB1,256,99999999999"), 0xFFFF01u);
+    EXPECT_EQ(ParseColorSpec("RGB 0,0,256", &index, &rgb), 0);
+    EXPECT_EQ(rgb, 0xFF0000u);
+    EXPECT_EQ(index, 4);
 }
 
 TEST(FontSpecTest, MergeIntoExistingRunsAndColours) {

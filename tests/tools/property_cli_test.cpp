@@ -42,6 +42,18 @@ TEST_F(PropertyCommands, PropertiesAreReadAndSetByName) {
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "Änderung\n");
 }
 
+// A colour set on a run beyond what a colour holds is never written as some
+// other colour: a component above 255 is held at 255, in the run's colour
+// and in the page.
+TEST_F(PropertyCommands, ColoursBeyondTheirRangeAreNotWrapped) {
+    const std::string id = NoteWithText();
+    CliOutcome set = Talix({"set-property", db_, id, "Memo", "FontColor", "RGB300,2,3", "Text 2"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FontColor", "Text 2"}).out, "RGB255,2,3\n");
+    const std::string page = Talix({"html", db_, id, "Memo"}).out;
+    EXPECT_NE(page.find("color: rgb(255,2,3)"), std::string::npos) << page;
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
