@@ -21,6 +21,7 @@ namespace talix {
 namespace {
 
 constexpr std::size_t kSpecCopyLength = 99;
+constexpr std::uint32_t kMaxFontColor = 255;   // the colour byte of a font id
 
 // A hexadecimal digit's value; 0 for any other character.
 unsigned HexValue(char c) {
@@ -150,8 +151,12 @@ void ParseDigits(const char* copy, ParsedFontSpec* spec, FontSpecMask* mask) {
             continue;
         }
         if (afterColor) {
-            spec->font.color = static_cast<std::uint8_t>(value);
-            mask->color = 1;
+            // A font's colour number is one byte: a greater one is no colour
+            // of a font, and is not cut to another.
+            if (value <= kMaxFontColor) {
+                spec->font.color = static_cast<std::uint8_t>(value);
+                mask->color = 1;
+            }
         } else {
             // The size byte is kept whatever it is; only 1 to 100 count as a size.
             spec->font.size = static_cast<std::uint8_t>(value);
@@ -287,7 +292,7 @@ void ParseOneSpec(const char* text, ZervaRTItem* item, ParsedFontSpec* spec, Fon
 
     std::uint16_t index = spec->font.color;
     std::uint32_t rgb = 0;
-    if (ParseColorSpec(copy, &index, &rgb) == kOK) {
+    if (ParseColorSpec(copy, &index, &rgb) == kOK && index <= kMaxFontColor) {
         spec->font.color = static_cast<std::uint8_t>(index);
         spec->rgb = rgb;
         mask->color = 1;

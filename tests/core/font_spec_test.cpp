@@ -69,6 +69,10 @@ TEST(FontSpecTest, KeywordFormsProduceFontsAndColours) {
         {"-BOLD +SHADOW", 3, kAttrShadow, 5, 10, kUnchanged, 0x4000},
         // Colour numbers and RGB values are colours, never point sizes.
         {"COLOR12 BOLD", 3, kAttrBold, 12, 10, 0x008080, 0x4000},
+        // A font's colour number holds 0 to 255: a greater one is no colour.
+        {"COLOR255 ITALIC", 3, kAttrItalic, 255, 10, 0, 0x4000},
+        {"COLOR300 ITALIC", 3, kAttrItalic, 5, 10, kUnchanged, 0x4000},
+        {"COLOR65536 12", 3, kAttrBold, 5, 12, kUnchanged, 0x4000},
         {"RGB255,0,0 +BOLD", 3, kAttrBold, 2, 10, 0x0000FF, 0x4000},
         {"RGB(255, 128, 0)", 3, kAttrBold, 104, 10, 0x0080FF, 0x4000},
         {"RGB 10,20,30 +ITALIC", 3, kAttrBold | kAttrItalic, 0, 10, 0x1E140A, 0x4000},

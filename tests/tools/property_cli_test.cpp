@@ -47,7 +47,12 @@ TEST_F(PropertyCommands, PropertiesAreReadAndSetByName) {
 // and in the page.
 TEST_F(PropertyCommands, ColoursBeyondTheirRangeAreNotWrapped) {
     const std::string id = NoteWithText();
-    CliOutcome set = Talix({"set-property", db_, id, "Memo", "FontColor", "RGB300,2,3", "Text 2"});
+    // A colour number a font cannot hold changes nothing of the run's colour.
+    CliOutcome set = Talix({"set-property", db_, id, "Memo", "FontColor", "COLOR300 Bold", "Text 2"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Bold Black 10pt Default Sans Serif\n");
+
+    set = Talix({"set-property", db_, id, "Memo", "FontColor", "RGB300,2,3", "Text 2"});
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "FontColor", "Text 2"}).out, "RGB255,2,3\n");
     const std::string page = Talix({"html", db_, id, "Memo"}).out;
