@@ -10,6 +10,7 @@
 // target, HTML attributes). Each kind of record is changed or added once
 // per run; changed records are appended in place of the old ones, the
 // record list itself is not changed.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -416,6 +417,14 @@ void SetLength(RecordProcessContext* context, std::uint8_t* value, const char* k
     ParseLayerLength(value, text, 0);
 }
 
+// A z-index read as a decimal number (blanks, a sign, digits), held within the
+// 32 bits the record keeps it in rather than cut to another number.
+std::uint32_t ZIndexValue(const char* text) {
+    const long long value = std::strtoll(text, nullptr, 10);
+    const long long held = value < INT32_MIN ? INT32_MIN : (value > INT32_MAX ? INT32_MAX : value);
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(held));
+}
+
 STATUS SetPositioning(const std::uint8_t* record, std::uint32_t length, std::uint32_t* passOn,
                       RecordProcessContext* context) {
     if (length < kPositioningLength) return kOK;
@@ -432,7 +441,7 @@ STATUS SetPositioning(const std::uint8_t* record, std::uint32_t length, std::uin
     if (!positioned) return kOK;
     std::uint8_t* position = CopyRecord(context, record, length, length);
     if (position == nullptr) return kOutOfMemory;
-    if (const char* z = Value(context, "ZIndex=")) WriteDword(position + kPositioningZIndex, static_cast<std::uint32_t>(std::atoi(z)));
+    if (const char* z = Value(context, "ZIndex=")) WriteDword(position + kPositioningZIndex, ZIndexValue(z));
     SetLength(context, position + kPositioningTop, "Top=");
     SetLength(context, position + kPositioningLeft, "Left=");
     if (const char* scheme = Value(context, "Scheme=")) {

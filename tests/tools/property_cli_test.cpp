@@ -59,6 +59,23 @@ TEST_F(PropertyCommands, ColoursBeyondTheirRangeAreNotWrapped) {
     EXPECT_NE(page.find("color: rgb(255,2,3)"), std::string::npos) << page;
 }
 
+// A layer's z-index given beyond the 32 bits it is kept in is held at the
+// nearest end, in its words and in the page, never cut to another number.
+TEST_F(PropertyCommands, AZIndexBeyondItsRangeIsHeldAtItsEnd) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "layer", "1", "2", "3", "4"}).status, 0);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"-7", "-7"}, {"99999999999", "2147483647"}, {"-99999999999", "-2147483648"}};
+    for (const auto& [given, kept] : cases) {
+        SCOPED_TRACE(given);
+        CliOutcome set = Talix({"edit", db_, id, "Memo", "Layer 1", "set-target", "Layer", "ZIndex=" + given});
+        ASSERT_EQ(set.status, 0) << set.err;
+        EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Layer 1", "target", "Layer", "ZIndex"}).out, kept + "\n");
+        const std::string page = Talix({"html", db_, id, "Memo"}).out;
+        EXPECT_NE(page.find("z-index: " + kept + ";"), std::string::npos) << page;
+    }
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
