@@ -43,11 +43,14 @@ constexpr std::uint32_t kTwipsPerPixel = 15, kTwipsPerInch = 1440;
 bool IsLayerEnd(const CDRecordNode* node) { return node->signature == kSigEnd && InnerSignature(node) == kSigLayer; }
 // The descriptors end at the layer's END or a paragraph record; content
 // that follows them without a paragraph record (a paragraph reference, a
-// text run, a bracketed element) ends them too, so that it is rendered.
+// text run, a bracketed element) ends them too, so that it is rendered. The
+// bracket of the layer's background picture is no content: the background
+// colour stands within it, and its END ends the descriptors.
 bool StopsDescriptors(const CDRecordNode* node) {
     const std::uint16_t signature = node->signature;
+    if (signature == kSigBegin) return InnerSignature(node) != kSigBackgroundProperties;
     return signature == kSigEnd || signature == kSigParagraph || signature == kSigPabReference ||
-           signature == kSigBegin || IsTextRun(signature);
+           IsTextRun(signature);
 }
 
 // "name: length; " for a length value of a record. A record too short to

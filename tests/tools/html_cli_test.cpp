@@ -352,6 +352,25 @@ TEST_F(HtmlCommand, AddressesIntoADatabaseOfAnAwkwardNameAskForItsPath) {
         << talix_test::ReportedText(dom, "read") << page.out;
 }
 
+// A layer's background colour is written whether or not the layer also
+// names a background picture, whose records stand around the colour; what
+// follows the background is the layer's content as before.
+TEST_F(HtmlCommand, ALayerKeepsItsBackgroundColourBesideAPicture) {
+    const std::string id = Note({"x"});
+    for (const std::string picture : {"", " BackgroundImage=sky.gif BackgroundRepeat=once"}) {
+        SCOPED_TRACE(picture);
+        const std::string options = "BackgroundColor=RGB1,2,3 Text=inside" + picture;
+        ASSERT_EQ(Talix({"append", db_, id, "Body", "layer", "1", "2", "3", "4", "--options", options}).status, 0);
+        const std::string page = Talix({"html", db_, id, "Body"}).out;
+        const std::size_t layer = page.rfind("<div style=\"position: absolute; ");
+        ASSERT_NE(layer, std::string::npos) << page;
+        const std::string tag = page.substr(layer, page.find('>', layer) - layer);
+        EXPECT_TRUE(Has(tag, "background-color: rgb(1,2,3); ")) << tag;
+        EXPECT_TRUE(Has(page.substr(layer), "inside</")) << page;
+        EXPECT_EQ(Talix({"edit", db_, id, "Body", "Layer 1", "remove"}).status, 0);
+    }
+}
+
 TEST_F(HtmlCommand, RefusesBadUsage) {
     const std::string id = Note({"x"});
     EXPECT_EQ(Talix({"html", db_, id, "Body", "--format", "pdf"}).status, 2);
