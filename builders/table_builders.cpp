@@ -469,8 +469,11 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
     if (TableWord(build->options, "RowCycleMilliseconds=", value)) {
         std::uint8_t cycle[kTimerInfoLength] = {static_cast<std::uint8_t>(kSigTimerInfo),
                                                static_cast<std::uint8_t>(kTimerInfoLength)};
-        const long interval = std::strtol(value, nullptr, 10);
-        WriteDword(cycle + 4, interval > 0 ? static_cast<std::uint32_t>(interval) : 0);
+        // 0 below 1; beyond the 32-bit count, held at its greatest.
+        const long long interval = std::strtoll(value, nullptr, 10);
+        WriteDword(cycle + 4, interval <= 0 ? 0u
+                              : interval > 0xFFFFFFFFLL ? 0xFFFFFFFFu
+                                                        : static_cast<std::uint32_t>(interval));
         status = AppendRecord(cycle, kSigTimerInfo, sizeof cycle, output);
         if (status != kOK) return status;
     }

@@ -414,9 +414,12 @@ bool RowCycleGiven(const RecordProcessContext* context, char* value) {
     return TableWord(context->argumentText, "RowCycleMilliseconds=", value);
 }
 
+// The interval of a row-cycle value: 0 below 1, held at the greatest
+// 32-bit count above it rather than cut to another number.
 std::uint32_t Interval(const char* value) {
-    const long interval = std::strtol(value, nullptr, 10);
-    return interval > 0 ? static_cast<std::uint32_t>(interval) : 0;
+    const long long interval = std::strtoll(value, nullptr, 10);
+    if (interval <= 0) return 0;
+    return interval > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<std::uint32_t>(interval);
 }
 
 // The property string changes every table inside the chunk, nested tables

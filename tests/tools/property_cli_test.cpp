@@ -76,6 +76,26 @@ TEST_F(PropertyCommands, AZIndexBeyondItsRangeIsHeldAtItsEnd) {
     }
 }
 
+// A table's row cycle time beyond the 32 bits it is kept in is held at the
+// greatest it can be, when the table is made and when it is changed.
+TEST_F(PropertyCommands, ARowCycleTimeBeyondItsRangeIsHeldAtItsEnd) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "table", "1", "1", "--options",
+                     "RowDisplay=ANIMATED RowCycleMilliseconds=99999999999"})
+                  .status,
+              0);
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "table", "1", "1", "--options", "RowDisplay=ANIMATED"}).status, 0);
+    ASSERT_EQ(Talix({"edit", db_, id, "Memo", "Table 2", "table", "RowCycleMilliseconds=4294967296"}).status, 0);
+    for (const char* table : {"Table 1", "Table 2"}) {
+        SCOPED_TRACE(table);
+        EXPECT_EQ(Talix({"property-text", db_, id, "Memo", table, "table", "RowCycleMilliseconds"}).out,
+                  "RowCycleMilliseconds=4294967295 \n");
+    }
+    ASSERT_EQ(Talix({"edit", db_, id, "Memo", "Table 2", "table", "RowCycleMilliseconds=4294967295"}).status, 0);
+    EXPECT_EQ(Talix({"property-text", db_, id, "Memo", "Table 2", "table", "RowCycleMilliseconds"}).out,
+              "RowCycleMilliseconds=4294967295 \n");
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
