@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
@@ -445,13 +446,22 @@ int ZervaRTChunk::SetPropertyNumber(const char* name, double value) {
 int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint16_t length) {
     if (name == nullptr || !ChunkUsable(this)) return 0;
     const PropertyTableEntry* row = nullptr;
+    std::vector<char> listed;
     if (value == nullptr) {
-        // A list of Name=value pairs: the first settable row it names is set.
+        // A list of Name=value pairs: the first settable row it names is set,
+        // to its value whole (the scratch text holds only its start). A value
+        // longer than a length word holds is refused rather than cut.
         if (std::strchr(name, '=') == nullptr) return 0;
         row = FirstListedRow(session, name);
         if (row == nullptr) return 0;
-        value = Scratch1(session);
-        length = TextLength16(value);
+        listed.resize(std::strlen(name) + 1);
+        char key[kScratchSize];
+        std::snprintf(key, sizeof key, "%s=", row->name);
+        GetOptionValue(name, key, listed.data(), static_cast<std::uint32_t>(listed.size()));
+        const std::size_t whole = std::strlen(listed.data());
+        if (whole > 0xFFFF) return 0;
+        value = listed.data();
+        length = static_cast<std::uint16_t>(whole);
     } else {
         row = FindSettableChunkProperty(name);
         if (row == nullptr || RefusedRow(session, row)) return 0;

@@ -96,6 +96,23 @@ TEST_F(PropertyCommands, ARowCycleTimeBeyondItsRangeIsHeldAtItsEnd) {
               "RowCycleMilliseconds=4294967295 \n");
 }
 
+// A value taken from a list of Name=value words is set whole, however long,
+// as the same value given alone is.
+TEST_F(PropertyCommands, AListedValueIsSetWhole) {
+    const std::string id = NoteWithText();
+    const std::string longText(5000, 'a');
+    for (const std::vector<std::string>& how : std::vector<std::vector<std::string>>{
+             {"--list", "Text='" + longText + "b'"}, {"Text", longText + "b"}}) {
+        SCOPED_TRACE(how[0]);
+        CliOutcome set = Talix({"set-property", db_, id, "Memo", how[0], how[1], "Text 2"});
+        ASSERT_EQ(set.status, 0) << set.err;
+        const std::string text = Talix({"get-property", db_, id, "Memo", "Text", "Text 2"}).out;
+        EXPECT_EQ(text.size(), longText.size() + 2);
+        EXPECT_TRUE(text == longText + "b\n");
+        EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "Text", "start", "Text 2"}).status, 0);
+    }
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
