@@ -16,6 +16,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
@@ -76,11 +77,16 @@ const char* Options(const RecordProcessContext* context) {
 
 bool Has(const RecordProcessContext* context, const char* word) { return FindNoCase(Options(context), word) != nullptr; }
 
-// The value of a keyword of the property string in the second scratch
-// buffer; null when the keyword is absent.
+// The value of a keyword of the property string, whole (the second scratch
+// buffer, which also receives it, holds only its start); null when the
+// keyword is absent. It stays until the next call.
 const char* Value(RecordProcessContext* context, const char* key) {
-    char* value = Scratch2(context);
-    return GetOptionValue(Options(context), key, value, kScratchSize) != 0 ? value : nullptr;
+    const char* options = Options(context);
+    if (GetOptionValue(options, key, Scratch2(context), kScratchSize) == 0) return nullptr;
+    thread_local std::vector<char> whole;
+    whole.assign(std::strlen(options) + 1, '\0');
+    GetOptionValue(options, key, whole.data(), static_cast<std::uint32_t>(whole.size()));
+    return whole.data();
 }
 
 std::uint8_t* NewRecord(RecordProcessContext* context, std::uint32_t length) {

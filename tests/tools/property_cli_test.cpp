@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/picture_files.h"
 #include "support/record_fixture.h"
 #include "talix_platform.h"
 
@@ -111,6 +112,19 @@ TEST_F(PropertyCommands, AListedValueIsSetWhole) {
         EXPECT_TRUE(text == longText + "b\n");
         EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "Text", "start", "Text 2"}).status, 0);
     }
+}
+
+// A long value given to a target's keyword (a picture's caption) is
+// stored whole.
+TEST_F(PropertyCommands, ALongTargetValueIsStoredWhole) {
+    const std::string id = NoteWithText();
+    const std::string picture = Write("dot.gif", talix_test::GifPicture(3, 2));
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "graphic", "FILE", picture}).status, 0);
+    const std::string caption = std::string(5000, 'c') + "d";
+    CliOutcome set = Talix({"edit", db_, id, "Memo", "Graphic 1", "set-target", "Graphic", "Caption='" + caption + "'"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    // The caption record: its 28-byte head and the text.
+    EXPECT_TRUE(talix_test::Has(Talix({"records", db_, id, "Memo"}).out, "CD_CAPTION\t5029\t"));
 }
 
 // Setting a link's frame target again and again changes the one target it
