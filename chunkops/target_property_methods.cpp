@@ -5,6 +5,7 @@
 // session's text result, which the methods return.
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
@@ -48,17 +49,19 @@ const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* 
     // several targets (a line of words each), the value of each line. The
     // values are written over the words: none is longer than its line.
     char* key = session->messageBuffer;
-    char* value = session->optionValue;
     std::snprintf(key, kScratchSize, "%s=", KeywordInWords(type, selector, keyword));
     char* text = session->textResult;
     const std::uint32_t length = strnlen(text, RARIvoSession::kTextResultCapacity);
+    // A value is no longer than the words it stands in.
+    std::vector<char> room(length + 1);
+    char* value = room.data();
     std::uint32_t out = 0;
     for (std::uint32_t start = 0; start <= length;) {
         const char* lineEnd = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
         const std::uint32_t end = lineEnd != nullptr ? static_cast<std::uint32_t>(lineEnd - text) : length;
         text[end] = '\0';
         value[0] = '\0';
-        if (GetOptionValue(text + start, key, value, kScratchSize) == 0) value[0] = '\0';
+        if (GetOptionValue(text + start, key, value, static_cast<std::uint32_t>(room.size())) == 0) value[0] = '\0';
         const std::uint32_t size = static_cast<std::uint32_t>(strnlen(value, end - start));
         std::memmove(text + out, value, size);
         out += size;

@@ -93,16 +93,19 @@ void WriteQuotedWord(const std::uint8_t* record, std::uint32_t length, std::uint
 
 } // namespace
 
+// A word of any length is appended whole when the text has room for it,
+// else not at all.
 void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
     const std::size_t used = strnlen(text, capacity);
     if (used + 1 >= capacity) return;
-    char word[4200];
     va_list args;
     va_start(args, format);
-    const int length = plat::FormatTextV(word, sizeof word, format, args);
+    const int length = plat::FormatTextV(nullptr, 0, format, args);
     va_end(args);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof word || used + length + 1 > capacity) return;
-    std::memcpy(text + used, word, static_cast<std::size_t>(length) + 1);
+    if (length < 0 || used + static_cast<std::size_t>(length) + 1 > capacity) return;
+    va_start(args, format);
+    plat::FormatTextV(text + used, capacity - used, format, args);
+    va_end(args);
 }
 
 STATUS WriteAltTextProperty(const std::uint8_t* record, std::uint32_t length, char* text, std::uint32_t capacity,

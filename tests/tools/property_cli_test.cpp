@@ -115,7 +115,7 @@ TEST_F(PropertyCommands, AListedValueIsSetWhole) {
 }
 
 // A long value given to a target's keyword (a picture's caption) is
-// stored whole.
+// stored whole, and read back whole.
 TEST_F(PropertyCommands, ALongTargetValueIsStoredWhole) {
     const std::string id = NoteWithText();
     const std::string picture = Write("dot.gif", talix_test::GifPicture(3, 2));
@@ -125,6 +125,13 @@ TEST_F(PropertyCommands, ALongTargetValueIsStoredWhole) {
     ASSERT_EQ(set.status, 0) << set.err;
     // The caption record: its 28-byte head and the text.
     EXPECT_TRUE(talix_test::Has(Talix({"records", db_, id, "Memo"}).out, "CD_CAPTION\t5029\t"));
+    // Its property text, all words or the one asked for, holds it whole.
+    const std::string words = Talix({"property-text", db_, id, "Memo", "Graphic 1", "target", "Graphic"}).out;
+    EXPECT_EQ(words.size(), caption.size() + 12);
+    EXPECT_TRUE(words == "Caption='" + caption + "' \n");
+    const std::string value = Talix({"property-text", db_, id, "Memo", "Graphic 1", "target", "Graphic", "Caption"}).out;
+    EXPECT_EQ(value.size(), caption.size() + 1);
+    EXPECT_TRUE(value == caption + "\n");
 }
 
 // Setting a link's frame target again and again changes the one target it
