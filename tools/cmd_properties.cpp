@@ -14,6 +14,7 @@
 #include "core/operation_codes.h"
 #include "core/properties.h"
 #include "core/statuses.h"
+#include "core/text_compare.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 
@@ -123,6 +124,11 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         if (row == nullptr) return exitCode;
         if (row->valueType == talix::kPropertyNumber && !Number(args[4], &number))
             return UsageError(command, "'%s' takes a number, not '%s'", row->name, args[4].c_str());
+        // A picture's storage changes only to one of its two words; any
+        // other would change nothing while the set passed.
+        if (row->setOperation == talix::kOpSetGraphicStorage && !talix::EqualNoCase(args[4].c_str(), "Inline") &&
+            !talix::EqualNoCase(args[4].c_str(), "Storage"))
+            return UsageError(command, "'%s' takes Inline or Storage, not '%s'", row->name, args[4].c_str());
         // The value reaches the library with its length in 16 bits: a
         // longer one would be cut and a part of it set.
         if (row->valueType != talix::kPropertyNumber && Lmbcs(args[4]).size() > 0xFFFF)

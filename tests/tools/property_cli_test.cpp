@@ -134,6 +134,24 @@ TEST_F(PropertyCommands, ALongTargetValueIsStoredWhole) {
     EXPECT_TRUE(value == caption + "\n");
 }
 
+// A picture's storage is set to Inline or Storage (in any case); any other
+// word, which would change nothing, is refused and the note is left as it was.
+TEST_F(PropertyCommands, APictureStorageTakesOnlyItsTwoWords) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "graphic", "FILE", Write("dot.gif", talix_test::GifPicture(3, 2))}).status,
+              0);
+    const std::string before = Talix({"records", db_, id, "Memo"}).out;
+    for (const char* word : {"Resource", "", "Inline Storage"}) {
+        SCOPED_TRACE(word);
+        CliOutcome refused = Talix({"set-property", db_, id, "Memo", "GraphicStorage", word, "Graphic 1"});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_TRUE(talix_test::Has(refused.err, "'GraphicStorage' takes Inline or Storage")) << refused.err;
+    }
+    EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, before);
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "GraphicStorage", "INLINE", "Graphic 1"}).status, 0);
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "GraphicStorage", "Graphic 1"}).out, "Inline\n");
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
