@@ -11,6 +11,7 @@
 #include "cli.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
+#include "core/font_spec.h"
 #include "core/operation_codes.h"
 #include "core/properties.h"
 #include "core/statuses.h"
@@ -62,6 +63,17 @@ int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefor
 bool SetChangesRecords(const talix::PropertyTableEntry* row) {
     if (row->setOperation == talix::kOpSetGraphicStorage) return false;
     return row->handledByCode == 0 || row->code == talix::kChunkActionFormula;
+}
+
+// Whether a font specification names anything of a font (a face, a size,
+// a colour, an attribute or a highlight): one that names nothing would
+// change no run while the set passed.
+bool NamesAnythingOfAFont(const std::string& text, ZervaRTItem* item) {
+    talix::ParsedFontSpec spec;
+    talix::FontSpecMask mask;
+    talix::ParseFontSpec(text.c_str(), nullptr, item, &spec, nullptr, &mask, nullptr);
+    return mask.face != 0 || mask.size != 0 || mask.color != 0 || mask.attributes != 0 || mask.attributesSet != 0 ||
+           mask.attributesClear != 0 || mask.colorFlags != 0 || mask.colorFlagsSet != 0 || mask.colorFlagsClear != 0;
 }
 
 } // namespace
@@ -149,6 +161,9 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     } else {
         const std::string value = Lmbcs(args[4]);
+        if (row->setOperation == talix::kOpChangeFont && !NamesAnythingOfAFont(value, target.item()))
+            return UsageError(command, "'%s' takes a font specification, and '%s' names nothing of a font", row->name,
+                              args[4].c_str());
         set = chunk->SetPropertyText(row->name, value.c_str(), static_cast<std::uint16_t>(value.size()));
         what += std::string(" ") + row->name;
     }

@@ -152,6 +152,24 @@ TEST_F(PropertyCommands, APictureStorageTakesOnlyItsTwoWords) {
     EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "GraphicStorage", "Graphic 1"}).out, "Inline\n");
 }
 
+// A run's colour or attributes set from a text that names nothing of a
+// font is refused, and the run keeps its look; a text naming anything of a
+// font is taken.
+TEST_F(PropertyCommands, AFontTextNamingNothingIsRefused) {
+    const std::string id = NoteWithText();
+    ASSERT_EQ(Talix({"set-property", db_, id, "Memo", "FontColor", "Red", "Text 2"}).status, 0);
+    for (const std::vector<std::string>& set : std::vector<std::vector<std::string>>{
+             {"FontColor", "nonsense"}, {"FontColor", ""}, {"TextAttributes", "wobbly"}}) {
+        SCOPED_TRACE(set[0] + " " + set[1]);
+        CliOutcome refused = Talix({"set-property", db_, id, "Memo", set[0], set[1], "Text 2"});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_TRUE(talix_test::Has(refused.err, "names nothing of a font")) << refused.err;
+    }
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Plain Red 10pt Default Sans Serif\n");
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "TextAttributes", "+Italic", "Text 2"}).status, 0);
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Italic Red 10pt Default Sans Serif\n");
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
