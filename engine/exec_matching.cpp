@@ -582,7 +582,9 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
 
 // 2804: the result goes to the keyword list (the operation's second text),
 // after the separator when the list is not empty, while the list is shorter
-// than kKeywordListLimit.
+// than kKeywordListLimit. The list goes whole into the method's text result:
+// a result that would not fit there with its separator is left out, so the
+// list never ends in part of a keyword or of a character.
 void CollectKeyword(const MatchWork& work, RecordProcessContext* context) {
     // The keyword buffer is the caller's, handed over as the second text.
     char* list = const_cast<char*>(context->secondArgument);
@@ -595,10 +597,11 @@ void CollectKeyword(const MatchWork& work, RecordProcessContext* context) {
     }
     std::string addition = used > 0 ? separator : "";
     addition += work.result;
-    std::size_t length = addition.size();
-    if (length > kKeywordBufferSize - 1 - used) length = kKeywordBufferSize - 1 - used;
-    std::memcpy(list + used, addition.data(), length);
-    list[used + length] = '\0';
+    static_assert(RARIvoSession::kTextResultCapacity < kKeywordBufferSize &&
+                  kKeywordListLimit < RARIvoSession::kTextResultCapacity);
+    if (addition.size() > RARIvoSession::kTextResultCapacity - used) return;
+    std::memcpy(list + used, addition.data(), addition.size());
+    list[used + addition.size()] = '\0';
 }
 
 bool KnownMode(std::uint16_t mode) {

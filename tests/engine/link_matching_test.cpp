@@ -300,6 +300,29 @@ TEST_F(MatchingTest, MatchKindsShortKeysAndHotspotsDecideWhatIsFound) {
     EXPECT_EQ(Keywords(chunk), word);
 }
 
+// A keyword list as long as the method's text result can hold: a result
+// that would not fit whole is left out, so the list never ends in part of a
+// keyword or of a character.
+TEST_F(MatchingTest, AKeywordListEndsWithAWholeKeyword) {
+    // 7,000 characters of three bytes each per key's result.
+    std::string wide;
+    for (int i = 0; i < 7000; ++i) wide += "\x14\x04\x10";
+    Keys keys;
+    for (const char* word : {"one", "two", "three", "four"}) keys.emplace_back(word, AddNote(word, wide.c_str(), ""));
+    ZervaRTChunk* chunk = Open(Runs({"one two three four"}));
+    Cache(keys, talix::kKeyWholeWord, 1);
+    const char* formula = "Code + \"\"";
+    ResultFormula(formula);
+    std::vector<char> buffer(talix::kKeywordBufferSize);
+    Operation operation = Op(kMatch, talix::kMatchModeKeyword, 0, formula);
+    operation.second = buffer.data();
+    EXPECT_EQ(RunOperation(chunk, operation), 0);
+    const std::string list = buffer.data();
+    EXPECT_LE(list.size(), RARIvoSession::kTextResultCapacity);
+    EXPECT_EQ(list.size(), 3 * wide.size() + 2);
+    EXPECT_TRUE(list == wide + "," + wide + "," + wide);
+}
+
 // Thousands of keys that share their start: each place takes the first key
 // (in key order) that stands there, a used key gives way to its duplicate
 // under single matching, and only whole words are taken.
