@@ -516,6 +516,12 @@ STATUS WriteHighlighted(const TextRun& run, const std::string& text, RecordProce
     return status;
 }
 
+bool NoteHasItem(plat::NOTEHANDLE note, const char* name) {
+    const std::size_t length = std::strlen(name);
+    return length <= 0xFFFF && plat::ItemInfo(note, name, static_cast<plat::WORD>(length), nullptr, nullptr, nullptr,
+                                              nullptr) == plat::NOERROR;
+}
+
 // The addition of 2801, 2803 and 2806: the result as text, or the rich text
 // of the item the result formula names, copied from the key's note.
 STATUS WriteAddition(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE note,
@@ -561,6 +567,10 @@ STATUS WriteMatch(const TextRun& run, const MatchWork& work, plat::NOTEHANDLE no
             return status != kOK ? status : WritePiece(run, work.found.data(), foundLength, context);
         }
     case kMatchModeReplace:
+        // A key's document without the item the result names brings in
+        // nothing: the key is the result then, and the word is not lost.
+        if (ResultIsRichText(context) && note != 0 && !NoteHasItem(note, context->argumentText))
+            return WritePiece(run, work.result.data(), static_cast<std::uint32_t>(work.result.size()), context);
         return WriteAddition(run, work, note, context);
     case kMatchModeHighlight:
         return WriteHighlighted(run, work.found, context);

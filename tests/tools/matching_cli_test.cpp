@@ -202,6 +202,27 @@ TEST_F(MatchingCommands, KeysStandWhereTheTextAsWrittenPlacesThem) {
     }
 }
 
+// A result that names an item the key's document lacks brings in nothing:
+// replacing keeps the key in place of the word, appending and inserting
+// keep the word as it was.
+TEST_F(MatchingCommands, AResultItemTheKeysDocumentLacksLosesNoWord) {
+    struct Case {
+        const char* mode;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"replace", "alpha and gamma\n"}, Case{"append", "Alpha and gamma\n"},
+                          Case{"insert", "Alpha and gamma\n"}}) {
+        SCOPED_TRACE(c.mode);
+        const talix_test::TempDir scratch;
+        keys_ = scratch.file("keys.nsf");
+        db_ = scratch.file("t.nsf");
+        const std::string id = PrepareKeys({"alpha", "gamma"}, "Alpha and gamma");
+        CliOutcome matched = Talix({"match", db_, id, "Memo", c.mode, keys_, "Terms", "Term", "--result", "NoSuchItem"});
+        ASSERT_EQ(matched.status, 0) << matched.err;
+        EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, c.expected);
+    }
+}
+
 } // namespace
 
 // Text that stands inside a hotspot of any kind is left alone by every mode,
