@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/record_forms.h"
+#include "core/text_search.h"
 #include "talix_platform.h"
 #include "talix_platform/c_locale.h"
 
@@ -11,7 +12,8 @@ namespace talix {
 
 namespace {
 
-// Appends what fits below the limit.
+// Appends what fits below the limit, in whole characters: a text cut there
+// ends the result, so nothing is added after the cut.
 struct Bounded {
     std::string text;
     std::size_t limit = 0;
@@ -19,7 +21,11 @@ struct Bounded {
 
 void AppendBounded(Bounded* out, const char* text, std::size_t length) {
     if (out->text.size() >= out->limit) return;
-    if (length > out->limit - out->text.size()) length = out->limit - out->text.size();
+    const std::size_t room = out->limit - out->text.size();
+    if (length > room) {
+        length = WholeCharsWithin(text, static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(room));
+        out->limit = out->text.size() + length;
+    }
     out->text.append(text, length);
 }
 

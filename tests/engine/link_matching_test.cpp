@@ -323,6 +323,22 @@ TEST_F(MatchingTest, AKeywordListEndsWithAWholeKeyword) {
     EXPECT_TRUE(list == wide + "," + wide + "," + wide);
 }
 
+// A result longer than what a match takes is cut at a whole character.
+TEST_F(MatchingTest, ALongResultIsCutAtAWholeCharacter) {
+    std::string wide;
+    for (int i = 0; i < 12000; ++i) wide += "\x14\x04\x10";
+    ZervaRTChunk* chunk = Open(Runs({"Alpha"}));
+    Cache({{"alpha", AddNote("Alpha", wide.c_str(), "")}});
+    const char* formula = "Code + \"\"";
+    ResultFormula(formula);
+    EXPECT_EQ(RunOperation(chunk, Op(kMatch, talix::kMatchModeReplace, 0, formula)), 0);
+    const std::vector<std::string> texts = NonEmptyTexts(Stored());
+    ASSERT_EQ(texts.size(), 1u);
+    // 32,768 bytes hold 10,922 whole characters of three bytes.
+    EXPECT_EQ(texts[0].size(), 3u * 10922);
+    EXPECT_TRUE(texts[0] == wide.substr(0, 3 * 10922));
+}
+
 // Thousands of keys that share their start: each place takes the first key
 // (in key order) that stands there, a used key gives way to its duplicate
 // under single matching, and only whole words are taken.
