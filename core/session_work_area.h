@@ -133,6 +133,10 @@ struct SessionWorkArea {
     CopyRequest copy;
     // The "$FILE" item (or value) of the file hotspot property code 65 found.
     plat::BLOCKID attachmentBlock;
+    // The whole value of the keyword a target-property operation read last
+    // from its property string (the second scratch buffer holds only its
+    // start).
+    std::string propertyValue;
 
     ViewCache viewCache;
 };

@@ -16,7 +16,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <utility>
-#include <vector>
+#include <string>
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
@@ -83,10 +83,10 @@ bool Has(const RecordProcessContext* context, const char* word) { return FindNoC
 const char* Value(RecordProcessContext* context, const char* key) {
     const char* options = Options(context);
     if (GetOptionValue(options, key, Scratch2(context), kScratchSize) == 0) return nullptr;
-    thread_local std::vector<char> whole;
+    std::string& whole = context->session->workArea->propertyValue;
     whole.assign(std::strlen(options) + 1, '\0');
     GetOptionValue(options, key, whole.data(), static_cast<std::uint32_t>(whole.size()));
-    return whole.data();
+    return whole.c_str();
 }
 
 std::uint8_t* NewRecord(RecordProcessContext* context, std::uint32_t length) {
