@@ -89,7 +89,11 @@ bool StartsWithKey(const ViewIndex& index, const ViewEntry& entry, const char* k
 STATUS FindDesignNote(DBHANDLE db, const char* name, WORD noteClass, NOTEID* id) {
     if (name == nullptr || id == nullptr) return ERR_BAD_ARGUMENT;
     *id = 0;
+    // Blanks around the name are ignored, as they are around the title's
+    // names: an element named with them is found by the name it was given.
     size_t nameLength = std::strlen(name);
+    while (nameLength > 0 && name[nameLength - 1] == ' ') --nameLength;
+    while (nameLength > 0 && name[0] == ' ') ++name, --nameLength;
     if (nameLength == 0) return ERR_DESIGN_NOT_FOUND;
     WORD wanted = noteClass & ~NOTE_CLASS_DEFAULT;
     NOTEID found = 0;

@@ -272,6 +272,40 @@ TEST_F(DesignElements, AnExistingElementIsKeptUnlessOverwritten) {
     std::free(text);
 }
 
+TEST_F(DesignElements, NamesWithAliasesOrBlanksAroundAreCreatedOnceAndFoundAgain) {
+    const std::string source = "SourceFile=" + WriteFile("source.css", "p {}");
+    struct {
+        const char *kind, *name, *options, *found;   // found: a name the element is found by
+    } cases[] = {
+        {"Page", " Welcome ", "", "welcome"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.name);
+        const plat::WORD noteClass = std::strcmp(each.kind, "Shared Field") == 0 ? plat::NOTE_CLASS_FIELD
+                                                                                  : plat::NOTE_CLASS_FORM;
+        ZervaRTItem* made = session_.CreateDesignElement(each.kind, "", path_.c_str(), each.name, each.options);
+        ASSERT_NE(made, nullptr);
+        ASSERT_EQ(made->connected, 1);
+        ASSERT_EQ(made->Save(), 0);
+        const plat::NOTEID id = made->noteID;
+        delete made;
+        EXPECT_EQ(Stored(path_, id).Text("$TITLE"), each.name);
+        EXPECT_EQ(Find(each.found, noteClass), id);
+        // Made again, the element is the one that exists.
+        g_messages.clear();
+        ZervaRTItem* again = session_.CreateDesignElement(each.kind, "", path_.c_str(), each.name, each.options);
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again->noteID, id);
+        delete again;
+    }
+    int notes = 0;
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
+    plat::DbScanNotes(db, [&](plat::NOTEID, plat::WORD) -> plat::STATUS { return ++notes, 0; });
+    plat::DbClose(db);
+    EXPECT_EQ(notes, 1);
+}
+
 TEST_F(DesignElements, RefusesWhatItCannotCreateAndEncodesNamesOnACopy) {
     EXPECT_EQ(session_.CreateDesignElement("View", "", path_.c_str(), "V", ""), nullptr);
     std::string missing = dir_.file("none.nsf");

@@ -243,13 +243,13 @@ TEST_F(Views, DesignNotesAreFoundByTitleOrAliasAndClass) {
     NOTEID form = AddNote({{"$TITLE", "Main View"}}, NOTE_CLASS_FORM | NOTE_CLASS_DEFAULT);
     NOTEID document = AddNote({{"$TITLE", "Main View"}, {"Subject", "x"}});
     NOTEID found = 0;
-    for (const char* name : {"main view", "MAINALIAS", "other name"}) {
+    for (const char* name : {"main view", "MAINALIAS", "other name", " Other Name  "}) {
         EXPECT_EQ(FindDesignNote(db_, name, NOTE_CLASS_VIEW, &found), NOERROR) << name;
         EXPECT_EQ(found, view) << name;
     }
     EXPECT_EQ(FindDesignNote(db_, "Main View", NOTE_CLASS_FORM, &found), NOERROR);
     EXPECT_EQ(found, form);
-    for (const char* name : {"Main", "", "Main View|MainAlias"}) {
+    for (const char* name : {"Main", "", "  ", "Main View|MainAlias"}) {
         EXPECT_EQ(FindDesignNote(db_, name, NOTE_CLASS_VIEW, &found), ERR_DESIGN_NOT_FOUND) << name;
         EXPECT_EQ(found, 0u);
     }

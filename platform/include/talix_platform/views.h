@@ -8,7 +8,7 @@
 namespace plat {
 
 // Finds a design note by name (its "$TITLE" or one of its "|" aliases,
-// compared ignoring case) and class. ERR_ITEM_NOT_FOUND-like failure when
+// compared ignoring case and the blanks around each) and class. ERR_ITEM_NOT_FOUND-like failure when
 // there is none.
 TPLAT_API STATUS FindDesignNote(DBHANDLE db, const char* name, WORD noteClass, NOTEID* id);
 
