@@ -80,11 +80,14 @@ STATUS AppendInfo(plat::NOTEHANDLE note) {
     return plat::ItemAppend(note, 0, "$Info", 5, plat::TYPE_COMPOSITE, stored, storedLength);
 }
 
-// The items of a new design note of the kind.
-STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char* name) {
+// The items of a new design note of the kind. The title is the whole name;
+// the file name and extension are those of its first name.
+STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char* title) {
     const bool fileResource = kind.kind == DesignKindId::FileResource;
+    const std::string lookupName = DesignLookupName(title);
+    const char* name = lookupName.c_str();
     const char* extension = DotExtension(name);
-    STATUS status = SetText(note, "$TITLE", name);
+    STATUS status = SetText(note, "$TITLE", title);
     if (status == kOK && kind.info) status = AppendInfo(note);
     if (status == kOK) status = SetText(note, "$DesignerVersion", fileResource ? "6" : "5");
     if (status == kOK) {
@@ -145,6 +148,11 @@ std::string DesignElementName(const char* name, const char* options) {
     return encoded;
 }
 
+std::string DesignLookupName(const char* name) {
+    std::string first = name != nullptr ? name : "";
+    return first.substr(0, first.find('|'));
+}
+
 bool OverwritesDesignElement(const char* options) {
     const bool bare = options != nullptr && options[0] != '\0' && std::strchr(options, '=') == nullptr;
     return bare || DesignOptionIsYes(options, "Overwrite=");
@@ -181,7 +189,8 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
     plat::NOTEHANDLE note = 0;
     plat::NOTEID id = 0;
     std::vector<KeptItem> content;
-    const bool found = plat::FindDesignNote(db, name, kind->noteClass, &id) == plat::NOERROR;
+    const std::string lookupName = DesignLookupName(name);
+    const bool found = plat::FindDesignNote(db, lookupName.c_str(), kind->noteClass, &id) == plat::NOERROR;
     if (!found) {
         status = plat::NoteCreate(db, &note);
         if (status == kOK) status = WriteNewElement(note, *kind, name);

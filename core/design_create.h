@@ -37,6 +37,10 @@ bool DesignOptionIsYes(const char* options, const char* key);
 // "_"), else as given.
 std::string DesignElementName(const char* name, const char* options);
 
+// The name an element of that name (its title) is found by: the title up
+// to its first "|", the aliases that follow it left out.
+std::string DesignLookupName(const char* name);
+
 // Whether the options of a creation ask for an existing element to be
 // emptied: a text without "=" (a source file's path), or "Overwrite=Yes".
 bool OverwritesDesignElement(const char* options);

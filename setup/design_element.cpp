@@ -87,7 +87,10 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     }
     const char* step = "its content could not be connected";
 
-    const char* element = elementName.c_str();
+    // The element is connected by its first name: a title with aliases names
+    // no element as a whole.
+    const std::string lookupName = DesignLookupName(elementName.c_str());
+    const char* element = lookupName.c_str();
     switch (kind->kind) {
     case DesignKindId::Form: status = item->ConnectForm(server, path, element, nullptr); break;
     case DesignKindId::Page: status = item->ConnectPage(server, path, element, nullptr); break;

@@ -53,7 +53,7 @@ bool KeepsExistingElement(const std::string& path, const char* kind, const std::
     plat::DBHANDLE db = 0;
     if (plat::DbOpen(path.c_str(), &db) != plat::NOERROR) return false;
     plat::NOTEID id = 0;
-    const std::string element = talix::DesignElementName(name.c_str(), options);
+    const std::string element = talix::DesignLookupName(talix::DesignElementName(name.c_str(), options).c_str());
     const bool found = plat::FindDesignNote(db, element.c_str(), made->noteClass, &id) == plat::NOERROR;
     plat::DbClose(db);
     return found;

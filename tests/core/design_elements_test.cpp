@@ -277,7 +277,10 @@ TEST_F(DesignElements, NamesWithAliasesOrBlanksAroundAreCreatedOnceAndFoundAgain
     struct {
         const char *kind, *name, *options, *found;   // found: a name the element is found by
     } cases[] = {
+        {"Form", "Order|ord", "", "ord"},
         {"Page", " Welcome ", "", "welcome"},
+        {"Shared Field", "Amount | amt", "", "AMT"},
+        {"File Resource", "style.css|st", source.c_str(), "st"},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
@@ -303,7 +306,10 @@ TEST_F(DesignElements, NamesWithAliasesOrBlanksAroundAreCreatedOnceAndFoundAgain
     ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), 0);
     plat::DbScanNotes(db, [&](plat::NOTEID, plat::WORD) -> plat::STATUS { return ++notes, 0; });
     plat::DbClose(db);
-    EXPECT_EQ(notes, 1);
+    EXPECT_EQ(notes, 4);
+    // A file resource's file name and flags are those of its first name.
+    Stored resource(path_, Find("style.css"));
+    EXPECT_EQ(resource.Text("$FileNames") + " " + resource.Text("$Flags"), "style.css D34C=Q");
 }
 
 TEST_F(DesignElements, RefusesWhatItCannotCreateAndEncodesNamesOnACopy) {

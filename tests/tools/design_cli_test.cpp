@@ -62,6 +62,17 @@ TEST_F(DesignCommands, CreateDesignMakesElementsThatDesignLists) {
     CliOutcome listed = Talix({"design", db_, "file resource", "notes.txt"});
     EXPECT_EQ(listed.out, "1\t0x0061\tCD_FILEHEADER\t28\t\n2\t0x0060\tCD_FILESEGMENT\t28\t\n");
     EXPECT_EQ(Talix({"create-design", db_, "xpage", "x"}).status, 2);
+
+    // A name with an alias: made once, found by either name.
+    CliOutcome aliased = Talix({"create-design", db_, "form", "Order|ord"});
+    ASSERT_EQ(aliased.status, 0) << aliased.err;
+    CliOutcome again = Talix({"create-design", db_, "form", "Order|ord"});
+    EXPECT_EQ(again.out, aliased.out);
+    EXPECT_EQ(again.err, "talix: Form 'Order|ord' already exists.\n");
+    EXPECT_EQ(Talix({"design", db_, "form", "ord"}).out, Talix({"design", db_, "form", "Order"}).out);
+    const std::string notes = Talix({"notes", db_}).out;
+    EXPECT_NE(notes.find("Order|ord\tform\n"), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("Order|ord\tform\n"), notes.rfind("Order|ord\tform\n")) << notes;
 }
 
 TEST_F(DesignCommands, MessagesShowNamesOutsideAsciiAsTyped) {
