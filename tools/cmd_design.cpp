@@ -112,18 +112,21 @@ int RunCreateDesign(const Command& command, const std::vector<std::string>& args
     // An element that exists is named as it is: saving it would store what
     // its connect made up (a blank content item for an element without one).
     const bool kept = KeepsExistingElement(args[0], kind->libraryName, name, options);
+    // The name the element is made under, as URLEncode=Yes may have changed it.
+    const std::string made = talix::DesignElementName(name.c_str(), options);
+    const std::string shown = made == name ? args[2] : plat::LmbcsToNative(made);
     ZervaRTItem* item = session.CreateDesignElement(kind->libraryName, "", args[0].c_str(), name.c_str(), options);
     if (item == nullptr) return Fail("cannot create %s '%s' in %s", kind->libraryName, args[2].c_str(), args[0].c_str());
     if (item->connected == 0) {
         // A file resource made without a source file has no content yet.
-        std::printf("-\t%s\n", Escape(args[2]).c_str());
+        std::printf("-\t%s\n", Escape(shown).c_str());
         return kExitOk;
     }
     plat::STATUS status = kept ? plat::NOERROR : item->Save();
     if (status != plat::NOERROR) {
         return Fail("cannot save %s '%s': %s", kind->libraryName, args[2].c_str(), StatusMessage(status).c_str());
     }
-    std::printf("%s\t%s\n", NoteIdText(item->noteID).c_str(), Escape(args[2]).c_str());
+    std::printf("%s\t%s\n", NoteIdText(item->noteID).c_str(), Escape(shown).c_str());
     return kExitOk;
 }
 

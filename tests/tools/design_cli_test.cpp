@@ -63,6 +63,12 @@ TEST_F(DesignCommands, CreateDesignMakesElementsThatDesignLists) {
     EXPECT_EQ(listed.out, "1\t0x0061\tCD_FILEHEADER\t28\t\n2\t0x0060\tCD_FILESEGMENT\t28\t\n");
     EXPECT_EQ(Talix({"create-design", db_, "xpage", "x"}).status, 2);
 
+    // A name made safe for URLs is shown as the element was named.
+    CliOutcome encoded = Talix({"create-design", db_, "page", "My Page:1", "URLEncode=Yes"});
+    ASSERT_EQ(encoded.status, 0) << encoded.err;
+    EXPECT_EQ(encoded.out.substr(10), "\tMy+Page_1\n");
+    EXPECT_EQ(Talix({"design", db_, "page", "My+Page_1"}).status, 0);
+
     // A name with an alias: made once, found by either name.
     CliOutcome aliased = Talix({"create-design", db_, "form", "Order|ord"});
     ASSERT_EQ(aliased.status, 0) << aliased.err;
