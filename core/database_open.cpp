@@ -1,7 +1,9 @@
 #include "core/database_open.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/host_message.h"
 #include "core/thread_state.h"
@@ -28,14 +30,17 @@ void Decrypt(plat::NOTEHANDLE note, std::uint16_t autoDecrypt, void* key) {
 }
 
 // The first name made from base ("base", "base1", "base2", ...) that no
-// design note of the class has, or the last one tried.
-void FreeDesignName(plat::DBHANDLE db, const char* base, plat::WORD designClass, char* name, std::size_t size) {
+// design note of the class has, or the last one tried; base is kept whole,
+// however long.
+std::string FreeDesignName(plat::DBHANDLE db, const char* base, plat::WORD designClass) {
+    std::string name;
     for (int attempt = 0; attempt < kMaxCopyNameTries; ++attempt) {
-        if (attempt == 0) std::snprintf(name, size, "%s", base);
-        else std::snprintf(name, size, "%s%d", base, attempt);
+        name = base;
+        if (attempt != 0) name += std::to_string(attempt);
         plat::NOTEID existing = 0;
-        if (plat::FindDesignNote(db, name, designClass, &existing) != plat::NOERROR) return;
+        if (plat::FindDesignNote(db, name.c_str(), designClass, &existing) != plat::NOERROR) break;
     }
+    return name;
 }
 
 // Replaces *note by an in-memory copy of it that will be stored as a new
@@ -50,11 +55,10 @@ STATUS CopyUnderFreeName(plat::DBHANDLE db, const char* copyName, plat::WORD des
         if (status == plat::NOERROR) status = plat::NoteSetInfo(copy, plat::NOTE_FIELD_OID, &oid);
         if (status == plat::NOERROR) status = plat::NoteSetInfo(copy, plat::NOTE_FIELD_ID, &newId);
         if (status == plat::NOERROR) {
-            char name[plat::MAXPATH + 16];
-            FreeDesignName(db, copyName, designClass, name, sizeof name);
-            auto length = static_cast<plat::WORD>(std::strlen(name));
-            status = plat::ItemSetText(copy, "$TITLE", name, length);
-            if (status == plat::NOERROR) status = plat::ItemSetText(copy, "$$ScriptName", name, length);
+            const std::string name = FreeDesignName(db, copyName, designClass);
+            auto length = static_cast<plat::WORD>(std::min<std::size_t>(name.size(), 0xFFFF));
+            status = plat::ItemSetText(copy, "$TITLE", name.c_str(), length);
+            if (status == plat::NOERROR) status = plat::ItemSetText(copy, "$$ScriptName", name.c_str(), length);
         }
         if (status != plat::NOERROR) plat::NoteClose(copy);
     }

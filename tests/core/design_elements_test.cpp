@@ -172,6 +172,15 @@ TEST_F(DesignElements, ConnectCopiesUnderFreeNamesRefusesBadNamesAndMakesMissing
         EXPECT_EQ(StoredValues(saved.note, "$Body"), StoredValues(source.note, "$Body"));
     }
 
+    // A long copy name is kept whole, and so is the number after it.
+    const std::string longName(400, 'c');
+    for (const std::string& expected : {longName, longName + "1"}) {
+        ZervaRTItem copy(&session_);
+        ASSERT_EQ(copy.ConnectForm("", path_.c_str(), "Layout Form", longName.c_str()), 0);
+        ASSERT_EQ(copy.Save(), 0);
+        EXPECT_EQ(Find(expected), copy.noteID);
+    }
+
     ZervaRTItem item(&session_);
     EXPECT_EQ(item.ConnectFormBody("", path_.c_str(), "Layout Form", nullptr, "-U-W", ""), 20013);
     EXPECT_NE(item.ConnectForm("", path_.c_str(), "No Form", nullptr), 0);
