@@ -23,6 +23,7 @@
 #include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
+#include "core/text_compare.h"
 #include "core/view_lookup.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
@@ -280,13 +281,18 @@ STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHAN
             deleted = status == kOK;
         }
         if (status == kOK) {
+            // The items keep the name they are stored under, which the name
+            // given may write in other letters.
+            const char* stored = saved != nullptr && CompareNamesNoCase(saved->name, name) == 0 ? saved->name : name;
             list->note = note;
-            list->itemName = name;
+            list->itemName = stored;
             status = WriteItemRecords(list, item);
+            list->itemName = name;
             // A list without records writes no item; an item that held none
             // is kept as it was, its data-type word alone, rather than lost.
             if (status == kOK && list->head == nullptr && saved != nullptr)
-                status = plat::ItemAppend(note, saved->flags, name, NameLength(name), plat::TYPE_COMPOSITE, nullptr, 0);
+                status =
+                    plat::ItemAppend(note, saved->flags, stored, NameLength(stored), plat::TYPE_COMPOSITE, nullptr, 0);
         }
     } catch (const std::bad_alloc&) {
         // Memory ran out in the middle of the write: as any failed write.

@@ -37,6 +37,12 @@ TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
     ASSERT_EQ(rewritten.status, 0) << rewritten.err;
     EXPECT_EQ(rewritten.out, std::to_string(listed.lines().size()) + "\n");
     EXPECT_EQ(Talix({"value", db_, id, "$Body"}).out, before.out);
+    // Named in other letters, the item keeps its stored name.
+    ASSERT_EQ(Talix({"rewrite", db_, id, "$BODY"}).status, 0);
+    EXPECT_EQ(Talix({"value", db_, id, "$Body"}).out, before.out);
+    const std::string items = Talix({"items", db_, id}).out;
+    EXPECT_EQ(items.find("$BODY"), std::string::npos) << items;
+    EXPECT_NE(items.find("$Body\t"), std::string::npos) << items;
 
     // The odd last record of form-testinher.xml's "$Info" has no pad byte,
     // before and after.
