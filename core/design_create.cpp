@@ -140,10 +140,18 @@ bool DesignOptionIsYes(const char* options, const char* key) {
 std::string DesignElementName(const char* name, const char* options) {
     std::string encoded = name != nullptr ? name : "";
     if (!DesignOptionIsYes(options, "URLEncode=")) return encoded;
-    for (char& c : encoded) {
-        if (c == '\\') c = '/';
-        else if (c == ' ') c = '+';
-        else if (c == ':') c = '_';
+    // Only characters of one byte are changed: the later bytes of a longer
+    // character may have the values of these.
+    for (std::size_t at = 0; at < encoded.size();) {
+        char& c = encoded[at];
+        const auto size = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(&c),
+                                                static_cast<plat::DWORD>(encoded.size() - at));
+        if (size <= 1) {
+            if (c == '\\') c = '/';
+            else if (c == ' ') c = '+';
+            else if (c == ':') c = '_';
+        }
+        at += size > 0 ? size : 1;
     }
     return encoded;
 }

@@ -345,6 +345,13 @@ TEST_F(DesignElements, RefusesWhatItCannotCreateAndEncodesNamesOnACopy) {
     EXPECT_STREQ(name, "my dir\\logo: 1.gif");
     EXPECT_EQ(Stored(path_, encoded->noteID).Text("$TITLE"), "my+dir/logo_+1.gif");
     delete encoded;
+    // Only those characters are changed, not bytes of other characters (the
+    // character U+5C71 is stored with the bytes of a backslash and a "q").
+    const std::string wide = plat::NativeToLmbcs("\xE5\xB1\xB1 \xE5\xB3\xB6:1.gif");   // "山 島:1.gif"
+    ZervaRTItem* kept = session_.CreateDesignElement("Page", "", path_.c_str(), wide.c_str(), "URLEncode=Yes");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(plat::LmbcsToNative(Stored(path_, kept->noteID).Text("$TITLE")), "\xE5\xB1\xB1+\xE5\xB3\xB6_1.gif");
+    delete kept;
 }
 
 } // namespace
