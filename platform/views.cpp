@@ -44,12 +44,24 @@ Collection* FindCollection(CollectionTable& table, HCOLLECTION handle) {
     return it == table.open.end() ? nullptr : it->second.get();
 }
 
+// The position of the first "|" character of a title from start on, or
+// npos: a byte of that value inside a longer character is no "|".
+size_t NextBar(const std::string& title, size_t start) {
+    for (size_t at = start; at < title.size();) {
+        if (title[at] == '|') return at;
+        const WORD size = LmbcsCharLength(reinterpret_cast<const BYTE*>(title.data() + at),
+                                          static_cast<DWORD>(title.size() - at));
+        at += size > 0 ? size : 1;
+    }
+    return std::string::npos;
+}
+
 // True when one "|"-separated part of a title, blanks around it ignored,
 // equals the name ignoring case.
 bool TitleNames(const std::string& title, const char* name, size_t nameLength) {
     size_t start = 0;
     while (start <= title.size()) {
-        size_t end = title.find('|', start);
+        size_t end = NextBar(title, start);
         if (end == std::string::npos) end = title.size();
         size_t first = start, last = end;
         while (first < last && title[first] == ' ') ++first;

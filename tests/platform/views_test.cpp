@@ -253,6 +253,16 @@ TEST_F(Views, DesignNotesAreFoundByTitleOrAliasAndClass) {
         EXPECT_EQ(FindDesignNote(db_, name, NOTE_CLASS_VIEW, &found), ERR_DESIGN_NOT_FOUND) << name;
         EXPECT_EQ(found, 0u);
     }
+    // A title is cut at its "|" characters, not at bytes of that value inside
+    // other characters (U+7C73 and U+7C89 are stored with one).
+    const std::string rice = NativeToLmbcs("\xE7\xB1\xB3"), flour = NativeToLmbcs("\xE7\xB2\x89");
+    NOTEID riceForm = AddNote({{"$TITLE", rice + "|" + flour + "s"}}, NOTE_CLASS_FORM);
+    for (const std::string& name : {rice, flour + "s"}) {
+        EXPECT_EQ(FindDesignNote(db_, name.c_str(), NOTE_CLASS_FORM, &found), NOERROR);
+        EXPECT_EQ(found, riceForm);
+    }
+    for (const std::string& name : {flour, rice.substr(0, 1)})
+        EXPECT_EQ(FindDesignNote(db_, name.c_str(), NOTE_CLASS_FORM, &found), ERR_DESIGN_NOT_FOUND);
     EXPECT_EQ(FindDesignNote(db_, nullptr, NOTE_CLASS_VIEW, &found), ERR_BAD_ARGUMENT);
     EXPECT_NE(FindDesignNote(db_ + 1000, "Main View", NOTE_CLASS_VIEW, &found), NOERROR);
 
@@ -260,7 +270,7 @@ TEST_F(Views, DesignNotesAreFoundByTitleOrAliasAndClass) {
     HCOLLECTION design = 0;
     ASSERT_EQ(CollectionOpen(db_, NOTEID_DESIGN_COLLECTION, &design), NOERROR);
     std::vector<NOTEID> ids = ReadFrom(design, CollectionPosition(), 10, 100);
-    EXPECT_EQ(std::set<NOTEID>(ids.begin(), ids.end()), (std::set<NOTEID>{view, form}));
+    EXPECT_EQ(std::set<NOTEID>(ids.begin(), ids.end()), (std::set<NOTEID>{view, form, riceForm}));
     EXPECT_EQ(std::count(ids.begin(), ids.end(), document), 0);
     EXPECT_EQ(CollectionUpdate(design), NOERROR);
     EXPECT_EQ(CollectionClose(design), NOERROR);
