@@ -46,14 +46,14 @@ STATUS SetNumber(plat::NOTEHANDLE note, const char* item, double value) {
 
 // The name after its last "/", else after its last "\", else the whole name.
 const char* LastPart(const char* name) {
-    const char* slash = std::strrchr(name, '/');
-    if (slash == nullptr) slash = std::strrchr(name, '\\');
+    const char* slash = FindNameCharacter(name, '/', true);
+    if (slash == nullptr) slash = FindNameCharacter(name, '\\', true);
     return slash != nullptr ? slash + 1 : name;
 }
 
 // The extension of a name from its last "." on, or "".
 const char* DotExtension(const char* name) {
-    const char* dot = std::strrchr(name, '.');
+    const char* dot = FindNameCharacter(name, '.', true);
     return dot != nullptr ? dot : "";
 }
 
@@ -156,9 +156,26 @@ std::string DesignElementName(const char* name, const char* options) {
     return encoded;
 }
 
+const char* FindNameCharacter(const char* name, char character, bool last) {
+    if (name == nullptr) return nullptr;
+    const char* found = nullptr;
+    const std::size_t length = std::strlen(name);
+    for (std::size_t at = 0; at < length;) {
+        if (name[at] == character) {
+            found = name + at;
+            if (!last) break;
+        }
+        const plat::WORD size =
+            plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(name + at), static_cast<plat::DWORD>(length - at));
+        at += size > 0 ? size : 1;
+    }
+    return found;
+}
+
 std::string DesignLookupName(const char* name) {
-    std::string first = name != nullptr ? name : "";
-    return first.substr(0, first.find('|'));
+    if (name == nullptr) return "";
+    const char* bar = FindNameCharacter(name, '|', false);
+    return bar != nullptr ? std::string(name, bar) : std::string(name);
 }
 
 bool OverwritesDesignElement(const char* options) {

@@ -37,6 +37,11 @@ bool DesignOptionIsYes(const char* options, const char* key);
 // "_"), else as given.
 std::string DesignElementName(const char* name, const char* options);
 
+// The first (or with last, the last) character of a name (LMBCS) that is
+// the character given, or null: a byte of its value inside a character of
+// several bytes is not it.
+const char* FindNameCharacter(const char* name, char character, bool last);
+
 // The name an element of that name (its title) is found by: the title up
 // to its first "|", the aliases that follow it left out.
 std::string DesignLookupName(const char* name);

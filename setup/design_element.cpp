@@ -120,7 +120,7 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
         status = item->ConnectFileResource(server, path, element, nullptr);
         // An element that was kept as it is keeps its content.
         if (status == kOK && item->connected != 0 && existing == 0) {
-            const char* dot = std::strrchr(element, '.');
+            const char* dot = FindNameCharacter(element, '.', true);
             step = "its file's content could not be stored";
             status = item->CreateFileResourceRichTextItem(dot != nullptr ? dot + 1 : "txt", sourceFile.c_str());
             if (status == kOK && !overrideSave) {

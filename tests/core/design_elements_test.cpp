@@ -316,6 +316,24 @@ TEST_F(DesignElements, NamesWithAliasesOrBlanksAroundAreCreatedOnceAndFoundAgain
     plat::DbScanNotes(db, [&](plat::NOTEID, plat::WORD) -> plat::STATUS { return ++notes, 0; });
     plat::DbClose(db);
     EXPECT_EQ(notes, 4);
+    // Characters whose bytes include those of "|", "/", "\\" or "." are no
+    // such characters: "米" and "粉" are two pages, "山.gif" keeps its name.
+    const std::string rice = plat::NativeToLmbcs("\xE7\xB1\xB3"), flour = plat::NativeToLmbcs("\xE7\xB2\x89");
+    const std::string mountain = plat::NativeToLmbcs("\xE5\xB1\xB1.gif");
+    plat::NOTEID pages[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        ZervaRTItem* page = session_.CreateDesignElement("Page", "", path_.c_str(), (i == 0 ? rice : flour).c_str(), "");
+        ASSERT_NE(page, nullptr);
+        ASSERT_EQ(page->Save(), 0);
+        pages[i] = page->noteID;
+        delete page;
+    }
+    EXPECT_NE(pages[0], pages[1]);
+    EXPECT_EQ(Find(flour), pages[1]);
+    ZervaRTItem* image = session_.CreateDesignElement("Image Resource", "", path_.c_str(), mountain.c_str(), "");
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(Stored(path_, image->noteID).Text("$ImageNames"), mountain);
+    delete image;
     // A file resource's file name and flags are those of its first name.
     Stored resource(path_, Find("style.css"));
     EXPECT_EQ(resource.Text("$FileNames") + " " + resource.Text("$Flags"), "style.css D34C=Q");
