@@ -49,6 +49,18 @@ bool IsColourWord(string_view word) {
 bool IsOther(string_view word) { return !BeginsWithDigit(word) && !IsColourWord(word); }
 bool IsNone(string_view word) { return EqualNoCase(word, "none"); }
 
+// One word of letters that names no border style, width or CSS-wide value:
+// the name of a colour.
+bool IsColourName(string_view word) {
+    if (word.empty()) return false;
+    for (const char c : word)
+        if (!css::IsAsciiLetter(c)) return false;
+    for (const char* keyword : {"none", "hidden", "dotted", "dashed", "solid", "double", "groove", "ridge", "inset",
+                                "outset", "thin", "medium", "thick", "inherit", "initial", "unset"})
+        if (EqualNoCase(word, keyword)) return false;
+    return true;
+}
+
 // The first word, the second, and the rest after the second.
 struct BorderWords {
     string_view w1, w2, rest;
@@ -97,6 +109,8 @@ StyleValue BorderColour(const BorderWords& words) {
     if (IsColourWord(words.w1)) return std::string(words.w1);
     if (words.rest.size() < 3) return std::string();
     if (EndsWithNoCase(words.rest, "pt") || EndsWithNoCase(words.rest, "px")) return std::string(words.w2);
+    // A colour by name after the width and the style ("2px solid blue").
+    if (IsColourName(words.rest)) return std::string(words.rest);
     return std::string();
 }
 

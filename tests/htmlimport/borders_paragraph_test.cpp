@@ -102,6 +102,22 @@ TEST_F(BorderText, CellBorders) {
     EXPECT_EQ(Cell("c", 1, " CellBorderColor='red'"), " CellBorderColor='red' CellBorderStyle='emboss'");
 }
 
+TEST_F(BorderText, ColoursNamedInBorderShorthands) {
+    Page("<div id=all style='border: 2px solid blue'>a</div><div id=top style='border-top: 1px dotted Navy'>b</div>"
+         "<div id=bare style='border: 1px solid'>c</div><div id=thick style='border: 1px solid thick'>d</div>"
+         "<table><tr><td id=cell style='border: 1px dashed green'>e</td></tr></table>");
+    EXPECT_EQ(Border("all", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' BorderThicknessLeft='2px' "
+                                   "BorderThicknessRight='2px' BorderColor='blue' BorderStyle='solid'");
+    EXPECT_EQ(Border("top", true), " BorderThicknessTop='1px' BorderColor='Navy' BorderStyle='dotted'");
+    // A shorthand without a colour, or with a keyword where the colour
+    // would stand, gives none.
+    EXPECT_EQ(Border("bare", true), " BorderThicknessBottom='1px' BorderThicknessTop='1px' BorderThicknessLeft='1px' "
+                                    "BorderThicknessRight='1px' BorderStyle='solid'");
+    EXPECT_EQ(Border("thick", true), " BorderThicknessBottom='1px' BorderThicknessTop='1px' "
+                                     "BorderThicknessLeft='1px' BorderThicknessRight='1px' BorderStyle='solid'");
+    EXPECT_EQ(Cell("cell", 1), " CellBorderColor='green' CellBorderStyle='solid'");
+}
+
 class ParagraphText : public StyleTest {
 protected:
     std::string Paragraph(const char* id) {
