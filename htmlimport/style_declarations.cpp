@@ -3,6 +3,7 @@
 
 #include <unordered_map>
 
+#include "core/text_compare.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
 
@@ -74,24 +75,49 @@ private:
     std::size_t at_ = 0;
 };
 
-void DropRepeatedNames(std::vector<StyleProp>* props) {
+// A value that ends in the priority "!important" (blanks allowed after
+// the "!"), without it; important tells whether it was there.
+std::string_view WithoutPriority(std::string_view value, bool* important) {
+    *important = false;
+    constexpr std::string_view kWord = "important";
+    if (value.size() <= kWord.size() || !EqualNoCase(value.substr(value.size() - kWord.size()), kWord)) return value;
+    std::size_t at = value.size() - kWord.size();
+    while (at > 0 && css::IsBlank(value[at - 1])) --at;
+    if (at == 0 || value[at - 1] != '!') return value;
+    *important = true;
+    return css::TrimBlanks(value.substr(0, at - 1));
+}
+
+// A later value of a name replaces the earlier, unless only the earlier is
+// important.
+void DropRepeatedNames(std::vector<StyleProp>* props, const std::vector<bool>& important) {
     if (props->size() < 2) return;
     std::vector<StyleProp> kept;
+    std::vector<bool> keptImportant;
     kept.reserve(props->size());
+    auto replace = [&](std::size_t place, std::size_t from) {
+        if (keptImportant[place] && !important[from]) return;
+        kept[place].value = std::move((*props)[from].value);
+        keptImportant[place] = important[from];
+    };
+    auto add = [&](std::size_t from) {
+        kept.push_back(std::move((*props)[from]));
+        keptImportant.push_back(important[from]);
+    };
     if (props->size() <= kLinearDedupe) {
-        for (StyleProp& prop : *props) {
-            StyleProp* earlier = nullptr;
-            for (StyleProp& k : kept)
-                if (k.name == prop.name) earlier = &k;
-            if (earlier != nullptr) earlier->value = std::move(prop.value);
-            else kept.push_back(std::move(prop));
+        for (std::size_t n = 0; n < props->size(); ++n) {
+            std::size_t earlier = kept.size();
+            for (std::size_t k = 0; k < kept.size(); ++k)
+                if (kept[k].name == (*props)[n].name) earlier = k;
+            if (earlier != kept.size()) replace(earlier, n);
+            else add(n);
         }
     } else {
         std::unordered_map<std::string, std::size_t> placeOf;
-        for (StyleProp& prop : *props) {
-            const auto [it, added] = placeOf.emplace(prop.name, kept.size());
-            if (added) kept.push_back(std::move(prop));
-            else kept[it->second].value = std::move(prop.value);
+        for (std::size_t n = 0; n < props->size(); ++n) {
+            const auto [it, added] = placeOf.emplace((*props)[n].name, kept.size());
+            if (added) add(n);
+            else replace(it->second, n);
         }
     }
     props->swap(kept);
@@ -103,6 +129,7 @@ StyleDeclarations::StyleDeclarations(std::string_view text) {
     DeclarationReader reader(text);
     std::string name;
     std::string value;
+    std::vector<bool> important;
     while (!reader.AtEnd()) {
         reader.ReadUntil(":;", false, &name);
         if (reader.AtEnd() || reader.Peek() == ';') {
@@ -115,9 +142,12 @@ StyleDeclarations::StyleDeclarations(std::string_view text) {
         if (!reader.AtEnd()) reader.Step();
         const std::string_view trimmedName = css::TrimBlanks(name);
         if (trimmedName.empty()) continue;
-        props_.push_back(StyleProp{css::LowerCopy(trimmedName), std::string(css::TrimBlanks(value))});
+        bool priority = false;
+        const std::string_view plain = WithoutPriority(css::TrimBlanks(value), &priority);
+        props_.push_back(StyleProp{css::LowerCopy(trimmedName), std::string(plain)});
+        important.push_back(priority);
     }
-    DropRepeatedNames(&props_);
+    DropRepeatedNames(&props_, important);
     for (const StyleProp& prop : props_) {
         words_ |= DeclaredWordBit(prop.name);
         names_ |= DeclaredNameBit(prop.name);

@@ -238,6 +238,14 @@ TEST_F(StyleLookup, DeclarationTexts) {
     for (const talix::StyleProp& prop : parsed.Props()) listed += prop.name + "=" + prop.value + "|";
     EXPECT_EQ(listed,
               "color=blue|font-family='a;b', \"c;d\"|background=url(data:x;y)   top|margin-left=1in|width=calc(1px;|");
+    // The priority "!important" is no part of the value, and a later value
+    // without it does not replace an important one.
+    const talix::StyleDeclarations priorities(
+        "color: #f00 !important; color: blue; text-align: right ! IMPORTANT; width: 1px!important; "
+        "width: 2px !important; font-family: 'x !important'; margin: !important");
+    listed.clear();
+    for (const talix::StyleProp& prop : priorities.Props()) listed += prop.name + "=" + prop.value + "|";
+    EXPECT_EQ(listed, "color=#f00|text-align=right|width=2px|font-family='x !important'|margin=|");
     EXPECT_TRUE(talix::StyleDeclarations("/* unterminated color: red").Empty());
     EXPECT_EQ(talix::StyleDeclarations("content: 'unterminated; color: red").Props().size(), 1u);
 
