@@ -20,6 +20,7 @@
 #include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
+#include "htmlimport/css_colours.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
@@ -341,7 +342,7 @@ void CellStart::BackgroundColour() {
     // "windowtext" is the colour of the current text.
     std::uint16_t index = CurrentImportFont(context_).color;
     std::uint32_t rgb = 0;
-    if (ParseColorSpec(colour->c_str(), &index, &rgb) != 0) return;
+    if (ParseColorSpec(ColourTextForParser(*colour).c_str(), &index, &rgb) != 0) return;
     if (import_->suppressBlackBackground != 0 && index == 0 && rgb == 0) return;
     const bool tracing = g_debugLevel > 2;
     if (tracing) plat::LogLine(0, "After FSV-#9");

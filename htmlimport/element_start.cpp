@@ -16,6 +16,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
+#include "htmlimport/css_colours.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_rules.h"
 #include "htmlimport/element_walk.h"
@@ -163,7 +164,7 @@ void Body(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
         return;
     std::uint16_t index = 0;
     std::uint32_t rgb = 0;
-    if (ParseColorSpec(color, &index, &rgb) != kOK) return;
+    if (ParseColorSpec(ColourTextForParser(color).c_str(), &index, &rgb) != kOK) return;
     std::uint8_t record[8] = {static_cast<std::uint8_t>(kSigColor), 8};
     WriteWord(record + 2, kColorIsRGB);
     record[4] = static_cast<std::uint8_t>(rgb);

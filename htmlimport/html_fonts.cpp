@@ -13,6 +13,7 @@
 #include "core/item_work_state.h"
 #include "builders/build_context.h"
 #include "core/text_compare.h"
+#include "htmlimport/css_colours.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_import_context.h"
@@ -294,8 +295,10 @@ void ApplyCssSize(const HTMLImportContext* import, const RunStyle& style, const 
 
 // ParseColorSpec, through the walk's memo where the text's colour does not
 // depend on the index given.
-std::uint16_t ParseRunColor(const HTMLImportContext* import, const char* text, std::uint16_t* index,
+std::uint16_t ParseRunColor(const HTMLImportContext* import, const char* given, std::uint16_t* index,
                             std::uint32_t* rgb) {
+    const std::string colour = ColourTextForParser(given);
+    const char* text = colour.c_str();
     if (import->walkMemo == nullptr || ContainsNoCase(text, "windowtext")) return ParseColorSpec(text, index, rgb);
     const WalkMemo::ParsedColor parsed = import->walkMemo->ParseColor(text);
     *index = parsed.index;

@@ -256,6 +256,33 @@ TEST_F(TextRuns, RepeatedColoursAndTheColourOfTheText) {
     EXPECT_EQ(imported.Run("f").Font().color, index);
 }
 
+TEST_F(TextRuns, ColoursWrittenAsCssFunctions) {
+    // Blanks inside the parentheses, percentages, components out of range
+    // and an alpha value all give the colour the function names, to text
+    // and to a cell's background.
+    const Imported imported = Import(
+        "<p><span style=\"color:rgb( 255 , 0 , 0 )\">a</span>|<span style=\"color:rgb(0%, 100%, 0%)\">b</span>|"
+        "<span style=\"color:rgb(300,-5,0)\">c</span>|<span style=\"color:rgba(0,0,255,0.5)\">d</span>|"
+        "<span style=\"color:RGB(0 128 0)\">e</span>|<span style=\"color:rgb(1,2)\">f</span></p>"
+        "<table><tr><td style=\"background-color: rgb( 0 , 0 , 255 )\">g</td></tr></table>");
+    ASSERT_EQ(imported.status, 0);
+    std::string colours;
+    for (const auto& record : imported.records) {
+        if (record.signature != talix::kSigColor && record.signature != talix::kSigTableCellColor) continue;
+        const std::uint32_t rgb = static_cast<unsigned char>(record.bytes[4]) |
+                                  static_cast<unsigned char>(record.bytes[5]) << 8 |
+                                  static_cast<std::uint32_t>(static_cast<unsigned char>(record.bytes[6])) << 16;
+        colours += std::to_string(rgb) + " ";
+    }
+    // (A function with two components is passed on as written.)
+    EXPECT_EQ(colours, "255 65280 255 16711680 32768 513 16711680 ");
+    std::uint16_t red = 0;
+    std::uint32_t rgb = 0;
+    ASSERT_EQ(talix::ParseColorSpec("#ff0000", &red, &rgb), 0);
+    EXPECT_EQ(imported.Run("a").Font().color, red);
+    EXPECT_EQ(imported.Run("c").Font().color, red);
+}
+
 // The fixture's reading of a body: a note without one fails the test that
 // asks, with a message, and the run goes on.
 TEST_F(TextRuns, ANoteWithoutABodyFailsTheReadingOfItsText) {
