@@ -201,6 +201,16 @@ std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& val
     if (text.find("pt") != std::string_view::npos) return Points(static_cast<double>(LeadingInteger(text)));
     if (text.find('%') != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) / 100 + 0.5));
     if (text.find("em") != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) + 0.5));
+    // The other units of length (and px and pt written in capitals) by what
+    // they measure in points.
+    const std::size_t unitAt = text.find_first_not_of("+-0123456789.");
+    const std::string unit = unitAt != std::string_view::npos ? css::LowerCopy(text.substr(unitAt)) : std::string();
+    const double number = LeadingNumber(text);
+    if (unit == "px") return PixelPoints(number);
+    if (unit == "in") return Points(std::floor(number * 72 + 0.5));
+    if (unit == "cm") return Points(std::floor(number * 72 / 2.54 + 0.5));
+    if (unit == "mm") return Points(std::floor(number * 72 / 25.4 + 0.5));
+    if (unit == "pc") return Points(std::floor(number * 12 + 0.5));
     return Points(static_cast<double>(LeadingInteger(text)));
 }
 

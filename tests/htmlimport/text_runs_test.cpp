@@ -108,6 +108,21 @@ TEST_F(TextRuns, SizesFromFontElementsAndCss) {
     // A font element with a size keeps the CSS of the elements inside it
     // away from its text ... but not the CSS of elements within.
     EXPECT_EQ(Size(sizes, "inner"), 8);
+    // Sizes in the other units of length are measured in points.
+    const Imported units = Import(
+        "<p><span style=\"font-size:1in\">in</span><span style=\"font-size:1cm\">cm</span>"
+        "<span style=\"font-size:5mm\">mm</span><span style=\"font-size:2pc\">pc</span>"
+        "<span style=\"font-size:16PX\">PX</span><span style=\"font-size:0.25IN\">IN</span>"
+        "<span style=\"font-size:14\">bare</span><span style=\"font-size:12pt\">pt</span></p>");
+    ASSERT_EQ(units.status, 0);
+    EXPECT_EQ(Size(units, "in"), 72);
+    EXPECT_EQ(Size(units, "cm"), 28);
+    EXPECT_EQ(Size(units, "mm"), 14);
+    EXPECT_EQ(Size(units, "pc"), 24);
+    EXPECT_EQ(Size(units, "PX"), 12);
+    EXPECT_EQ(Size(units, "IN"), 18);
+    EXPECT_EQ(Size(units, "bare"), 14);
+    EXPECT_EQ(Size(units, "pt"), 12);
     const Imported options = Import("<p><font size=\"7\">seven</font></p>", "Size7=40");
     EXPECT_EQ(Size(options, "seven"), 40);
 }
