@@ -183,8 +183,9 @@ bool IsMonospaceFamily(const std::string& family) {
 }
 
 // Whether a CSS font-size value is relative to the size around it (em or
-// a percentage).
+// a percentage), or takes that size (a negative size).
 bool IsRelativeSize(std::string_view text) {
+    if (!text.empty() && text.front() == '-') return true;
     return !text.empty() && !css::IsAsciiLetter(text.front()) && text.find("px") == std::string_view::npos &&
            text.find("pt") == std::string_view::npos &&
            (text.find('%') != std::string_view::npos || text.find("em") != std::string_view::npos);
@@ -197,6 +198,8 @@ std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& val
     const std::string_view text = css::TrimBlanks(value);
     if (text.empty()) return around;
     if (css::IsAsciiLetter(text.front())) return FontSizeKeywordToPoints(import, std::string(text).c_str(), around);
+    // A negative size is no size: the text keeps the size around it.
+    if (text.front() == '-') return around;
     if (text.find("px") != std::string_view::npos) return PixelPoints(LeadingNumber(text));
     if (text.find("pt") != std::string_view::npos) return Points(static_cast<double>(LeadingInteger(text)));
     if (text.find('%') != std::string_view::npos) return Points(std::floor(around * LeadingNumber(text) / 100 + 0.5));

@@ -113,7 +113,9 @@ TEST_F(TextRuns, SizesFromFontElementsAndCss) {
         "<p><span style=\"font-size:1in\">in</span><span style=\"font-size:1cm\">cm</span>"
         "<span style=\"font-size:5mm\">mm</span><span style=\"font-size:2pc\">pc</span>"
         "<span style=\"font-size:16PX\">PX</span><span style=\"font-size:0.25IN\">IN</span>"
-        "<span style=\"font-size:14\">bare</span><span style=\"font-size:12pt\">pt</span></p>");
+        "<span style=\"font-size:14\">bare</span><span style=\"font-size:12pt\">pt</span></p>"
+        "<p style=\"font-size:16pt\"><span style=\"font-size:-5pt\">minus</span>"
+        "<span style=\"font-size:-2em\">minus em</span><span style=\"font-size:0\">zero</span></p>");
     ASSERT_EQ(units.status, 0);
     EXPECT_EQ(Size(units, "in"), 72);
     EXPECT_EQ(Size(units, "cm"), 28);
@@ -123,6 +125,10 @@ TEST_F(TextRuns, SizesFromFontElementsAndCss) {
     EXPECT_EQ(Size(units, "IN"), 18);
     EXPECT_EQ(Size(units, "bare"), 14);
     EXPECT_EQ(Size(units, "pt"), 12);
+    // A negative size is passed over; a size of 0 is the smallest there is.
+    EXPECT_EQ(Size(units, "minus"), 16);
+    EXPECT_EQ(Size(units, "minus em"), 16);
+    EXPECT_EQ(Size(units, "zero"), 1);
     const Imported options = Import("<p><font size=\"7\">seven</font></p>", "Size7=40");
     EXPECT_EQ(Size(options, "seven"), 40);
 }
