@@ -95,10 +95,14 @@ void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, 
     }
     reader.Spacing(reader.Look("line-height", false), "InterLine", "2em", "1.5em", 0.5f, 0.25f, text);
 
+    // HTML and CSS call full justification "justify".
+    auto alignment = [](std::string_view value) {
+        return EqualNoCase(css::TrimBlanks(value), "justify") ? std::string("full") : std::string(value);
+    };
     if (const char* align = AttributeValue(node, "align"); align != nullptr) {
-        AppendOptionWord(text, "Justify", align);
+        AppendOptionWord(text, "Justify", alignment(align));
     } else if (const StyleValue textAlign = reader.Own("text-align"); textAlign.has_value()) {
-        AppendOptionWord(text, "Justify", *textAlign);
+        AppendOptionWord(text, "Justify", alignment(*textAlign));
     } else {
         AppendOptionWord(text, "Justify", node->Is(HtmlTag::kCenter) ? "center" : "left");
     }

@@ -134,7 +134,8 @@ TEST_F(ParagraphText, SpacingAlignmentAndDirection) {
          "<p id=tenth style='margin-bottom: 0.1in; margin-top: 0.5em; line-height: 2em'>d</p>"
          "<div id=div style='margin-top: 0; line-height: 0.3in; text-align: center'>e</div>"
          "<p id=align align=right style='text-align: center'>f</p><center id=center>g</center>"
-         "<table><tr><td><p id=incell>h</p></td></tr></table>");
+         "<table><tr><td><p id=incell>h</p></td></tr></table>"
+         "<p id=justify style='text-align: Justify'>i</p><div id=justattr align=justify>j</div>");
     EXPECT_EQ(Paragraph("bare"),
               std::string(" Above='double' Justify='left' -RTL") + kPlainMargins + " RightMarginPercent='100%'");
     EXPECT_EQ(Paragraph("mso"), std::string(" Justify='left' -RTL") + kPlainMargins + " RightMarginPercent='100%'");
@@ -148,6 +149,9 @@ TEST_F(ParagraphText, SpacingAlignmentAndDirection) {
     begins("align", " Above='double' Justify='right' -RTL");
     begins("center", " Justify='center' -RTL");
     begins("incell", " Justify='left' -RTL");
+    // Justified text is justified in full.
+    begins("justify", " Above='double' Justify='full' -RTL");
+    begins("justattr", " Justify='full' -RTL");
     import_->rightToLeft = 1;
     EXPECT_NE(Paragraph("bare").find(" +RTL "), std::string::npos);
 }
