@@ -168,6 +168,18 @@ float StyleLengthInches(const HTMLImportContext* import, std::string_view value)
     return ParseCSSLength(import, text.c_str(), 0.0f);
 }
 
+float LineHeightSpacing(std::string_view value) {
+    value = css::TrimBlanks(value);
+    const bool percent = !value.empty() && value.back() == '%';
+    if (percent) value.remove_suffix(1);
+    const std::string span = NumberSpan(value, false);
+    if (span.empty() || span.size() != value.size() || span.front() == '-') return 0.0f;
+    double multiple = 0;
+    if (!ReadNumber(value, false, &multiple)) return 0.0f;
+    if (percent) multiple /= 100;
+    return multiple >= 2 ? 2.0f : multiple >= 1.5 ? 1.5f : 1.0f;
+}
+
 float SumStyleLengthUpTree(const HTMLImportContext* import, const HtmlNode* node, const char* property, int depth,
                            bool stopAtCell) {
     if (property == nullptr || property[0] == '\0') return 0.0f;

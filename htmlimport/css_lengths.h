@@ -41,6 +41,12 @@ std::uint16_t ParseHTMLLength(const HTMLImportContext* import, const char* text,
 // ParseCSSLength with default 0.
 float StyleLengthInches(const HTMLImportContext* import, std::string_view value);
 
+// The line spacing of a line-height given as a multiple of the font size,
+// a number without unit ("1.5") or a percentage ("150%"): 2 for double
+// spacing from twice the size up, 1.5 from one and a half, 1 below; 0 for
+// any other value (a length, a keyword), which is read as a length.
+float LineHeightSpacing(std::string_view value);
+
 // The length property on the node and its ancestors (inline style and the
 // context's rules; nodes that are no element are passed over). depth 0
 // answers the nearest value; depth 1 the nearest value above the first one

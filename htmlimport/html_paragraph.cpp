@@ -93,7 +93,13 @@ void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, 
         const char* className = AttributeValue(node, "class");
         if (className == nullptr || std::string_view(className) != "MsoNormal") text->append(" Above='double'");
     }
-    reader.Spacing(reader.Look("line-height", false), "InterLine", "2em", "1.5em", 0.5f, 0.25f, text);
+    const StyleValue lineHeight = reader.Look("line-height", false);
+    if (const float spacing = lineHeight.has_value() ? LineHeightSpacing(*lineHeight) : 0.0f; spacing > 0) {
+        if (spacing == 2.0f) text->append(" InterLine=DOUBLE");
+        else if (spacing == 1.5f) text->append(" InterLine='1.5'");
+    } else {
+        reader.Spacing(lineHeight, "InterLine", "2em", "1.5em", 0.5f, 0.25f, text);
+    }
 
     // HTML and CSS call full justification "justify".
     auto alignment = [](std::string_view value) {

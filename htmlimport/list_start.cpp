@@ -110,6 +110,13 @@ void AppendSpacing(const HTMLImportContext* import, const ElementStyle& style, c
                    std::string* text) {
     const StyleValue value = style.Look(property, false);
     if (!value.has_value()) return;
+    // A line height of a multiple of the font size.
+    if (const float spacing = std::string_view(property) == "line-height" ? LineHeightSpacing(*value) : 0.0f;
+        spacing > 0) {
+        if (spacing == 2.0f) AppendFormat(text, " %s=DOUBLE", keyword);
+        else if (spacing == 1.5f) AppendFormat(text, " %s='1.5'", keyword);
+        return;
+    }
     bool doubled = EqualNoCase(*value, doubleWord);
     bool oneAndHalf = !doubled && EqualNoCase(*value, oneAndHalfWord);
     if (!doubled && !oneAndHalf) {

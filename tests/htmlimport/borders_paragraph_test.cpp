@@ -135,7 +135,10 @@ TEST_F(ParagraphText, SpacingAlignmentAndDirection) {
          "<div id=div style='margin-top: 0; line-height: 0.3in; text-align: center'>e</div>"
          "<p id=align align=right style='text-align: center'>f</p><center id=center>g</center>"
          "<table><tr><td><p id=incell>h</p></td></tr></table>"
-         "<p id=justify style='text-align: Justify'>i</p><div id=justattr align=justify>j</div>");
+         "<p id=justify style='text-align: Justify'>i</p><div id=justattr align=justify>j</div>"
+         "<div id=lh100 style='line-height: 100%'>k</div><div id=lh150 style='line-height: 150%'>l</div>"
+         "<div id=lh2 style='line-height: 2'>m</div><div id=lh15 style='line-height: 1.6'>n</div>"
+         "<div id=lh1 style='line-height: 1'>o</div>");
     EXPECT_EQ(Paragraph("bare"),
               std::string(" Above='double' Justify='left' -RTL") + kPlainMargins + " RightMarginPercent='100%'");
     EXPECT_EQ(Paragraph("mso"), std::string(" Justify='left' -RTL") + kPlainMargins + " RightMarginPercent='100%'");
@@ -152,6 +155,12 @@ TEST_F(ParagraphText, SpacingAlignmentAndDirection) {
     // Justified text is justified in full.
     begins("justify", " Above='double' Justify='full' -RTL");
     begins("justattr", " Justify='full' -RTL");
+    // A line height of a multiple of the font size, with or without "%".
+    begins("lh100", " Justify='left' -RTL");
+    begins("lh150", " InterLine='1.5' Justify='left'");
+    begins("lh2", " InterLine=DOUBLE Justify='left'");
+    begins("lh15", " InterLine='1.5' Justify='left'");
+    begins("lh1", " Justify='left' -RTL");
     import_->rightToLeft = 1;
     EXPECT_NE(Paragraph("bare").find(" +RTL "), std::string::npos);
 }

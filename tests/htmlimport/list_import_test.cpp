@@ -144,6 +144,11 @@ TEST_F(WalkTest, ListSpacingAndMargins) {
     EXPECT_EQ(spacing("line-height: 20px"), (std::vector<std::uint16_t>{1, 0, 0}));
     EXPECT_EQ(spacing("line-height: 20px", "PixelMultiplier=30"), (std::vector<std::uint16_t>{2, 0, 0}));
     EXPECT_EQ(spacing("line-height: 2em"), (std::vector<std::uint16_t>{2, 0, 0}));
+    // A line height of a multiple of the font size, with or without "%".
+    EXPECT_EQ(spacing("line-height: 1"), (std::vector<std::uint16_t>{0, 0, 0}));
+    EXPECT_EQ(spacing("line-height: 100%"), (std::vector<std::uint16_t>{0, 0, 0}));
+    EXPECT_EQ(spacing("line-height: 1.5"), (std::vector<std::uint16_t>{1, 0, 0}));
+    EXPECT_EQ(spacing("line-height: 200%"), (std::vector<std::uint16_t>{2, 0, 0}));
 
     // A left margin of a length counts the indents of the list and its
     // ancestors on top of the page's inch.
