@@ -132,8 +132,12 @@ void TableWidth(TableBuild& build) {
     const char* width = AttributeValue(build.table, "width");
     if (width != nullptr) {
         if (std::strchr(width, '%') == nullptr) {
-            level->width = Twips(ParseCSSLength(build.import, width, kInchesDefault));
-            build.widthSet = true;
+            const float inches = ParseCSSLength(build.import, width, kInchesDefault);
+            // A negative width is no width: the table keeps the default.
+            if (inches >= 0) {
+                level->width = Twips(inches);
+                build.widthSet = true;
+            }
         } else if (build.depth >= 2) {
             if (const std::uint16_t extent = EnclosingCellExtent(build)) {
                 level->width = Share(extent, width);
@@ -179,8 +183,10 @@ void ColumnWidths(TableBuild& build) {
             const char* width = css.has_value() ? css->c_str() : attribute;
             if (width == nullptr) continue;
             if (std::strchr(width, '%') == nullptr) {
-                level->columnWidths[column] =
-                    Twips(ParseCSSLength(build.import, width, 6.0f / static_cast<float>(build.columns)));
+                const float inches = ParseCSSLength(build.import, width, 6.0f / static_cast<float>(build.columns));
+                // A negative width is no width: the column keeps its share.
+                if (inches < 0) continue;
+                level->columnWidths[column] = Twips(inches);
             } else {
                 level->columnWidths[column] = Share(level->width, width);
             }

@@ -224,6 +224,16 @@ TEST_F(TableImport, WidthsAndSpacing) {
     EXPECT_GT(huge, 4320);
     EXPECT_EQ(huge, firstColumn("99999%"));
     EXPECT_EQ(firstColumn("50%"), 4320);
+    // A negative width, of a cell or of the table, is no width.
+    EXPECT_EQ(firstColumn("-1in"), firstColumn("auto"));
+    EXPECT_GT(firstColumn("-1in"), 0);
+    const Imported negative = Import("<table width=\"-2in\"><tr><td>a</td></tr></table>");
+    const Imported unsized = Import("<table><tr><td>a</td></tr></table>");
+    const auto negativeCells = Cells(negative), unsizedCells = Cells(unsized);
+    ASSERT_EQ(negativeCells.size(), 1u);
+    ASSERT_EQ(unsizedCells.size(), 1u);
+    EXPECT_EQ(negativeCells.at({0, 0})->Word(6) - negativeCells.at({0, 0})->Word(4),
+              unsizedCells.at({0, 0})->Word(6) - unsizedCells.at({0, 0})->Word(4));
 }
 
 TEST_F(TableImport, SpanningCellsFindTheirPlaces) {
