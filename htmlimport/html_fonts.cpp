@@ -217,6 +217,15 @@ std::uint8_t CssFontSize(const HTMLImportContext* import, const std::string& val
     return Points(static_cast<double>(LeadingInteger(text)));
 }
 
+// Whether a CSS font-weight is bold: a word holding "bold" ("bolder" too),
+// or a number from 600 up (700 is bold).
+bool IsBoldWeight(std::string_view weight) {
+    if (ContainsNoCase(weight, "bold")) return true;
+    weight = css::TrimBlanks(weight);
+    if (weight.empty() || weight.find_first_not_of("0123456789") != std::string_view::npos) return false;
+    return LeadingInteger(weight) >= 600;
+}
+
 // The font colour text, cut to kFontColorChars characters (every run of a
 // kept font copies it, so without formatting).
 void CopyFontColor(HTMLImportContext* import, const char* value) {
@@ -412,7 +421,8 @@ void ApplyFontShorthand(BuildContext* context, const HTMLImportContext* import, 
             font->attributes &= static_cast<std::uint8_t>(~(kAttrBold | kAttrItalic));
         } else if (EqualNoCase(word, "italic")) {
             font->attributes |= kAttrItalic;
-        } else if (EqualNoCase(word, "bold") || EqualNoCase(word, "bolder")) {
+        } else if (EqualNoCase(word, "bold") || EqualNoCase(word, "bolder") ||
+                   (IsBoldWeight(word) && !css::IsAsciiLetter(word.front()))) {
             font->attributes |= kAttrBold;
         } else if (css::IsAsciiDigit(word.front()) && word.find("pt") != std::string_view::npos) {
             font->size = Points(static_cast<double>(LeadingInteger(word)));
@@ -508,7 +518,7 @@ RunFont WorkOutRunFont(BuildContext* context, HTMLImportContext* import, const H
 
     std::uint16_t source = state.upSource[WalkMemo::kWeightUp];
     const std::string* weight = state.up[WalkMemo::kWeightUp];
-    if (source >= kStyleFromTag1 || (weight != nullptr && ContainsNoCase(*weight, "bold")))
+    if (source >= kStyleFromTag1 || (weight != nullptr && IsBoldWeight(*weight)))
         font.attributes |= kAttrBold;
     else if (weight != nullptr && ContainsNoCase(*weight, "lighter"))
         font.attributes &= static_cast<std::uint8_t>(~kAttrBold);

@@ -77,6 +77,24 @@ TEST_F(TextRuns, RunsTakeTheFontOfTheirElements) {
     EXPECT_EQ(styles.Run("no").Font().attributes, 0);
     EXPECT_EQ(styles.Run("css").Font().attributes, kAttrBold | kAttrItalic);
     EXPECT_EQ(styles.Run("light").Font().attributes, 0);
+
+    // Weights by number: bold from 600 up; a lower number is a normal weight.
+    const Imported weights = Import(
+        "<p><span style=\"font-weight:700\">w7</span><span style=\"font-weight: 600 \">w6</span>"
+        "<span style=\"font-weight:500\">w5</span><b style=\"font-weight:400\">w4</b>"
+        "<span style=\"font-weight:900\"><span style=\"font-weight:normal\">wn</span></span></p>");
+    EXPECT_EQ(weights.Run("w7").Font().attributes, kAttrBold);
+    EXPECT_EQ(weights.Run("w6").Font().attributes, kAttrBold);
+    EXPECT_EQ(weights.Run("w5").Font().attributes, 0);
+    EXPECT_EQ(weights.Run("w4").Font().attributes, 0);
+    EXPECT_EQ(weights.Run("wn").Font().attributes, 0);
+    // The font shorthand reads a weight by number too, and keeps it out of
+    // the family.
+    const Imported shorthand =
+        Import("<p><span style=\"background-color: #eeeeee; font: 700 12pt Arial\">f</span></p>");
+    EXPECT_EQ(shorthand.Run("f").Font().attributes, kAttrBold);
+    EXPECT_EQ(shorthand.Run("f").Font().size, 12);
+    EXPECT_EQ(FacesNamed(shorthand.note, "Arial"), 1);
 }
 
 TEST_F(TextRuns, SizesFromFontElementsAndCss) {
