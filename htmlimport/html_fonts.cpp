@@ -419,7 +419,7 @@ void ApplyFontShorthand(BuildContext* context, const HTMLImportContext* import, 
             font->attributes &= static_cast<std::uint8_t>(~(kAttrUnderline | kAttrStrike));
         } else if (EqualNoCase(word, "normal") || EqualNoCase(word, "lighter")) {
             font->attributes &= static_cast<std::uint8_t>(~(kAttrBold | kAttrItalic));
-        } else if (EqualNoCase(word, "italic")) {
+        } else if (EqualNoCase(word, "italic") || EqualNoCase(word, "oblique")) {
             font->attributes |= kAttrItalic;
         } else if (EqualNoCase(word, "bold") || EqualNoCase(word, "bolder") ||
                    (IsBoldWeight(word) && !css::IsAsciiLetter(word.front()))) {
@@ -524,7 +524,9 @@ RunFont WorkOutRunFont(BuildContext* context, HTMLImportContext* import, const H
         font.attributes &= static_cast<std::uint8_t>(~kAttrBold);
     source = state.upSource[WalkMemo::kSlantUp];
     const std::string* slant = state.up[WalkMemo::kSlantUp];
-    if (source >= kStyleFromTag1 || (slant != nullptr && ContainsNoCase(*slant, "italic")))
+    // An oblique face is shown as italic.
+    if (source >= kStyleFromTag1 ||
+        (slant != nullptr && (ContainsNoCase(*slant, "italic") || ContainsNoCase(*slant, "oblique"))))
         font.attributes |= kAttrItalic;
     source = state.upSource[WalkMemo::kScriptUp];
     if (source == kStyleFromTag1) font.attributes |= kAttrSubscript;

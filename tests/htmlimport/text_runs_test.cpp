@@ -82,12 +82,16 @@ TEST_F(TextRuns, RunsTakeTheFontOfTheirElements) {
     const Imported weights = Import(
         "<p><span style=\"font-weight:700\">w7</span><span style=\"font-weight: 600 \">w6</span>"
         "<span style=\"font-weight:500\">w5</span><b style=\"font-weight:400\">w4</b>"
-        "<span style=\"font-weight:900\"><span style=\"font-weight:normal\">wn</span></span></p>");
+        "<span style=\"font-weight:900\"><span style=\"font-weight:normal\">wn</span></span>"
+        "<span style=\"font-style:oblique\">ob</span><span style=\"font-style:Oblique 10deg\">ob10</span></p>");
     EXPECT_EQ(weights.Run("w7").Font().attributes, kAttrBold);
     EXPECT_EQ(weights.Run("w6").Font().attributes, kAttrBold);
     EXPECT_EQ(weights.Run("w5").Font().attributes, 0);
     EXPECT_EQ(weights.Run("w4").Font().attributes, 0);
     EXPECT_EQ(weights.Run("wn").Font().attributes, 0);
+    // An oblique style is italic.
+    EXPECT_EQ(weights.Run("ob").Font().attributes, kAttrItalic);
+    EXPECT_EQ(weights.Run("ob10").Font().attributes, kAttrItalic);
     // The font shorthand reads a weight by number too, and keeps it out of
     // the family.
     const Imported shorthand =
