@@ -65,6 +65,12 @@ bool FromOwnRows(std::uint16_t operation) {
     return operation == kOpAppendRow || operation == kOpReorderRows || operation == kOpReorderRowsAsKeyed;
 }
 
+// The operations that move the rows of the chunk's own table: nothing is
+// added to the note, so a row's records are written as they stand.
+bool MovesOwnRows(std::uint16_t operation) {
+    return operation == kOpReorderRows || operation == kOpReorderRowsAsKeyed;
+}
+
 // Whether two note handles name the same note: the same handle, or notes
 // with the same universal id in databases of the same replica id.
 bool SameNote(plat::NOTEHANDLE a, plat::NOTEHANDLE b) {
@@ -511,10 +517,13 @@ void SaveSlot(CopyWork* work, const std::uint8_t* record, std::uint16_t signatur
 
 // A field's records are not copied: its companions are kept until the field
 // record comes, which is written afresh with them (and its id/name record)
-// under a name free in the target note.
+// under a name free in the target note. A field in a row that is only moved
+// stays the field it was: its name, the note's items and "$Fields" are left
+// alone (a fresh name would part the field from its value).
 STATUS CopyFieldRecord(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                        bool* handled) {
     *handled = false;
+    if (MovesOwnRows(work->operation)) return kOK;
     if (signature == kSigIdName) {
         *handled = work->node != nullptr && work->node == work->takenIdName;
         return kOK;

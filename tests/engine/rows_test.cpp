@@ -20,10 +20,13 @@
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
+#include "talix_platform.h"
 
 namespace {
 
+using engine_test::Bracket;
 using engine_test::Rec;
+using engine_test::Records;
 using talix::kSigPreTableBegin;
 using talix::kSigTableCell;
 using talix::kSigTableCellColor;
@@ -414,6 +417,109 @@ TEST_F(RowTest, TheFirstRowWrittenStartsWithTheDefinitionRememberedForItsColumn)
     for (std::size_t i = begins[1]; i < records.size(); ++i)
         if (records[i].signature == kSigText && !records[i].Text().empty()) texts.push_back(records[i].Text());
     EXPECT_EQ(texts, (std::vector<std::string>{"y", "1", "z", "2", "x", "3"}));
+}
+
+// The records of the first table nested in a cell of another, in groups:
+// the records before its first cell, then each row's records (from a cell
+// of the first column to the next one) with the cells' row bytes cleared,
+// in the order they stand, then its end.
+std::vector<std::vector<std::vector<std::uint8_t>>> NestedRows(const std::vector<Rec>& records) {
+    std::vector<std::vector<std::vector<std::uint8_t>>> rows;
+    int depth = 0;
+    for (const Rec& record : records) {
+        if (record.signature == 0xCF && ++depth == 1) rows.emplace_back();
+        if (depth == 0) continue;
+        std::vector<std::uint8_t> bytes = record.bytes;
+        if (record.signature == 0xD0 && depth == 1) {
+            if (bytes[3] == 0) rows.emplace_back();
+            bytes[2] = 0;
+        }
+        if (record.signature == 0xD1 && depth == 1) rows.emplace_back();
+        rows.back().push_back(bytes);
+        if (record.signature == 0xD1 && --depth == 0) break;
+    }
+    return rows;
+}
+
+TEST_F(RowTest, RowsHoldingFieldsMoveWholeAndTheFieldsKeepTheirNames) {
+    // A tabbed table nested in a table's cell, as a form lays one out: a
+    // title row, then rows of a key and a field, each row ending in its tab
+    // label. "Price" has a value in the note already; "Size" has none.
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"Key", ""}, {"c", "Price"}, {"a", "Size"}, {"b", ""}};
+    Records records = engine_test::Runs({"intro"});
+    records.push_back(engine_test::Paragraph());
+    records.push_back(talix_test::HostRecord(0xA3, 14));
+    records.push_back(talix_test::HostRecord(kSigTableCell, 18));
+    records.push_back(engine_test::ReferenceTo(1));
+    records.push_back(engine_test::Paragraph());
+    records.push_back(talix_test::HostRecord(0xCF, 14));
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        talix_test::FixtureRecord cell = talix_test::HostRecord(0xD0, 18);
+        cell.bytes[2] = static_cast<std::uint8_t>(row);
+        records.push_back(cell);
+        records.push_back(engine_test::Paragraph());
+        records.push_back(engine_test::ReferenceTo(1));
+        records.push_back(engine_test::Text(rows[row].first));
+        if (!rows[row].second.empty()) {
+            records.push_back(Bracket(talix::kSigBegin, talix::kSigField));
+            records.push_back(talix_test::HeadAndText(talix::kSigField, 40, 32, rows[row].second));
+            records.push_back(Bracket(talix::kSigEnd, talix::kSigField));
+        }
+        talix_test::FixtureRecord label = talix_test::HostRecord(0xFFE3, 140);
+        label.bytes[4] = static_cast<std::uint8_t>('A' + row);
+        records.push_back(label);
+    }
+    records.push_back(talix_test::HostRecord(0xD1, 6));
+    records.push_back(engine_test::Paragraph());
+    records.push_back(engine_test::ReferenceTo(1));
+    records.push_back(engine_test::Text(""));
+    records.push_back(talix_test::HostRecord(kSigTableEnd, 6));
+    records.push_back(engine_test::Paragraph());
+    records.push_back(engine_test::ReferenceTo(1));
+    records.push_back(engine_test::Text("after"));
+    records.push_back(engine_test::Text(""));
+    ASSERT_NE(Open(records), nullptr);
+    ASSERT_EQ(plat::ItemSetText(item_.noteHandle, "Price", "9", 1), 0);
+    ASSERT_EQ(item_.Save(), 0);
+
+    const std::vector<Rec> before = Saved();
+    const auto original = NestedRows(before);
+    ASSERT_EQ(original.size(), 6u);
+    const char* nested = "Table 1; Row 1; Column 1; Table 1";
+    auto rest = [](const std::vector<Rec>& all) {
+        std::vector<std::vector<std::uint8_t>> outside;
+        int depth = 0;
+        for (const Rec& record : all) {
+            if (record.signature == 0xCF) ++depth;
+            if (depth == 0) outside.push_back(record.bytes);
+            if (record.signature == 0xD1) --depth;
+        }
+        return outside;
+    };
+    // Sorted by the keys below the title row, then sorted again (the order
+    // kept): the rows are the same records, whole, in the keys' order, and
+    // nothing outside the rows changes.
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_EQ(Sort(1, nullptr, 1, talix::kOpReorderRows, nullptr, nested), 0);
+        const std::vector<Rec> after = Saved();
+        const auto sorted = NestedRows(after);
+        ASSERT_EQ(sorted.size(), 6u);
+        EXPECT_EQ(sorted[0], original[0]);
+        EXPECT_EQ(sorted[1], original[1]);
+        EXPECT_EQ(sorted[2], original[3]);
+        EXPECT_EQ(sorted[3], original[4]);
+        EXPECT_EQ(sorted[4], original[2]);
+        EXPECT_EQ(sorted[5], original[5]);
+        EXPECT_EQ(rest(after), rest(before));
+    }
+    // The note gains no items and no list of fields.
+    EXPECT_FALSE(plat::ItemIsPresent(item_.noteHandle, "Size", 4));
+    EXPECT_FALSE(plat::ItemIsPresent(item_.noteHandle, "Price_1", 7));
+    EXPECT_FALSE(plat::ItemIsPresent(item_.noteHandle, "$Fields", 7));
+    char value[8] = {};
+    EXPECT_EQ(plat::ItemGetText(item_.noteHandle, "Price", value, sizeof value), 1);
 }
 
 } // namespace
