@@ -341,6 +341,9 @@ STATUS TableBeginRule(const std::uint8_t* copy, RecordOutput* output) {
     output->rowCounter[level] = 0;
     output->tableStartParagraphId[level] = output->lastParagraphId;
     output->columnSpacing[level] = ReadWord(copy + 8);
+    // The columns' definitions are remembered from this table's own first
+    // row: an earlier table at this level lends none.
+    std::memset(output->columnSlots[level], 0, sizeof output->columnSlots[level]);
 
     // A table starts a paragraph of its own.
     const CDRecordNode* last = LastNode(OutputList(output));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -382,41 +383,59 @@ TEST_F(RowTest, ARowCopiedBeforeTheRowsItCameAfterFindsItsParagraphDefinitions) 
     EXPECT_EQ(SavedCells(), (Table{{"c1", "c2"}, {"b1", "b2"}, {"a1", "a2"}, {"b1", "b2"}, {"c1", "c2"}}));
 }
 
-TEST_F(RowTest, TheFirstRowWrittenStartsWithTheDefinitionRememberedForItsColumn) {
-    // Two tables: the first one's first row leaves its definitions
-    // remembered for its columns when the second table is rewritten.
+// For each row of table `table` (counted from 1 at the outermost level), by
+// its first text: the paragraph definition in force at each of its
+// references (the last definition of that id before it).
+std::map<std::string, std::vector<std::vector<std::uint8_t>>> RowFormats(const std::vector<Rec>& records, int table) {
+    std::map<std::uint16_t, std::vector<std::uint8_t>> definitions;
+    std::map<std::string, std::vector<std::vector<std::uint8_t>>> rows;
+    std::vector<std::vector<std::uint8_t>> row;
+    std::string name;
+    int tables = 0, depth = 0;
+    auto finish = [&] {
+        if (!row.empty()) rows[name] = row;
+        row.clear();
+        name.clear();
+    };
+    for (const Rec& record : records) {
+        if (record.signature == 0xA3 && ++tables == table) depth = 1;
+        if (depth == 0) {
+            if (record.signature == 0xFF82) definitions[record.Word(4)] = record.bytes;
+            continue;
+        }
+        if (record.signature == 0xFF82) definitions[record.Word(4)] = record.bytes;
+        if (record.signature == kSigTableCell && record.bytes[3] == 0) finish();
+        if (record.signature == 0x83) row.push_back(definitions[record.Word(2)]);
+        if (record.signature == kSigText && name.empty()) name = record.Text();
+        if (record.signature == kSigTableEnd) {
+            finish();
+            depth = 0;
+        }
+    }
+    return rows;
+}
+
+TEST_F(RowTest, SortedRowsKeepTheParagraphDefinitionsOfTheirOwnTable) {
+    // Two tables, the first one's paragraphs centred: the second table's
+    // rows below its first refer to the definitions its first row holds.
     NewTable({{"a1", "a2"}, {"b1", "b2"}});
     AddTable({{"x", "3"}, {"y", "1"}, {"z", "2"}}, 2);
+    ASSERT_EQ(Run("Table 1", Op(talix::kOpChangeParagraph, 0, 0, "Justify=CENTER")), 0);
+    const auto before = RowFormats(Saved(), 2);
+    ASSERT_EQ(before.size(), 3u);
     ASSERT_EQ(Sort(2, "Numeric", 0, talix::kOpReorderRows, nullptr, "Table 2"), 0);
 
     const std::vector<Rec> records = Saved();
-    std::vector<std::size_t> begins, cells;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].signature == 0xA3) begins.push_back(i);
-        if (records[i].signature == kSigTableCell) cells.push_back(i);
-    }
-    ASSERT_EQ(begins.size(), 2u);
-    ASSERT_EQ(cells.size(), 10u);
-    // The definition of the first table's first column.
-    std::size_t first = cells[0];
-    while (first < records.size() && records[first].signature != 0xFF82) ++first;
-    ASSERT_LT(first, cells[1]);
-    const std::uint16_t columnId = records[first].Word(4);
-
-    // The second table's first cell: a paragraph, that definition (within
-    // the cell's bounds) and a reference to it.
-    const std::size_t cell = cells[4];
-    ASSERT_GT(cell, begins[1]);
-    EXPECT_EQ(records[cell + 1].signature, 0x81);
-    ASSERT_EQ(records[cell + 2].signature, 0xFF82);
-    EXPECT_EQ(records[cell + 2].Word(4), columnId);
-    EXPECT_EQ(records[cell + 2].Word(14), records[cell].Word(4) + records[begins[1]].Word(8));
-    ASSERT_EQ(records[cell + 3].signature, 0x83);
-    EXPECT_EQ(records[cell + 3].Word(2), columnId);
     std::vector<std::string> texts;
-    for (std::size_t i = begins[1]; i < records.size(); ++i)
-        if (records[i].signature == kSigText && !records[i].Text().empty()) texts.push_back(records[i].Text());
+    int tables = 0;
+    for (const Rec& record : records) {
+        if (record.signature == 0xA3) ++tables;
+        if (tables == 2 && record.signature == kSigText && !record.Text().empty()) texts.push_back(record.Text());
+    }
     EXPECT_EQ(texts, (std::vector<std::string>{"y", "1", "z", "2", "x", "3"}));
+    // Every paragraph of every row is formatted as it was: none takes the
+    // first table's definition.
+    EXPECT_EQ(RowFormats(records, 2), before);
 }
 
 // The records of the first table nested in a cell of another, in groups:
