@@ -162,6 +162,13 @@ void RemovePending(SessionWorkArea* work, int index) {
     work->pendingParagraphCount = static_cast<std::uint16_t>(work->pendingParagraphCount - 1);
 }
 
+// A definition of the id has been written: no pending copy of it is needed
+// any more (a range saved twice holds the same id more than once).
+void SettlePending(SessionWorkArea* work, std::uint16_t id) {
+    for (int pending = FindPending(work, id); pending >= 0; pending = FindPending(work, id))
+        RemovePending(work, pending);
+}
+
 std::uint32_t PendingLength(const std::uint8_t* entry) {
     return std::min<std::uint32_t>(ReadWord(entry + 2), kParagraphImageSize);
 }
@@ -257,7 +264,7 @@ STATUS MergeReference(const std::uint8_t* copy, RecordOutput* output, CDRecordNo
         const STATUS status = InsertBeforeLast(output, entry, kSigPabDefinition, PendingLength(entry));
         if (status != kOK) return status;
         NoteParagraphId(output, id);
-        RemovePending(work, pending);
+        SettlePending(work, id);
     }
     WriteWord(last->bytes + 2, id);
     if (output->inTable[output->tableLevel] != 0) output->cellReferenceId[output->tableLevel] = id;
@@ -304,8 +311,7 @@ STATUS ParagraphDefinitionRule(std::uint8_t* copy, std::uint32_t length, RecordO
     RememberColumnDefinition(output, copy, length);
 
     SessionWorkArea* work = output->session->workArea;
-    const int pending = FindPending(work, id);
-    if (pending >= 0) RemovePending(work, pending);
+    SettlePending(work, id);
 
     std::memset(output->currentParagraph, 0, kParagraphImageSize);
     std::memcpy(output->currentParagraph, copy, std::min<std::uint32_t>(length, kParagraphImageSize));
@@ -327,7 +333,7 @@ STATUS ReferenceRule(std::uint8_t* copy, std::uint32_t* length, RecordOutput* ou
         const STATUS status = AppendNode(output, entry, kSigPabDefinition, PendingLength(entry));
         if (status != kOK) return status;
         NoteParagraphId(output, id);
-        RemovePending(work, pending);
+        SettlePending(work, id);
     }
     return kOK;
 }

@@ -541,4 +541,19 @@ TEST_F(RowTest, RowsHoldingFieldsMoveWholeAndTheFieldsKeepTheirNames) {
     EXPECT_EQ(plat::ItemGetText(item_.noteHandle, "Price", value, sizeof value), 1);
 }
 
+TEST_F(RowTest, SortingRowsAlreadyInOrderChangesNothing) {
+    // The first row moves below a row that takes its formats from it: its
+    // definitions are put back before that row. A sort that keeps the order
+    // then leaves every record as it is, however often it runs.
+    NewTable({{"c", "3"}, {"a", "1"}, {"b", "2"}});
+    ASSERT_EQ(Sort(1, nullptr, 0), 0);
+    EXPECT_EQ(SavedCells(), (Table{{"a", "1"}, {"b", "2"}, {"c", "3"}}));
+    const std::vector<std::string> sorted = db_.Stored(id_);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Sort(1, nullptr, 0), 0);
+        ASSERT_EQ(item_.Save(), 0);
+        EXPECT_EQ(db_.Stored(id_), sorted) << run;
+    }
+}
+
 } // namespace
