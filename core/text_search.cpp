@@ -29,6 +29,17 @@ struct SearchMode {
     bool wholeWord = false;
 };
 
+// The switches of a search as its callers pass them.
+SearchMode ModeOf(std::uint32_t wildcards, std::uint32_t ignoreCase, std::uint32_t ignoreAccents,
+                  std::uint32_t wholeWord) {
+    SearchMode mode;
+    mode.wildcards = wildcards != 0;
+    mode.ignoreCase = ignoreCase != 0;
+    mode.ignoreAccents = ignoreAccents != 0;
+    mode.wholeWord = wholeWord != 0;
+    return mode;
+}
+
 // Two characters compared under the collation the mode asks for. Plain
 // ASCII characters are compared directly (only letters differ by case):
 // the collation would also take control characters for equal.
@@ -204,11 +215,7 @@ std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const 
                               std::uint32_t ignoreAccents, std::uint32_t wholeWord, std::uint16_t* matchLength) {
     if (matchLength != nullptr) *matchLength = patternLength;
     if (text == nullptr || pattern == nullptr || textLength == 0 || patternLength == 0) return -1;
-    SearchMode mode;
-    mode.wildcards = wildcards != 0;
-    mode.ignoreCase = ignoreCase != 0;
-    mode.ignoreAccents = ignoreAccents != 0;
-    mode.wholeWord = wholeWord != 0;
+    const SearchMode mode = ModeOf(wildcards, ignoreCase, ignoreAccents, wholeWord);
 
     // Where the character search starts: the text's start, or the first
     // start the printable ASCII search could not try.
@@ -261,11 +268,7 @@ std::int32_t FindTextWildcardToEnd(const char* text, std::uint16_t textLength, c
                                    std::uint16_t* matchLength) {
     if (matchLength != nullptr) *matchLength = 0;
     if (text == nullptr || pattern == nullptr || textLength == 0 || patternLength == 0) return -1;
-    SearchMode mode;
-    mode.wildcards = wildcards != 0;
-    mode.ignoreCase = ignoreCase != 0;
-    mode.ignoreAccents = ignoreAccents != 0;
-    mode.wholeWord = wholeWord != 0;
+    const SearchMode mode = ModeOf(wildcards, ignoreCase, ignoreAccents, wholeWord);
     const std::uint32_t star = mode.wildcards ? FindStar(pattern, patternLength) : patternLength;
     const bool hasStar = star < patternLength;
     const char* tail = pattern + star + 1;
