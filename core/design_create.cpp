@@ -30,6 +30,9 @@ constexpr DesignKind kKinds[] = {
     {"File Resource", DesignKindId::FileResource, "$FileData", nullptr, plat::NOTE_CLASS_FORM, false},
 };
 
+// The item that holds the size of a file resource's content.
+constexpr const char* kFileSizeItem = "$FileSize";
+
 // The document record of "$Info", host form.
 constexpr plat::WORD kDocumentType = 114;
 
@@ -213,7 +216,7 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
 
     plat::NOTEHANDLE note = 0;
     plat::NOTEID id = 0;
-    std::vector<KeptItem> content;
+    std::vector<KeptItem> content, fileSize;
     const std::string lookupName = DesignLookupName(name);
     const bool found = plat::FindDesignNote(db, lookupName.c_str(), kind->noteClass, &id) == plat::NOERROR;
     if (!found) {
@@ -227,6 +230,15 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
             status = plat::ItemDelete(note, contentItem, TextLength(contentItem));
             if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
         }
+        // A file resource's size goes with its content: an element left
+        // without content claims no size.
+        if (status == kOK && kind->kind == DesignKindId::FileResource) {
+            status = KeepItems(note, kFileSizeItem, &fileSize);
+            if (status == kOK) {
+                status = plat::ItemDelete(note, kFileSizeItem, TextLength(kFileSizeItem));
+                if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+            }
+        }
     } else {
         Message(session, "TALIX: %s '%s' already exists.", kindName, plat::LmbcsToNative(name).c_str());
         if (existing != nullptr) *existing = 1;
@@ -239,6 +251,7 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
     } else if (status == kOK) {
         change->cleared = id;
         change->content = std::move(content);
+        change->fileSize = std::move(fileSize);
     }
     CloseNoteAndDatabase(db, note);
     return status;
@@ -257,6 +270,7 @@ STATUS UndoDesignElementNote(RARIvoSession* session, const char* server, const c
         status = plat::NoteOpen(db, change.cleared, plat::OPEN_NOTE_DEFAULT, &note);
         if (status == kOK) {
             RestoreItems(note, contentItem, change.content);
+            if (!change.fileSize.empty()) RestoreItems(note, kFileSizeItem, change.fileSize);
             status = plat::NoteUpdate(note, 0);
         }
         if (note != 0) plat::NoteClose(note);

@@ -57,13 +57,15 @@ struct DesignNoteChange {
     plat::NOTEID created = 0;
     plat::NOTEID cleared = 0;
     std::vector<KeptItem> content;
+    std::vector<KeptItem> fileSize;   // a file resource's "$FileSize", deleted with its content
 };
 
 // Creates the design note of a kind ("Form", "Page", "Subform", "Shared
 // Field", "Image Resource", "File Resource", ignoring case) named name,
 // with its title, flags and the kind's other items, and stores it. When an
 // element of that name exists, overwrite deletes its content item (the
-// element is stored without it); without overwrite the element is left as
+// element is stored without it; a file resource also loses the "$FileSize"
+// that told the size of that content); without overwrite the element is left as
 // it is, "TALIX: %s '%s' already exists." is shown (unless messages are
 // suppressed) and *existing (may be null) is set to 1. Returns 0, 259 for
 // another kind, 1028 for an empty name, or the platform's status (a

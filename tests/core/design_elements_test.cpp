@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/design_create.h"
 #include "core/record_io.h"
 #include "core/walkers.h"
 #include "core_fixture.h"
@@ -279,6 +280,34 @@ TEST_F(DesignElements, AnExistingElementIsKeptUnlessOverwritten) {
     ASSERT_EQ(talix::MeasureItemContent(resource.note, "$FileData", &text, &length, 0, 1), 0);
     EXPECT_STREQ(text, "two");
     std::free(text);
+}
+
+TEST_F(DesignElements, AnOverwrittenFileResourceSizeAgreesWithItsContent) {
+    const std::string five = WriteFile("five.txt", "hello");
+    delete session_.CreateDesignElement("File Resource", "", path_.c_str(), "b.txt", ("SourceFile=" + five).c_str());
+    const plat::NOTEID id = Find("b.txt");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(Stored(path_, id).Text("$FileSize"), "5");
+
+    // A creation taken back gives both back.
+    talix::DesignNoteChange change;
+    ASSERT_EQ(talix::CreateDesignElementNote(&session_, "File Resource", "", path_.c_str(), "b.txt", nullptr, 1,
+                                             nullptr, &change),
+              0);
+    EXPECT_FALSE(plat::ItemIsPresent(Stored(path_, id).note, "$FileSize", 9));
+    ASSERT_EQ(talix::UndoDesignElementNote(&session_, "", path_.c_str(), "$FileData", change), 0);
+    {
+        Stored back(path_, id);
+        EXPECT_EQ(back.Text("$FileSize"), "5");
+        EXPECT_EQ(StoredValues(back.note, "$FileData").size(), 1u);
+    }
+
+    // Emptied without a new source, the element claims no size either.
+    delete session_.CreateDesignElement("File Resource", "", path_.c_str(), "b.txt", "Overwrite=Yes");
+    Stored emptied(path_, id);
+    EXPECT_FALSE(plat::ItemIsPresent(emptied.note, "$FileData", 9));
+    EXPECT_FALSE(plat::ItemIsPresent(emptied.note, "$FileSize", 9));
+    EXPECT_EQ(emptied.Text("$FileNames"), "b.txt");
 }
 
 TEST_F(DesignElements, NamesWithAliasesOrBlanksAroundAreCreatedOnceAndFoundAgain) {
