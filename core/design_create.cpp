@@ -32,6 +32,8 @@ constexpr DesignKind kKinds[] = {
 
 // The item that holds the size of a file resource's content.
 constexpr const char* kFileSizeItem = "$FileSize";
+// The item that dates a file resource's content.
+constexpr const char* kFileModifiedItem = "$FileModDT";
 
 // The document record of "$Info", host form.
 constexpr plat::WORD kDocumentType = 114;
@@ -216,7 +218,7 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
 
     plat::NOTEHANDLE note = 0;
     plat::NOTEID id = 0;
-    std::vector<KeptItem> content, fileSize;
+    std::vector<KeptItem> content, fileSize, fileModified;
     const std::string lookupName = DesignLookupName(name);
     const bool found = plat::FindDesignNote(db, lookupName.c_str(), kind->noteClass, &id) == plat::NOERROR;
     if (!found) {
@@ -231,12 +233,18 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
             if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
         }
         // A file resource's size goes with its content: an element left
-        // without content claims no size.
+        // without content claims no size. Its content changes now.
         if (status == kOK && kind->kind == DesignKindId::FileResource) {
             status = KeepItems(note, kFileSizeItem, &fileSize);
+            if (status == kOK) status = KeepItems(note, kFileModifiedItem, &fileModified);
             if (status == kOK) {
                 status = plat::ItemDelete(note, kFileSizeItem, TextLength(kFileSizeItem));
                 if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
+            }
+            if (status == kOK) {
+                plat::TIMEDATE now;
+                plat::CurrentTime(&now);
+                status = plat::ItemSetTime(note, kFileModifiedItem, &now);
             }
         }
     } else {
@@ -251,7 +259,9 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
     } else if (status == kOK) {
         change->cleared = id;
         change->content = std::move(content);
+        change->fileResource = kind->kind == DesignKindId::FileResource;
         change->fileSize = std::move(fileSize);
+        change->fileModified = std::move(fileModified);
     }
     CloseNoteAndDatabase(db, note);
     return status;
@@ -270,7 +280,10 @@ STATUS UndoDesignElementNote(RARIvoSession* session, const char* server, const c
         status = plat::NoteOpen(db, change.cleared, plat::OPEN_NOTE_DEFAULT, &note);
         if (status == kOK) {
             RestoreItems(note, contentItem, change.content);
-            if (!change.fileSize.empty()) RestoreItems(note, kFileSizeItem, change.fileSize);
+            if (change.fileResource) {
+                RestoreItems(note, kFileSizeItem, change.fileSize);
+                RestoreItems(note, kFileModifiedItem, change.fileModified);
+            }
             status = plat::NoteUpdate(note, 0);
         }
         if (note != 0) plat::NoteClose(note);

@@ -57,7 +57,10 @@ struct DesignNoteChange {
     plat::NOTEID created = 0;
     plat::NOTEID cleared = 0;
     std::vector<KeptItem> content;
-    std::vector<KeptItem> fileSize;   // a file resource's "$FileSize", deleted with its content
+    // A file resource's "$FileSize" and "$FileModDT" (none kept: it had
+    // none), changed with its content.
+    bool fileResource = false;
+    std::vector<KeptItem> fileSize, fileModified;
 };
 
 // Creates the design note of a kind ("Form", "Page", "Subform", "Shared
@@ -65,8 +68,8 @@ struct DesignNoteChange {
 // with its title, flags and the kind's other items, and stores it. When an
 // element of that name exists, overwrite deletes its content item (the
 // element is stored without it; a file resource also loses the "$FileSize"
-// that told the size of that content); without overwrite the element is left as
-// it is, "TALIX: %s '%s' already exists." is shown (unless messages are
+// that told the size of that content, and its "$FileModDT" becomes now);
+// without overwrite the element is left as it is, "TALIX: %s '%s' already exists." is shown (unless messages are
 // suppressed) and *existing (may be null) is set to 1. Returns 0, 259 for
 // another kind, 1028 for an empty name, or the platform's status (a
 // database that cannot be opened is reported as "TALIX: Database '%s' on

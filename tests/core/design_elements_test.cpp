@@ -282,23 +282,35 @@ TEST_F(DesignElements, AnExistingElementIsKeptUnlessOverwritten) {
     std::free(text);
 }
 
-TEST_F(DesignElements, AnOverwrittenFileResourceSizeAgreesWithItsContent) {
+TEST_F(DesignElements, AnOverwrittenFileResourceSizeAndDateAgreeWithItsContent) {
     const std::string five = WriteFile("five.txt", "hello");
     delete session_.CreateDesignElement("File Resource", "", path_.c_str(), "b.txt", ("SourceFile=" + five).c_str());
     const plat::NOTEID id = Find("b.txt");
     ASSERT_NE(id, 0u);
     EXPECT_EQ(Stored(path_, id).Text("$FileSize"), "5");
+    // The content is dated long ago, so that a change of it shows.
+    plat::TIMEDATE longAgo;
+    longAgo.Innards[0] = 100;
+    longAgo.Innards[1] = 2400000;
+    {
+        Stored dated(path_, id);
+        ASSERT_EQ(plat::ItemSetTime(dated.note, "$FileModDT", &longAgo), 0);
+        ASSERT_EQ(plat::NoteUpdate(dated.note, 0), 0);
+    }
+    const std::vector<std::string> oldDate = StoredValues(Stored(path_, id).note, "$FileModDT");
 
-    // A creation taken back gives both back.
+    // A creation taken back gives all of them back.
     talix::DesignNoteChange change;
     ASSERT_EQ(talix::CreateDesignElementNote(&session_, "File Resource", "", path_.c_str(), "b.txt", nullptr, 1,
                                              nullptr, &change),
               0);
     EXPECT_FALSE(plat::ItemIsPresent(Stored(path_, id).note, "$FileSize", 9));
+    EXPECT_NE(StoredValues(Stored(path_, id).note, "$FileModDT"), oldDate);
     ASSERT_EQ(talix::UndoDesignElementNote(&session_, "", path_.c_str(), "$FileData", change), 0);
     {
         Stored back(path_, id);
         EXPECT_EQ(back.Text("$FileSize"), "5");
+        EXPECT_EQ(StoredValues(back.note, "$FileModDT"), oldDate);
         EXPECT_EQ(StoredValues(back.note, "$FileData").size(), 1u);
     }
 
@@ -308,6 +320,20 @@ TEST_F(DesignElements, AnOverwrittenFileResourceSizeAgreesWithItsContent) {
     EXPECT_FALSE(plat::ItemIsPresent(emptied.note, "$FileData", 9));
     EXPECT_FALSE(plat::ItemIsPresent(emptied.note, "$FileSize", 9));
     EXPECT_EQ(emptied.Text("$FileNames"), "b.txt");
+
+    // Given new content, the element dates it now, not when the old was made.
+    const std::vector<std::string> emptiedDate = StoredValues(emptied.note, "$FileModDT");
+    EXPECT_NE(emptiedDate, oldDate);
+    {
+        Stored dated(path_, id);
+        ASSERT_EQ(plat::ItemSetTime(dated.note, "$FileModDT", &longAgo), 0);
+        ASSERT_EQ(plat::NoteUpdate(dated.note, 0), 0);
+    }
+    delete session_.CreateDesignElement("File Resource", "", path_.c_str(), "b.txt",
+                                        ("Overwrite=Yes SourceFile=" + five).c_str());
+    Stored replaced(path_, id);
+    EXPECT_EQ(replaced.Text("$FileSize"), "5");
+    EXPECT_NE(StoredValues(replaced.note, "$FileModDT"), oldDate);
 }
 
 TEST_F(DesignElements, NamesWithAliasesOrBlanksAroundAreCreatedOnceAndFoundAgain) {
