@@ -49,14 +49,21 @@ bool IsColourWord(string_view word) {
 bool IsOther(string_view word) { return !BeginsWithDigit(word) && !IsColourWord(word); }
 bool IsNone(string_view word) { return EqualNoCase(word, "none"); }
 
+bool IsBorderStyleWord(string_view word) {
+    for (const char* keyword :
+         {"none", "hidden", "dotted", "dashed", "solid", "double", "groove", "ridge", "inset", "outset"})
+        if (EqualNoCase(word, keyword)) return true;
+    return false;
+}
+
 // One word of letters that names no border style, width or CSS-wide value:
-// the name of a colour.
+// the name of a colour (the shortest has three letters).
 bool IsColourName(string_view word) {
-    if (word.empty()) return false;
+    if (word.size() < 3) return false;
     for (const char c : word)
         if (!css::IsAsciiLetter(c)) return false;
-    for (const char* keyword : {"none", "hidden", "dotted", "dashed", "solid", "double", "groove", "ridge", "inset",
-                                "outset", "thin", "medium", "thick", "inherit", "initial", "unset"})
+    if (IsBorderStyleWord(word)) return false;
+    for (const char* keyword : {"thin", "medium", "thick", "inherit", "initial", "unset"})
         if (EqualNoCase(word, keyword)) return false;
     return true;
 }
@@ -83,6 +90,14 @@ BorderWords SplitBorder(string_view value) {
     return words;
 }
 
+// The words of a shorthand may come in any order: the one that names a
+// border style, whichever it is; "" when none does.
+string_view StyleWordIn(const BorderWords& words) {
+    for (const string_view word : {words.w2, words.w1, words.rest})
+        if (IsBorderStyleWord(word)) return word;
+    return {};
+}
+
 StyleValue BorderWidth(const BorderWords& words) {
     if (BeginsWithDigit(words.w1)) return std::string(words.w1);
     if (IsNone(words.w1)) return std::string("0px");
@@ -94,6 +109,7 @@ StyleValue BorderWidth(const BorderWords& words) {
 
 StyleValue BorderStyle(const BorderWords& words) {
     if (!words.hasW2) return std::nullopt;
+    if (const string_view style = StyleWordIn(words); !style.empty()) return std::string(style);
     if (IsOther(words.w2)) return std::string(words.w2);
     if (IsNone(words.w1)) return std::string("none");
     if (IsOther(words.w1)) return std::string(words.w1);
@@ -107,10 +123,9 @@ StyleValue BorderColour(const BorderWords& words) {
     if (IsNone(words.w1)) return std::string();
     if (IsColourWord(words.w2)) return std::string(words.w2);
     if (IsColourWord(words.w1)) return std::string(words.w1);
-    if (words.rest.size() < 3) return std::string();
-    if (EndsWithNoCase(words.rest, "pt") || EndsWithNoCase(words.rest, "px")) return std::string(words.w2);
-    // A colour by name after the width and the style ("2px solid blue").
-    if (IsColourName(words.rest)) return std::string(words.rest);
+    // A colour by name, wherever it stands ("2px solid blue", "red solid 2px").
+    for (const string_view word : {words.rest, words.w2, words.w1})
+        if (IsColourName(word)) return std::string(word);
     return std::string();
 }
 
@@ -189,6 +204,7 @@ StyleValue SideLonghand(const StyleDeclarations* list, string_view name) {
     if (what == "style") {
         string_view words[2];
         if (css::SplitWords(value, words, 2) < 2) return std::nullopt;
+        if (const string_view style = StyleWordIn(SplitBorder(value)); !style.empty()) return std::string(style);
         return std::string(words[1]);
     }
     return std::nullopt;

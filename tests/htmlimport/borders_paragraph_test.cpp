@@ -118,6 +118,23 @@ TEST_F(BorderText, ColoursNamedInBorderShorthands) {
     EXPECT_EQ(Cell("cell", 1), " CellBorderColor='green' CellBorderStyle='solid'");
 }
 
+TEST_F(BorderText, BorderShorthandWordsInAnyOrder) {
+    Page("<div id=cws style='border: red solid 2px'>a</div><div id=swc style='border: solid 2px #00f'>b</div>"
+         "<div id=cwf style='border: blue 2px solid'>c</div><div id=wcs style='border-top: 1px navy dotted'>d</div>"
+         "<div id=scw style='border: dashed green 3px'>e</div>"
+         "<table><tr><td id=cell style='border: red dashed 1px'>f</td></tr></table>");
+    EXPECT_EQ(Border("cws", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' BorderThicknessLeft='2px' "
+                                   "BorderThicknessRight='2px' BorderColor='red' BorderStyle='solid'");
+    EXPECT_EQ(Border("swc", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' BorderThicknessLeft='2px' "
+                                   "BorderThicknessRight='2px' BorderColor='#00f' BorderStyle='solid'");
+    EXPECT_EQ(Border("cwf", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' BorderThicknessLeft='2px' "
+                                   "BorderThicknessRight='2px' BorderColor='blue' BorderStyle='solid'");
+    EXPECT_EQ(Border("wcs", true), " BorderThicknessTop='1px' BorderColor='navy' BorderStyle='dotted'");
+    EXPECT_EQ(Border("scw", true), " BorderThicknessBottom='3px' BorderThicknessTop='3px' BorderThicknessLeft='3px' "
+                                   "BorderThicknessRight='3px' BorderColor='green' BorderStyle='dashed'");
+    EXPECT_EQ(Cell("cell", 1), " CellBorderColor='red' CellBorderStyle='solid'");
+}
+
 class ParagraphText : public StyleTest {
 protected:
     std::string Paragraph(const char* id) {
