@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "htmlimport/css_colours.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/css_text.h"
 #include "htmlimport/html_dom.h"
@@ -176,7 +177,7 @@ private:
         if (!Holds(*text_, "CellBorderColor=")) {
             const StyleValue value = FirstOf(node, {"border-color", "border-top-color", "border-left-color"});
             const std::string_view colour = value.has_value() ? ColourIn(*value) : std::string_view();
-            if (!colour.empty()) AppendOptionWord(text_, "CellBorderColor", colour);
+            if (!colour.empty()) AppendOptionWord(text_, "CellBorderColor", ColourTextForParser(colour));
         }
         if (!Holds(*text_, "CellBorderStyle=")) {
             const StyleValue style = FirstOf(node, {"border-style", "border-top-style", "border-left-style"});
@@ -245,7 +246,7 @@ void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node
     if (const StyleValue colour =
             reader.FirstOf({{"border-color", up}, {"border-top-color", true}, {"border-left-color", true}});
         colour.has_value())
-        AppendOptionWord(text, "BorderColor", *colour);
+        AppendOptionWord(text, "BorderColor", ColourTextForParser(*colour));
 
     const StyleValue style = reader.FirstOf({{"border-style", up}, {"border-top-style", up}, {"border-left-style", up}});
     if (style.has_value()) AppendOptionWord(text, "BorderStyle", EqualNoCase(*style, "hidden") ? "none" : *style);

@@ -93,7 +93,7 @@ TEST_F(BorderText, CellBorders) {
     EXPECT_EQ(Cell("c", 1), " CellBorderColor='#808080' CellBorderStyle='emboss'");
     EXPECT_EQ(Cell("t", 1), " CellBorderColor='#808080' CellBorderStyle='emboss'");
     EXPECT_EQ(Cell("r2", 1), " CellBorderColor='blue' CellBorderStyle='extrude'");
-    EXPECT_EQ(Cell("rgb", 1), " CellBorderColor='rgb(10, 20, 30)' CellBorderStyle='solid'");
+    EXPECT_EQ(Cell("rgb", 1), " CellBorderColor='rgb(10,20,30)' CellBorderStyle='solid'");
     EXPECT_EQ(Cell("zero", 0), " CellBorderStyle='none'");
     EXPECT_EQ(Cell("wide", 0), " CellBorderStyle='solid'");
     EXPECT_EQ(Cell("plain", 0), "");
@@ -133,6 +133,22 @@ TEST_F(BorderText, BorderShorthandWordsInAnyOrder) {
     EXPECT_EQ(Border("scw", true), " BorderThicknessBottom='3px' BorderThicknessTop='3px' BorderThicknessLeft='3px' "
                                    "BorderThicknessRight='3px' BorderColor='green' BorderStyle='dashed'");
     EXPECT_EQ(Cell("cell", 1), " CellBorderColor='red' CellBorderStyle='solid'");
+}
+
+TEST_F(BorderText, RgbBorderColoursReachTheBuildersReadable) {
+    Page("<div id=blanks style='border-color: rgb( 255 , 0, 0 )'>a</div>"
+         "<div id=percent style='border: 1px solid rgb(100%, 0%, 50%)'>b</div>"
+         "<div id=alpha style='border-top-color: rgba(0, 0, 255, 0.5)'>c</div>"
+         "<div id=over style='border-color: rgb(300,-4,0)'>d</div><div id=hash style='border-color: #0F0'>e</div>"
+         "<table><tr><td id=cell style='border: 1px solid rgb( 0 , 128 , 0 )'>f</td></tr></table>");
+    EXPECT_EQ(Border("blanks", true), " BorderColor='rgb(255,0,0)'");
+    EXPECT_EQ(Border("percent", true), " BorderThicknessBottom='1px' BorderThicknessTop='1px' "
+                                       "BorderThicknessLeft='1px' BorderThicknessRight='1px' "
+                                       "BorderColor='rgb(255,0,128)' BorderStyle='solid'");
+    EXPECT_EQ(Border("alpha", true), " BorderColor='rgb(0,0,255)'");
+    EXPECT_EQ(Border("over", true), " BorderColor='rgb(255,0,0)'");
+    EXPECT_EQ(Border("hash", true), " BorderColor='#0F0'");
+    EXPECT_EQ(Cell("cell", 1), " CellBorderColor='rgb(0,128,0)' CellBorderStyle='solid'");
 }
 
 class ParagraphText : public StyleTest {
