@@ -612,20 +612,8 @@ void BuildLinkFontText(const HTMLImportContext* import, const HtmlNode* anchor, 
     }
 
     const StyleValue fontSize = own("font-size");
-    if (fontSize.has_value()) {
-        const std::string_view value = css::TrimBlanks(*fontSize);
-        long points;
-        if (fontSize->find("px") != std::string::npos) {
-            points = static_cast<long>(std::floor(std::min(LeadingNumber(value), 1e9) * kPointsPerPixel + 0.5));
-        } else if (fontSize->find("pt") != std::string::npos) {
-            points = LeadingInteger(value);
-        } else if (!value.empty() && css::IsAsciiLetter(value.front())) {
-            points = FontSizeKeywordToPoints(import, std::string(value).c_str(), currentSize);
-        } else {
-            points = LeadingInteger(value);
-        }
-        text += " " + std::to_string(points) + "pt";
-    }
+    if (fontSize.has_value())
+        text.append(" ").append(std::to_string(CssFontSize(import, *fontSize, currentSize))).append("pt");
 
     const StyleValue style = own("font-style");
     if (style.has_value() && ContainsNoCase(*style, "normal")) {

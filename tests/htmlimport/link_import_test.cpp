@@ -152,6 +152,15 @@ TEST_F(LinkFontText, FromTheAnchorsStyle) {
         {"font-size:15px", "Blue +Underline 12pt"},
         {"font-size:13px", "Blue +Underline 10pt"},
         {"font-size:9pt", "Blue +Underline 9pt"},
+        // Other units, relative sizes and keywords as for any other text,
+        // around the size of 10 points.
+        {"font-size:0.25in", "Blue +Underline 18pt"},
+        {"font-size:1cm", "Blue +Underline 28pt"},
+        {"font-size:2pc", "Blue +Underline 24pt"},
+        {"font-size:16PX", "Blue +Underline 12pt"},
+        {"font-size:150%", "Blue +Underline 15pt"},
+        {"font-size:2em", "Blue +Underline 20pt"},
+        {"font-size:-5pt", "Blue +Underline 10pt"},
         {"text-decoration:none", "Blue -Underline -Strikethrough"},
         {"text-decoration:underline line-through", "Blue +Underline +Strikethrough"},
         {"color:red;font-style:italic;font-weight:bold", "red +Underline +italic +bold"},
@@ -159,11 +168,12 @@ TEST_F(LinkFontText, FromTheAnchorsStyle) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(FontText("<p><a href=\"x\" style=\"" + std::string(c.style) + "\">t</a></p>"), c.expected) << c.style;
-    // A colour of 200 characters is cut to 63, and every word still fits.
+    // A colour of 200 characters is cut to 63, and every word still fits;
+    // the size is held to 255 points, as for any other text.
     EXPECT_EQ(FontText("<p><a href=\"x\" link=\"" + std::string(200, 'c') +
                        "\" style=\"font-size:99999999pt;font-style:normal;font-weight:normal;"
                        "text-decoration:none\">t</a></p>"),
-              std::string(63, 'c') + " -Underline -Strikethrough 99999999pt -italic -bold");
+              std::string(63, 'c') + " -Underline -Strikethrough 255pt -italic -bold");
 }
 
 TEST_F(LinkImport, NamedAnchorsAndLinksWithinTheDocument) {
