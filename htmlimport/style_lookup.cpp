@@ -325,9 +325,13 @@ StyleValue LookUpProperty(const HtmlNode* node, const char* property, const CSSR
     const LowerName name(property);
     StyleValue value = FindStyleValueLower(NodeStyle(node), name.View());
     if (Tracing()) plat::LogLine(0, "FindStyleValue: finished looking internally for propname=%s", property);
-    if (value.has_value()) return value;
-    if (first == nullptr && second == nullptr) return std::nullopt;
-    return FromRules(node, name.View(), property, first, second);
+    if (!value.has_value() && (first != nullptr || second != nullptr))
+        value = FromRules(node, name.View(), property, first, second);
+    // A family that is to be inherited is none of the element's own: the
+    // look-up goes on to the elements around it.
+    if (value.has_value() && name.View() == "font-family" && EqualNoCase(css::TrimBlanks(*value), "inherit"))
+        return std::nullopt;
+    return value;
 }
 
 } // namespace

@@ -180,6 +180,21 @@ TEST_F(TextRuns, FacesAreDefinedOnceAndGenericNamesTouchNoTable) {
     EXPECT_EQ(FaceCount(generic.note), talix::kFixedFaceCount);
 }
 
+TEST_F(TextRuns, AnInheritedFamilyIsTheFamilyAroundIt) {
+    const Imported inherit = Import(
+        "<style>.same { font-family: inherit }</style><div style=\"font-family: Georgia\"><p>"
+        "<span style=\"font-family: inherit\">a</span><span class=same>b</span></p></div>"
+        "<p><span style=\"font-family: INHERIT\">c</span></p>");
+    ASSERT_EQ(inherit.status, 0);
+    const int georgia = inherit.Run("a").Font().face;
+    EXPECT_GT(georgia, 4);
+    EXPECT_EQ(inherit.Run("b").Font().face, georgia);
+    EXPECT_EQ(FacesNamed(inherit.note, "Georgia"), 1);
+    EXPECT_EQ(FacesNamed(inherit.note, "inherit"), 0);
+    EXPECT_EQ(FacesNamed(inherit.note, "INHERIT"), 0);
+    EXPECT_EQ(inherit.Run("c").Font().face, 1);
+}
+
 // A face name of characters of several bytes, some of whose later bytes
 // look like a comma, blank or quote (U+7B2C ends in 0x2C, U+4E20 in 0x20,
 // U+5F27 in 0x27): the name is cut and trimmed by whole characters.
