@@ -75,16 +75,28 @@ struct BorderWords {
     bool hasRest = false;
 };
 
+// The next word from at, after blanks; a group in parentheses
+// ("rgb(1, 2, 3)") is one word with the blanks it holds.
+string_view NextBorderWord(string_view value, std::size_t* at) {
+    while (*at < value.size() && css::IsBlank(value[*at])) ++*at;
+    const std::size_t start = *at;
+    bool inGroup = false;
+    for (; *at < value.size() && (inGroup || !css::IsBlank(value[*at])); ++*at) {
+        if (value[*at] == '(') inGroup = true;
+        if (value[*at] == ')') inGroup = false;
+    }
+    return value.substr(start, *at - start);
+}
+
 BorderWords SplitBorder(string_view value) {
     BorderWords words;
-    string_view first[2];
-    const std::size_t count = css::SplitWords(value, first, 2);
-    if (count >= 1) words.w1 = first[0];
-    if (count >= 2) {
-        words.w2 = first[1];
+    std::size_t at = 0;
+    words.w1 = NextBorderWord(value, &at);
+    const string_view second = NextBorderWord(value, &at);
+    if (!second.empty()) {
+        words.w2 = second;
         words.hasW2 = true;
-        const std::size_t after = static_cast<std::size_t>(first[1].data() + first[1].size() - value.data());
-        words.rest = css::TrimBlanks(value.substr(after));
+        words.rest = css::TrimBlanks(value.substr(at));
         words.hasRest = !words.rest.empty();
     }
     return words;

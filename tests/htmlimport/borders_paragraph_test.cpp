@@ -149,6 +149,17 @@ TEST_F(BorderText, RgbBorderColoursReachTheBuildersReadable) {
     EXPECT_EQ(Border("over", true), " BorderColor='rgb(255,0,0)'");
     EXPECT_EQ(Border("hash", true), " BorderColor='#0F0'");
     EXPECT_EQ(Cell("cell", 1), " CellBorderColor='rgb(0,128,0)' CellBorderStyle='solid'");
+    // An rgb() with blanks in it is one word of a shorthand, wherever it stands.
+    Page("<div id=first style='border: rgb(255, 0, 0) solid 2px'>a</div>"
+         "<div id=middle style='border: 2px rgb(0, 128, 0) dashed'>b</div>"
+         "<div id=side style='border-top: rgb(1, 2, 3) 1px dotted'>c</div>");
+    EXPECT_EQ(Border("first", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' "
+                                     "BorderThicknessLeft='2px' BorderThicknessRight='2px' "
+                                     "BorderColor='rgb(255,0,0)' BorderStyle='solid'");
+    EXPECT_EQ(Border("middle", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' "
+                                      "BorderThicknessLeft='2px' BorderThicknessRight='2px' "
+                                      "BorderColor='rgb(0,128,0)' BorderStyle='dashed'");
+    EXPECT_EQ(Border("side", true), " BorderThicknessTop='1px' BorderColor='rgb(1,2,3)' BorderStyle='dotted'");
 }
 
 class ParagraphText : public StyleTest {
