@@ -130,7 +130,14 @@ StyleValue BorderStyle(const BorderWords& words) {
 }
 
 StyleValue BorderColour(const BorderWords& words) {
-    if (!words.hasRest) return std::nullopt;
+    if (!words.hasRest) {
+        // Two words: a style and a colour ("solid red"), or a width and a
+        // colour.
+        if (!words.hasW2) return std::nullopt;
+        for (const string_view word : {words.w2, words.w1})
+            if (IsColourWord(word) || IsColourName(word)) return std::string(word);
+        return std::nullopt;
+    }
     if (IsColourWord(words.rest)) return std::string(words.rest);
     if (IsNone(words.w1)) return std::string();
     if (IsColourWord(words.w2)) return std::string(words.w2);
@@ -184,12 +191,8 @@ StyleValue SideLonghand(const StyleDeclarations* list, string_view name) {
     if (shorthand.substr(0, 6) != "border") return std::nullopt;
     const Side side = SideNamed(shorthand.substr(shorthand.rfind('-') + 1));
 
-    bool fromShorthand = true;
     const StyleProp* found = list->Find(shorthand);
-    if (found == nullptr) {
-        fromShorthand = false;
-        found = FindLeadingPart(list, shorthand);
-    }
+    if (found == nullptr) found = FindLeadingPart(list, shorthand);
     if (found == nullptr) {
         if (what != "width" && what != "style" && what != "color") return std::nullopt;
         const StyleProp* box = list->Find(std::string("border-").append(what));
@@ -201,13 +204,12 @@ StyleValue SideLonghand(const StyleDeclarations* list, string_view name) {
         if (!HasBlank(value)) return std::string(value);
         const string_view number = FirstNumberWord(value);
         if (!number.empty()) return std::string(number);
-        if (fromShorthand) {
-            for (const char* keyword : {"thick", "thin", "medium"})
-                if (ContainsNoCase(value, keyword)) return std::string(keyword);
-            return std::nullopt;
-        }
-        if (side == kNoSide) return std::nullopt;
-        return BoxWord(value, side);
+        // The value is a shorthand's (the side's, or border's for every
+        // side), whose words are a width, a style and a colour in any
+        // order: never a list of widths by side.
+        for (const char* keyword : {"thick", "thin", "medium"})
+            if (ContainsNoCase(value, keyword)) return std::string(keyword);
+        return std::nullopt;
     }
     if (what == "color") {
         if (!HasBlank(value)) return std::string(value);

@@ -133,6 +133,17 @@ TEST_F(BorderText, BorderShorthandWordsInAnyOrder) {
     EXPECT_EQ(Border("scw", true), " BorderThicknessBottom='3px' BorderThicknessTop='3px' BorderThicknessLeft='3px' "
                                    "BorderThicknessRight='3px' BorderColor='green' BorderStyle='dashed'");
     EXPECT_EQ(Cell("cell", 1), " CellBorderColor='red' CellBorderStyle='solid'");
+    // Without a width in length units: a width keyword, or none, on every
+    // side; the style and colour words are no widths.
+    Page("<div id=sc style='border: solid red'>a</div><div id=ksc style='border: thick solid red'>b</div>"
+         "<div id=sck style='border: solid red thin'>c</div>");
+    EXPECT_EQ(Border("sc", true), " BorderColor='red' BorderStyle='solid'");
+    EXPECT_EQ(Border("ksc", true), " BorderThicknessBottom='thick' BorderThicknessTop='thick' "
+                                   "BorderThicknessLeft='thick' BorderThicknessRight='thick' BorderColor='red' "
+                                   "BorderStyle='solid'");
+    EXPECT_EQ(Border("sck", true), " BorderThicknessBottom='thin' BorderThicknessTop='thin' "
+                                   "BorderThicknessLeft='thin' BorderThicknessRight='thin' BorderColor='red' "
+                                   "BorderStyle='solid'");
 }
 
 TEST_F(BorderText, RgbBorderColoursReachTheBuildersReadable) {
