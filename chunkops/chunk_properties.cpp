@@ -10,6 +10,7 @@
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
+#include "core/font_spec.h"
 #include "core/host_message.h"
 #include "core/operation_codes.h"
 #include "core/options.h"
@@ -460,6 +461,11 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         GetOptionValue(name, key, listed.data(), static_cast<std::uint32_t>(listed.size()));
         const std::size_t whole = std::strlen(listed.data());
         if (whole > 0xFFFF) return 0;
+        // A font specification that names nothing of a font would change no
+        // run while the set passed.
+        if (row->setOperation == kOpChangeFont && !FontSpecNamesAnything(listed.data(), item))
+            return RefuseProperty(session, "%s: Unable to set property '%s': the value names nothing of a font",
+                                  row->name);
         value = listed.data();
         length = static_cast<std::uint16_t>(whole);
     } else {

@@ -419,6 +419,15 @@ std::uint16_t ParseFontSpec(const char* text, const char* second, ZervaRTItem* i
     return text == nullptr ? kArgumentError : kOK;
 }
 
+bool FontSpecNamesAnything(const char* text, ZervaRTItem* item) {
+    if (text == nullptr) return false;
+    ParsedFontSpec spec;
+    FontSpecMask mask;
+    ParseOneSpec(text, item, &spec, &mask);
+    return mask.face != 0 || mask.size != 0 || mask.color != 0 || mask.attributes != 0 || mask.attributesSet != 0 ||
+           mask.attributesClear != 0 || mask.colorFlags != 0 || mask.colorFlagsSet != 0 || mask.colorFlagsClear != 0;
+}
+
 std::uint16_t ApplyFontSpec(FontId* font, std::uint32_t* rgb, std::uint16_t* colorFlags,
                             const ParsedFontSpec& spec, const FontSpecMask& mask) {
     if (font == nullptr) return kOK;

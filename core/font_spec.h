@@ -86,6 +86,9 @@ const char* FindKeywordNoCase(const char* text, const char* word);
 std::uint16_t ParseFontSpec(const char* text, const char* second, ZervaRTItem* item,
                             ParsedFontSpec* spec1, ParsedFontSpec* spec2, FontSpecMask* mask1,
                             FontSpecMask* mask2);
+// Whether a font specification names anything of a font (a face, a size, a
+// colour, an attribute or a highlight): one that names nothing changes no run.
+bool FontSpecNamesAnything(const char* text, ZervaRTItem* item);
 std::uint16_t ApplyFontSpec(FontId* font, std::uint32_t* rgb, std::uint16_t* colorFlags,
                             const ParsedFontSpec& spec, const FontSpecMask& mask);
 std::uint16_t MergeFontSpec(FontId* font, ColorValue* color, int* colorNeeded, int* effect,

@@ -65,17 +65,6 @@ bool SetChangesRecords(const talix::PropertyTableEntry* row) {
     return row->handledByCode == 0 || row->code == talix::kChunkActionFormula;
 }
 
-// Whether a font specification names anything of a font (a face, a size,
-// a colour, an attribute or a highlight): one that names nothing would
-// change no run while the set passed.
-bool NamesAnythingOfAFont(const std::string& text, ZervaRTItem* item) {
-    talix::ParsedFontSpec spec;
-    talix::FontSpecMask mask;
-    talix::ParseFontSpec(text.c_str(), nullptr, item, &spec, nullptr, &mask, nullptr);
-    return mask.face != 0 || mask.size != 0 || mask.color != 0 || mask.attributes != 0 || mask.attributesSet != 0 ||
-           mask.attributesClear != 0 || mask.colorFlags != 0 || mask.colorFlagsSet != 0 || mask.colorFlagsClear != 0;
-}
-
 } // namespace
 
 int RunGetProperty(const Command& command, const std::vector<std::string>& args) {
@@ -161,7 +150,7 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     } else {
         const std::string value = Lmbcs(args[4]);
-        if (row->setOperation == talix::kOpChangeFont && !NamesAnythingOfAFont(value, target.item()))
+        if (row->setOperation == talix::kOpChangeFont && !talix::FontSpecNamesAnything(value.c_str(), target.item()))
             return UsageError(command, "'%s' takes a font specification, and '%s' names nothing of a font", row->name,
                               args[4].c_str());
         set = chunk->SetPropertyText(row->name, value.c_str(), static_cast<std::uint16_t>(value.size()));

@@ -165,9 +165,17 @@ TEST_F(PropertyCommands, AFontTextNamingNothingIsRefused) {
         EXPECT_EQ(refused.status, 2);
         EXPECT_TRUE(talix_test::Has(refused.err, "names nothing of a font")) << refused.err;
     }
+    for (const std::string& list : {"FontColor=nonsense", "FontColor=''", "TextAttributes=wobbly"}) {
+        SCOPED_TRACE(list);
+        CliOutcome refused = Talix({"set-property", db_, id, "Memo", "--list", list, "Text 2"});
+        EXPECT_NE(refused.status, 0);
+        EXPECT_TRUE(talix_test::Has(refused.err, "names nothing of a font")) << refused.err;
+    }
     EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Plain Red 10pt Default Sans Serif\n");
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "TextAttributes", "+Italic", "Text 2"}).status, 0);
     EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Italic Red 10pt Default Sans Serif\n");
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "--list", "TextAttributes=+Bold", "Text 2"}).status, 0);
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Bold Italic Red 10pt Default Sans Serif\n");
 }
 
 // Setting a link's frame target again and again changes the one target it
