@@ -48,6 +48,27 @@ void RuleColor(std::uint16_t index, const CDRecordNode* colorNode, char (&out)[6
     }
 }
 
+// The palette index whose colour lies nearest the given one (r + 256 g +
+// 65536 b), the first of equals: the record keeps a colour as an index only.
+std::uint16_t NearestPaletteIndex(std::uint32_t rgb) {
+    const auto part = [](std::uint32_t value, int shift) { return static_cast<long>((value >> shift) & 0xFF); };
+    std::uint16_t best = 0;
+    long bestDistance = -1;
+    for (unsigned index = 0; index < static_cast<unsigned>(kPaletteSize); ++index) {
+        const std::uint32_t entry = PaletteRGB(index);
+        long distance = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const long step = part(entry, shift) - part(rgb, shift);
+            distance += step * step;
+        }
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = static_cast<std::uint16_t>(index);
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 bool Asked(std::uint16_t selector, std::uint16_t position) { return selector == position || selector == kAll; }
 
 // "Yes" sets the bit, "No" clears it, anything else leaves it.
@@ -69,6 +90,10 @@ void ApplyColor(const char* options, const char* key, char* value, std::uint8_t*
     std::uint16_t index = 0;
     std::uint32_t rgb = 0;
     if (ParseColorSpec(value, &index, &rgb) != kOK) return;
+    // A colour given by its value (red, green and blue numbers, a hash or
+    // hex form, a colour name) that no palette entry has comes with index
+    // 0, which would store it as black: it takes the nearest entry instead.
+    if (index < kPaletteSize && PaletteRGB(index) != rgb) index = NearestPaletteIndex(rgb);
     *flags |= bit;
     WriteWord(record + indexOffset, index);
 }

@@ -264,6 +264,35 @@ TEST_F(TargetPropertiesTest, RulesTakeTheirOptionsAndParagraphsGetOneBorder) {
     EXPECT_EQ(rule->Word(8), 100);
     EXPECT_EQ(Words("HorizontalRule 1", 27, 12), "Width='0.1' Height='0.0' ");
 
+    // A colour given by its value is kept as the nearest colour the rule's
+    // index holds, never as black; one given by name or number as before.
+    for (const char* given : {"Color=RGB250,5,5", "Color=#FE0101", "Color=fe0303", "Color=RGB255,0,0"}) {
+        SCOPED_TRACE(given);
+        ASSERT_NE(Open(Join({engine_test::Runs({"a"}), {Rule(0x4, 100, 25, 0xFFFF)}, {engine_test::Text("b")}})),
+                  nullptr);
+        EXPECT_EQ(Set("HorizontalRule 1", 27, given), 0);
+        const std::vector<Rec> records = Saved();
+        const Rec* red = Find(records, kSigRule);
+        ASSERT_NE(red, nullptr);
+        EXPECT_EQ(red->Dword(4), 0x5u);
+        EXPECT_EQ(red->Word(12), 2);
+        EXPECT_EQ(Words("HorizontalRule 1", 27, 8), "Color='Red' ");
+    }
+    for (const char* given : {"Color=#123456", "GradientColor=RGB18,52,86"}) {
+        SCOPED_TRACE(given);
+        ASSERT_NE(Open(Join({engine_test::Runs({"a"}), {Rule(0x4, 100, 25, 0xFFFF)}, {engine_test::Text("b")}})),
+                  nullptr);
+        EXPECT_EQ(Set("HorizontalRule 1", 27, given), 0);
+        const std::vector<Rec> records = Saved();
+        const Rec* other = Find(records, kSigRule);
+        ASSERT_NE(other, nullptr);
+        EXPECT_NE(other->Word(given[0] == 'C' ? 12 : 14), 0);
+        EXPECT_NE(other->Word(given[0] == 'C' ? 12 : 14), 0xFFFF);
+    }
+    ASSERT_NE(Open(Join({engine_test::Runs({"a"}), {Rule(0x4, 100, 25, 0xFFFF)}, {engine_test::Text("b")}})), nullptr);
+    EXPECT_EQ(Set("HorizontalRule 1", 27, "Color=Blue"), 0);
+    EXPECT_EQ(Words("HorizontalRule 1", 27, 12), "FitToWindow='Yes' Color='Blue' Width='100%' Height='0.0' ");
+
     ASSERT_NE(Open(engine_test::Runs({"a"})), nullptr);
     EXPECT_EQ(Set("Paragraph 1", 21, "BorderStyle=SOLID BorderThicknessTop=2"), 0);
     EXPECT_EQ(Set("Paragraph 1", 21, "BorderStyle=SOLID"), 0);
