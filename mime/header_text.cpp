@@ -273,6 +273,18 @@ bool ReadMailbox(const std::string& text, std::string* display, std::string* add
     return true;
 }
 
+// Where the comment that ends the text opens: the "(" that matches its last
+// ")", a comment within it counted as part of it; the last "(" when none
+// matches (npos when there is none).
+std::size_t CommentOpening(const std::string& text) {
+    int depth = 0;
+    for (std::size_t at = text.size(); at-- > 0;) {
+        if (text[at] == ')') ++depth;
+        else if (text[at] == '(' && --depth == 0) return at;
+    }
+    return text.rfind('(');
+}
+
 // One entry as a mailbox: an address with or without a display name as it
 // is, and so with a comment after it (the older "address (Name)" form: the
 // comment is the name, or is added to it); any other text as the display
@@ -282,7 +294,7 @@ std::string Mailbox(const std::string& entry) {
     if (text.empty()) return "";
     std::string display, address;
     if (!ReadMailbox(text, &display, &address)) {
-        const std::size_t open = text.rfind('(');
+        const std::size_t open = CommentOpening(text);
         std::string comment;
         if (text.back() == ')' && open != std::string::npos && open > 0 &&
             ReadMailbox(Trimmed(std::string_view(text).substr(0, open)), &display, &address)) {
