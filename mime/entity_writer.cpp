@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/attachments.h"
 #include "core/folder_file.h"
@@ -30,6 +33,7 @@
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
+#include "talix_platform/input_file.h"
 
 namespace talix {
 
@@ -105,6 +109,26 @@ plat::WORD StoredType(const ZervaRTItem* item) {
     return type;
 }
 
+// Says which file "AttachedFile=" named and why it was not attached: what
+// is wrong with it when it cannot be read, else the platform's words for
+// the failure.
+void ShowNotAttached(const MimeRun* run, const std::string& path, plat::STATUS status) {
+    std::string diskPath = path;
+    for (char& c : diskPath) {
+        if (c == '\\') c = '/';
+    }
+    std::string why;
+    const int fd = plat::OpenInputFile(diskPath.c_str(), &why);
+    if (fd >= 0) {
+        ::close(fd);
+        char text[256];
+        plat::StatusText(status, text, sizeof text);
+        why = std::string("cannot be attached: ") + text;
+    }
+    ReportRefusal(run->session, "the file '%s' that AttachedFile= names %s", plat::LmbcsToNative(path).c_str(),
+                  why.c_str());
+}
+
 } // namespace
 
 STATUS BodyAttachment(MimeRun* run) {
@@ -115,7 +139,10 @@ STATUS BodyAttachment(MimeRun* run) {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const plat::STATUS status =
         plat::NoteAttachFile(run->item->noteHandle, "$FILE", 5, path.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
-    if (status != plat::NOERROR) return status;
+    if (status != plat::NOERROR) {
+        ShowNotAttached(run, path, status);
+        return status;
+    }
     run->bodyAttachment = name;
     run->bodyAttached = true;
     return kOK;

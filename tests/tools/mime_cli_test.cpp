@@ -240,6 +240,26 @@ TEST_F(MimeCommands, FailuresLeaveNoFileAndRepeatedConversionsNoAttachments) {
     EXPECT_EQ(attachments(), once);
 }
 
+// A file AttachedFile= names that cannot be read fails the message, and
+// the error names that file and why, in both forms.
+TEST_F(MimeCommands, AnAttachedFileThatCannotBeReadIsNamed) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::string missing = dir_.file("gone/body.txt");
+    CliOutcome file =
+        Talix({"mime", db_, note, "Body", "--out", dir_.file("m.eml"), "--options", "AttachedFile=" + missing});
+    EXPECT_EQ(file.status, 1);
+    EXPECT_EQ(file.err.substr(0, file.err.find('\n') + 1),
+              "talix: the file '" + missing + "' that AttachedFile= names cannot be read: No such file or directory\n")
+        << file.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("m.eml")));
+    const std::string folderPath = dir_.path().string();
+    CliOutcome folder =
+        Talix({"to-mime", db_, note, "Body", "--name", "Mail", "--options", "AttachedFile=" + folderPath});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_TRUE(Has(folder.err, "talix: the file '" + folderPath + "' that AttachedFile= names is a directory, not a "
+                                "regular file\n")) << folder.err;
+}
+
 TEST_F(MimeCommands, RefusesBadUsage) {
     const std::string note = Import(Sample("styledtext.xml"));
     CliOutcome unwritable = Talix({"mime", db_, note, "Body", "--out", dir_.file("no/such/dir/x.eml")});
