@@ -109,9 +109,9 @@ plat::WORD StoredType(const ZervaRTItem* item) {
     return type;
 }
 
-// Says which file "AttachedFile=" named and why it was not attached: what
-// is wrong with it when it cannot be read, else the platform's words for
-// the failure.
+// Says which file "AttachedFile=" named (path: its native name) and why it
+// was not attached: what is wrong with it when it cannot be read, else the
+// platform's words for the failure.
 void ShowNotAttached(const MimeRun* run, const std::string& path, plat::STATUS status) {
     std::string diskPath = path;
     for (char& c : diskPath) {
@@ -125,8 +125,7 @@ void ShowNotAttached(const MimeRun* run, const std::string& path, plat::STATUS s
         plat::StatusText(status, text, sizeof text);
         why = std::string("cannot be attached: ") + text;
     }
-    ReportRefusal(run->session, "the file '%s' that AttachedFile= names %s", plat::LmbcsToNative(path).c_str(),
-                  why.c_str());
+    ReportRefusal(run->session, "the file '%s' that AttachedFile= names %s", path.c_str(), why.c_str());
 }
 
 } // namespace
@@ -137,10 +136,13 @@ STATUS BodyAttachment(MimeRun* run) {
     if (!run->options.Get("AttachedFile=", &path) || path.empty()) return kOK;
     const std::size_t slash = path.find_last_of("\\/");
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // The option is in the platform's character set, as the attachment's
+    // name stays; the file is opened by its name in the file system's.
+    const std::string diskPath = plat::LmbcsToNative(path);
     const plat::STATUS status =
-        plat::NoteAttachFile(run->item->noteHandle, "$FILE", 5, path.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
+        plat::NoteAttachFile(run->item->noteHandle, "$FILE", 5, diskPath.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
     if (status != plat::NOERROR) {
-        ShowNotAttached(run, path, status);
+        ShowNotAttached(run, diskPath, status);
         return status;
     }
     run->bodyAttachment = name;

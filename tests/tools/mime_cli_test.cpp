@@ -260,6 +260,19 @@ TEST_F(MimeCommands, AnAttachedFileThatCannotBeReadIsNamed) {
                                 "regular file\n")) << folder.err;
 }
 
+// A file AttachedFile= names by a name outside ASCII is read by that name.
+TEST_F(MimeCommands, AnAttachedFileNamedOutsideAsciiIsAttached) {
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::string body = Write("Grüße.txt", "plain words");
+    CliOutcome file =
+        Talix({"mime", db_, note, "Body", "--out", dir_.file("m.eml"), "--options", "AttachedFile=" + body});
+    EXPECT_EQ(file.status, 0) << file.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("m.eml")));
+    CliOutcome stored = Talix({"to-mime", db_, note, "Body", "--name", "Mail", "--options", "AttachedFile=" + body});
+    EXPECT_EQ(stored.status, 0) << stored.err;
+    EXPECT_TRUE(Has(Talix({"items", db_, note}).out, "$FILE\t")) << "no attachment";
+}
+
 TEST_F(MimeCommands, RefusesBadUsage) {
     const std::string note = Import(Sample("styledtext.xml"));
     CliOutcome unwritable = Talix({"mime", db_, note, "Body", "--out", dir_.file("no/such/dir/x.eml")});
