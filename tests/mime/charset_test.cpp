@@ -50,6 +50,23 @@ protected:
                                     nullptr);
         return std::string(buffer.data(), size);
     }
+
+    // The MIME parts stored in the item "Mail", joined into one message in
+    // the file name and read there by python's mailer.
+    ReadMessage ReadStoredMail(const char* name) {
+        std::string message = "MIME-Version: 1.0\r\n";
+        for (const std::string& value : Values("Mail")) {
+            talix::MIMEPartHeader part;
+            talix::MimePartTexts texts;
+            EXPECT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
+                                           static_cast<std::uint32_t>(value.size()), &part, &texts),
+                      0);
+            message += std::string(texts.boundary) + std::string(texts.headers) + std::string(texts.body);
+        }
+        const std::string path = dir_.file(name);
+        std::ofstream(path, std::ios::binary) << message;
+        return ReadMessageFile(path);
+    }
 };
 
 TEST_F(MailCharset, TextOutsideAsciiIsInTheSetItsHeaderNames) {
@@ -229,18 +246,7 @@ TEST_F(MailCharset, AGivenPlainHeaderNamesTheSetOfItsText) {
                             (std::string("Overwrite=Yes AltMimeField=Alt AltMimeHeader=|") + header + "|").c_str(), 0, "", 0,
                             nullptr);
         ASSERT_EQ(item_.lastStatus, 0);
-        std::string message = "MIME-Version: 1.0\r\n";
-        for (const std::string& value : Values("Mail")) {
-            talix::MIMEPartHeader part;
-            talix::MimePartTexts texts;
-            ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
-                                           static_cast<std::uint32_t>(value.size()), &part, &texts),
-                      0);
-            message += std::string(texts.boundary) + std::string(texts.headers) + std::string(texts.body);
-        }
-        const std::string path = dir_.file("plain.eml");
-        std::ofstream(path, std::ios::binary) << message;
-        const ReadMessage read = ReadMessageFile(path);
+        const ReadMessage read = ReadStoredMail("plain.eml");
         ASSERT_TRUE(read.read);
         EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
         const std::vector<const ReadPart*> plain = read.Parts("text/plain");
@@ -270,18 +276,7 @@ TEST_F(MailCharset, AGivenHeaderNamesTheEncodingOfItsText) {
     item_.ConvertToMIME("Mail", nullptr, "Content-Type: text/plain\nContent-Transfer-Encoding: base64", nullptr,
                         "AltMimeField=Alt", 0, "", 0, nullptr);
     ASSERT_EQ(item_.lastStatus, 0);
-    std::string stored = "MIME-Version: 1.0\r\n";
-    for (const std::string& value : Values("Mail")) {
-        talix::MIMEPartHeader part;
-        talix::MimePartTexts texts;
-        ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
-                                       static_cast<std::uint32_t>(value.size()), &part, &texts),
-                  0);
-        stored += std::string(texts.boundary) + std::string(texts.headers) + std::string(texts.body);
-    }
-    const std::string storedPath = dir_.file("stored.eml");
-    std::ofstream(storedPath, std::ios::binary) << stored;
-    const ReadMessage read = ReadMessageFile(storedPath);
+    const ReadMessage read = ReadStoredMail("stored.eml");
     ASSERT_TRUE(read.read);
     EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
     const std::vector<const ReadPart*> plain = read.Parts("text/plain");
