@@ -51,16 +51,22 @@ protected:
         return std::string(buffer.data(), size);
     }
 
+    // The texts of a stored MIME part item's value.
+    static talix::MimePartTexts PartTexts(const std::string& value) {
+        talix::MIMEPartHeader header;
+        talix::MimePartTexts texts;
+        EXPECT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
+                                       static_cast<std::uint32_t>(value.size()), &header, &texts),
+                  0);
+        return texts;
+    }
+
     // The MIME parts stored in the item "Mail", joined into one message in
     // the file name and read there by python's mailer.
     ReadMessage ReadStoredMail(const char* name) {
         std::string message = "MIME-Version: 1.0\r\n";
         for (const std::string& value : Values("Mail")) {
-            talix::MIMEPartHeader part;
-            talix::MimePartTexts texts;
-            EXPECT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(value.data()),
-                                           static_cast<std::uint32_t>(value.size()), &part, &texts),
-                      0);
+            const talix::MimePartTexts texts = PartTexts(value);
             message += std::string(texts.boundary) + std::string(texts.headers) + std::string(texts.body);
         }
         const std::string path = dir_.file(name);
@@ -109,11 +115,7 @@ TEST_F(MailCharset, TextOutsideAsciiIsInTheSetItsHeaderNames) {
     ASSERT_EQ(item_.lastStatus, 0);
     const std::vector<std::string> stored = Values("Mail");
     ASSERT_EQ(stored.size(), 1u);
-    talix::MIMEPartHeader header;
-    talix::MimePartTexts texts;
-    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[0].data()),
-                                   static_cast<std::uint32_t>(stored[0].size()), &header, &texts),
-              0);
+    const talix::MimePartTexts texts = PartTexts(stored[0]);
     EXPECT_NE(texts.headers.find("charset=\"utf-8\""), std::string::npos) << texts.headers;
     EXPECT_NE(Joined(texts.body).find(kPassthrough), std::string::npos) << texts.body;
 
@@ -183,11 +185,7 @@ TEST_F(MailCharset, HeaderNamesTheSetAsMailDoes) {
     ASSERT_EQ(item_.lastStatus, 0);
     const std::vector<std::string> stored = Values("Mail");
     ASSERT_EQ(stored.size(), 1u);
-    talix::MIMEPartHeader header;
-    talix::MimePartTexts texts;
-    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[0].data()),
-                                   static_cast<std::uint32_t>(stored[0].size()), &header, &texts),
-              0);
+    const talix::MimePartTexts texts = PartTexts(stored[0]);
     EXPECT_NE(texts.headers.find("charset=\"KOI8-R\""), std::string::npos) << texts.headers;
 
     // A ready-made encoded word in a set named as mail names it reaches the
@@ -219,11 +217,7 @@ TEST_F(MailCharset, CharactersBeyondSixteenBitsStayWhole) {
     ASSERT_EQ(item_.lastStatus, 0);
     const std::vector<std::string> stored = Values("Mail");
     ASSERT_EQ(stored.size(), 4u);
-    talix::MIMEPartHeader header;
-    talix::MimePartTexts texts;
-    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[1].data()),
-                                   static_cast<std::uint32_t>(stored[1].size()), &header, &texts),
-              0);
+    const talix::MimePartTexts texts = PartTexts(stored[1]);
     EXPECT_NE(texts.headers.find("text/plain"), std::string::npos) << texts.headers;
     EXPECT_NE(texts.body.find("Smile &#128512; end"), std::string::npos) << texts.body;
     EXPECT_EQ(texts.body.find("&#65533;"), std::string::npos) << texts.body;
@@ -296,11 +290,7 @@ TEST_F(MailCharset, AGivenHeaderIsStoredInTheMessagesText) {
     ASSERT_EQ(item_.lastStatus, 0);
     const std::vector<std::string> stored = Values("Mail");
     ASSERT_EQ(stored.size(), 4u);
-    talix::MIMEPartHeader header;
-    talix::MimePartTexts texts;
-    ASSERT_EQ(talix::ParseMimePart(reinterpret_cast<const std::uint8_t*>(stored[1].data()),
-                                   static_cast<std::uint32_t>(stored[1].size()), &header, &texts),
-              0);
+    const talix::MimePartTexts texts = PartTexts(stored[1]);
     EXPECT_EQ(texts.headers, "Content-Type: text/plain; x-note=\"Grüße\"\r\n\r\n");
 }
 

@@ -202,20 +202,17 @@ TEST_F(MailHeaders, AnAddressWithACommentKeepsItsAddress) {
     EXPECT_EQ(message.Decoded("Cc"),
               "plain (note) text <talix@localhost.invalid> | (only a comment) <talix@localhost.invalid>");
     EXPECT_EQ(message.Decoded("Bcc"), "Open (paren <talix@localhost.invalid> |  <bcc@example.com>");
-}
 
-// A comment that holds another is one comment: the address before it is
-// kept, the whole comment as its name.
-TEST_F(MailHeaders, ANestedCommentIsOneComment) {
-    Store(engine_test::Runs({"Nested"}));
-    const ReadMessage message = ReadMessageFile(
+    // A comment that holds another is one comment: the address before it
+    // is kept, the whole comment as its name.
+    const ReadMessage nested = ReadMessageFile(
         Export("ExpFrom='a@b.org (x (y))' ExpTo='John <jd@example.com> (work (home, old)), ann@example.org ((Ann))' "
                "ExpCopyTo='c@d.org (x))'"));
-    ASSERT_TRUE(message.read);
-    EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
-    EXPECT_EQ(message.Decoded("From"), "x (y) <a@b.org>");
-    EXPECT_EQ(message.Decoded("To"), "John (work (home, old)) <jd@example.com> | (Ann) <ann@example.org>");
-    EXPECT_EQ(message.Decoded("Cc"), "x) <c@d.org>");
+    ASSERT_TRUE(nested.read);
+    EXPECT_TRUE(nested.defects.empty()) << testing::PrintToString(nested.defects);
+    EXPECT_EQ(nested.Decoded("From"), "x (y) <a@b.org>");
+    EXPECT_EQ(nested.Decoded("To"), "John (work (home, old)) <jd@example.com> | (Ann) <ann@example.org>");
+    EXPECT_EQ(nested.Decoded("Cc"), "x) <c@d.org>");
 }
 
 // An address or a message id longer than any can be (an address holds 254
