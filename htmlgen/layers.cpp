@@ -41,16 +41,43 @@ constexpr std::uint32_t kCentre = 0x20000000, kRight = 0x40000000, kMiddle = 0x8
 constexpr std::uint32_t kTwipsPerPixel = 15, kTwipsPerInch = 1440;
 
 bool IsLayerEnd(const CDRecordNode* node) { return node->signature == kSigEnd && InnerSignature(node) == kSigLayer; }
+// Records the walk renders on their own, without a bracket: a table, a
+// rule, a field, a named anchor, a picture, a hotspot, a link, a layout
+// region, pass-through HTML or a section.
+bool IsUnbracketedContent(std::uint16_t signature) {
+    switch (signature) {
+    case kSigTableBegin:
+    case kSigNestedTableBegin:
+    case kSigPreTableBegin:
+    case kSigHorizontalRule:
+    case kSigField:
+    case kSigAnchor:
+    case kSigGraphic:
+    case kSigV5HotspotBegin:
+    case kSigHotspotBegin:
+    case kSigV4HotspotBegin:
+    case kSigLink2:
+    case kSigLinkExport2:
+    case kSigLayout:
+    case kSigHtmlBegin:
+    case kSigBar:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The descriptors end at the layer's END or a paragraph record; content
 // that follows them without a paragraph record (a paragraph reference, a
-// text run, a bracketed element) ends them too, so that it is rendered. The
-// bracket of the layer's background picture is no content: the background
-// colour stands within it, and its END ends the descriptors.
+// text run, a bracketed element, a table, rule, field or other element)
+// ends them too, so that it is rendered. The bracket of the layer's
+// background picture is no content: the background colour stands within
+// it, and its END ends the descriptors.
 bool StopsDescriptors(const CDRecordNode* node) {
     const std::uint16_t signature = node->signature;
     if (signature == kSigBegin) return InnerSignature(node) != kSigBackgroundProperties;
     return signature == kSigEnd || signature == kSigParagraph || signature == kSigPabReference ||
-           IsTextRun(signature);
+           IsTextRun(signature) || IsUnbracketedContent(signature);
 }
 
 // "name: length; " for a length value of a record. A record too short to

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
+#include "support/record_fixture.h"
 #include "table_records.h"
 
 namespace {
@@ -114,6 +116,38 @@ TEST_F(Layers, ParagraphElementsInALayerDoNotNest) {
     // Divisions keep their places.
     const std::string divisions = Body(Generate(chunk, "HTML", ""));
     EXPECT_TRUE(Has(divisions, "<div class=\"pabid1\">One<div class=\"pabid1\">Two")) << divisions;
+}
+
+TEST_F(Layers, ContentRightAfterTheDescriptorsStaysInTheLayer) {
+    // Without a paragraph record between the descriptors and the content,
+    // a rule, a field, a named anchor or a table that opens the layer is
+    // its content: written inside its division, the table with every cell.
+    const Records starts[] = {
+        {htmlgen_test::Rule(0, 1500, 30, 0)},
+        {htmlgen_test::Field(0x500, "Subject")},
+        {talix_test::HeadAndText(0xFFCB, 12, 4, "mark")},
+        htmlgen_test::Table(htmlgen_test::Grid(1, 2)),
+    };
+    const char* const shown[] = {"<hr width=\"100\"", "name=\"Subject\"", "<a name=\"mark\"></a>",
+                                 "<td width='95' border=\"1\" style=\"border: 1px solid black; \"><div align='left' "
+                                 "class=\"pabid1\">r0c0</div></td><td"};
+    for (std::size_t i = 0; i < std::size(starts); ++i) {
+        Records records = {Definition(1), Bracket(kBegin, kLayer), htmlgen_test::LayerRecord(),
+                           htmlgen_test::BoxSize(200, 100), htmlgen_test::Positioning(1, 3, 10, 20)};
+        records.insert(records.end(), starts[i].begin(), starts[i].end());
+        records.push_back(TextBytes("Inside"));
+        records.push_back(Bracket(kEnd, kLayer));
+        records.push_back(Reference(1));
+        records.push_back(TextBytes("After"));
+        const std::string body = Checked(records);
+        const std::size_t layer = body.find("z-index: 3; \">");
+        ASSERT_NE(layer, std::string::npos) << body;
+        const std::size_t content = body.find(shown[i]);
+        EXPECT_NE(content, std::string::npos) << body;
+        EXPECT_GT(content, layer) << body;
+        EXPECT_LT(body.find("Inside"), body.find("After")) << body;
+        if (i == 3) EXPECT_TRUE(Has(body, "r0c1")) << body;
+    }
 }
 
 TEST_F(Layers, LengthsThatGiveNoValueLeaveTheirDeclarationOut) {
