@@ -22,6 +22,7 @@
 #include "builders/record_output.h"
 #include "core/attachments.h"
 #include "core/base64.h"
+#include "core/database_open.h"
 #include "core/host_message.h"
 #include "core/font_spec.h"
 #include "core/item_internal.h"
@@ -725,7 +726,11 @@ using namespace talix;
 
 std::uint16_t ZervaRTItem::CopyBackend(std::uint32_t note, const char* name, int replace) {
     if (!ItemReady(this)) return kOutOfMemory;
-    if (note == 0 || name == nullptr || name[0] == '\0' || connected == 0) return kArgumentError;
+    if (note == 0 || name == nullptr || name[0] == '\0') return kArgumentError;
+    // The source is a connected item, or one CopyItem opened without
+    // connecting whose note holds it as rich text.
+    if (connected == 0 && (noteHandle == 0 || GetItemDataType(noteHandle, itemName) != plat::TYPE_COMPOSITE))
+        return kArgumentError;
     // Copying an item onto itself changes nothing.
     if (note == noteHandle && itemName != nullptr && CompareNamesNoCase(name, itemName) == 0) return kOK;
     const bool existed = ItemPresent(note, name);

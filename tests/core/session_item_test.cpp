@@ -372,6 +372,33 @@ TEST_F(SessionItemTest, CopyBackendCopiesTheRecords) {
     plat::DbClose(db);
 }
 
+TEST_F(SessionItemTest, CopyItemOpensTheSourceOfACopy) {
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE target = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteCreate(db, &target), plat::NOERROR);
+    {
+        // The source is opened without being connected, and copied whole.
+        ZervaRTItem source(&session_);
+        ASSERT_EQ(source.CopyItem("", path_.c_str(), styled_, "Body", 0), 0);
+        EXPECT_EQ(source.connected, 0);
+        EXPECT_EQ(source.CopyBackend(target, "Copy", 0), 0);
+        EXPECT_EQ(StoredValues(target, "Copy"), Stored(styled_, "Body"));
+
+        // A source item the note lacks, or one that is not rich text, is
+        // refused and the target gets nothing.
+        ZervaRTItem missing(&session_);
+        ASSERT_EQ(missing.CopyItem("", path_.c_str(), styled_, "Missing", 0), 0);
+        EXPECT_EQ(missing.CopyBackend(target, "None", 0), talix::kArgumentError);
+        ZervaRTItem text(&session_);
+        ASSERT_EQ(text.CopyItem("", path_.c_str(), styled_, "Form", 0), 0);
+        EXPECT_EQ(text.CopyBackend(target, "None", 0), talix::kArgumentError);
+        EXPECT_FALSE(plat::ItemIsPresent(target, "None", 4));
+    }
+    plat::NoteClose(target);
+    plat::DbClose(db);
+}
+
 TEST_F(SessionItemTest, ChunksBelongToTheirItem) {
     auto* item = new ZervaRTItem(&session_);
     EXPECT_EQ(item->DefineChunk("Everything"), nullptr);   // not connected
