@@ -180,7 +180,13 @@ void ReleaseConnection(ZervaRTItem* item) {
     item->noteHandle = 0;
     item->databaseHandle = 0;
     item->connected = 0;
-    if (item->work != nullptr) item->work->borrowed = 0;
+    if (item->work != nullptr) {
+        item->work->borrowed = 0;
+        // Whatever the item connects to next, it is a design element's body
+        // only when that connection says so.
+        item->work->designFlag = 0;
+        item->work->imageDataFlag = 0;
+    }
 }
 
 STATUS ResetDefaultChunk(ZervaRTItem* item) {

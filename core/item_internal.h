@@ -32,7 +32,8 @@ void DropRecordLists(ZervaRTItem* item);
 
 // Drops what ties the item to its note: the record lists (unwritten changes
 // are lost), the note and database when the item opened them (items that
-// borrowed them are disconnected first), both handles and the borrowed flag.
+// borrowed them are disconnected first), both handles, the borrowed flag and
+// the flags that mark a design element's body.
 void ReleaseConnection(ZervaRTItem* item);
 
 // Gives the item its default "Everything" chunk, reusing the one it has.

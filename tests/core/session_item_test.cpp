@@ -273,6 +273,39 @@ TEST_F(SessionItemTest, BorrowersLoseTheNoteWithItsOwner) {
     for (ZervaRTChunk* c = session_.chunks; c != nullptr; c = c->next) EXPECT_NE(c->item, &borrower);
 }
 
+TEST_F(SessionItemTest, AnItemConnectedAnewIsNoLongerADesignElement) {
+    ZervaRTItem item(&session_);
+    ASSERT_EQ(item.ConnectForm("", path_.c_str(), "Response", nullptr), 0);
+    plat::DWORD designCalls = plat::TestDesignUpdateCalls();
+    EXPECT_EQ(item.Save(), 0);
+    EXPECT_EQ(plat::TestDesignUpdateCalls(), designCalls + 1);
+
+    // Connected to a document's item, by itself or on the caller's note, it
+    // is saved and worked on as a document's item, as a new item would be.
+    plat::DBHANDLE db = 0;
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::DbOpen(path_.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, styled_, 0, &note), plat::NOERROR);
+    for (bool backend : {false, true}) {
+        SCOPED_TRACE(backend ? "ConnectBackend" : "Connect");
+        ASSERT_EQ(item.ConnectForm("", path_.c_str(), "Response", nullptr), 0);
+        ASSERT_EQ(backend ? item.ConnectBackend(note, "Body", 0) : item.Connect("", path_.c_str(), styled_, "Body", 0),
+                  0);
+        designCalls = plat::TestDesignUpdateCalls();
+        EXPECT_EQ(item.Save(), 0);
+        EXPECT_EQ(plat::TestDesignUpdateCalls(), designCalls);
+        ZervaRTChunk* chunk = item.DefineChunk("Everything");
+        ASSERT_NE(chunk, nullptr);
+        g_messages.clear();
+        EXPECT_EQ(chunk->AppendHotspot("SUBFORM", "\"Sub\"", 0, "", "Sub", 0), talix::kArgumentError);
+        EXPECT_TRUE(Shown("Talix: Attempt to add subform to data document failed"));
+        delete chunk;
+    }
+    item.CleanupTraces();
+    plat::NoteClose(note);
+    plat::DbClose(db);
+}
+
 TEST_F(SessionItemTest, CommitAndSaveWriteThePendingRecordsBack) {
     auto original = Stored(styled_, "Body");
     ASSERT_FALSE(original.empty());
