@@ -26,7 +26,10 @@ int RunRewrite(const Command& command, const std::vector<std::string>& args) {
     RARIvoSession session;
     session.SetUp();
     ZervaRTItem item(&session);
-    talix::STATUS status = item.Connect("", args[0].c_str(), id, args[2].c_str(), 0);
+    // The library takes names in the platform's character set.
+    const std::string name = plat::NativeToLmbcs(args[2]);
+    talix::STATUS status = item.Connect("", args[0].c_str(), id, name.c_str(), 0);
+    if (status == talix::kOK && item.connected == 0) status = plat::ERR_ITEM_NOT_FOUND;
     if (status != talix::kOK) return Fail("cannot connect to item '%s': %s", args[2].c_str(), StatusMessage(status).c_str());
     talix::ItemRecordList* list = talix::SIAR(&item, 0, nullptr, 0, 0, 0, nullptr, &status);
     if (list == nullptr || status != talix::kOK) {

@@ -63,6 +63,17 @@ TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
     EXPECT_EQ(Talix({"items", db_, empty}).out, before.out);
 }
 
+TEST_F(RewriteCommand, AnItemNamedOutsideAsciiIsRewritten) {
+    std::string id = Import(Write("u.xml", "<note class='document'><item name='Grüße'><rawitemdata type='1'>"
+                                           "gQKF/wwAAQAAAGFiY2Q=</rawitemdata></item></note>"));
+    CliOutcome before = Talix({"value", db_, id, "Grüße"});
+    ASSERT_EQ(before.status, 0) << before.err;
+    CliOutcome rewritten = Talix({"rewrite", db_, id, "Grüße"});
+    ASSERT_EQ(rewritten.status, 0) << rewritten.err;
+    EXPECT_EQ(rewritten.out, "2\n");
+    EXPECT_EQ(Talix({"value", db_, id, "Grüße"}).out, before.out);
+}
+
 TEST_F(RewriteCommand, DamagedOrOtherItemsAreNotWritten) {
     // A paragraph, then a text record claiming 32 bytes where 6 are left.
     std::string id = Import(Write("d.xml", "<note class='document'>"
