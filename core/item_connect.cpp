@@ -240,6 +240,8 @@ void ZervaRTItem::ConnectBackendInternal(ZervaRTItem* other, const char* name) {
         lastStatus = other == this ? kArgumentError : kNoHtmlInput;
         return;
     }
+    // The last status tells of this connection, not of an earlier call.
+    lastStatus = kOK;
     STATUS status = BorrowNote(this, other->noteHandle);
     if (status != kOK) {
         lastStatus = status;
@@ -254,7 +256,8 @@ void ZervaRTItem::ConnectBackendInternal(ZervaRTItem* other, const char* name) {
     }
     work->imageDataFlag = CompareNamesNoCase(itemName, "$ImageData") == 0 ? 1 : 0;
     work->designFlag = CompareNamesNoCase(itemName, "$Body", 5) == 0 || work->imageDataFlag != 0 ? 1 : 0;
-    ConnectToNamedItem(this, false);
+    status = ConnectToNamedItem(this, false);
+    if (status != kOK) lastStatus = status;
     STATUS chunkStatus = ResetDefaultChunk(this);
     if (chunkStatus != kOK) lastStatus = chunkStatus;
 }

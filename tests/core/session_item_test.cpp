@@ -249,6 +249,7 @@ TEST_F(SessionItemTest, BorrowersLoseTheNoteWithItsOwner) {
     ASSERT_EQ(owner->Connect("", path_.c_str(), form_, "$Body", 0), 0);
     borrower.ConnectBackendInternal(owner, "$Body");
     EXPECT_EQ(borrower.connected, 1);
+    EXPECT_EQ(borrower.lastStatus, 0);   // the failure before is not this connection's
     EXPECT_EQ(borrower.noteHandle, owner->noteHandle);
     EXPECT_EQ(borrower.work->designFlag, 1u);
     ASSERT_NE(borrower.defaultChunk, nullptr);
