@@ -71,14 +71,34 @@ size_t LineEnd(std::string_view text, size_t pos) {
     return lf == std::string_view::npos ? text.size() : lf + 1;
 }
 
-// The header block at pos: up to and including the empty line that ends it,
-// or the rest of the message when none does.
+// Whether a line can stand in a header block: a field (a name of printable
+// characters, blanks allowed before its colon) or a line folded into the
+// one before it (starting with a blank).
+bool HeaderLine(std::string_view line) {
+    if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) return true;
+    size_t name = 0;
+    while (name < line.size() && line[name] > ' ' && line[name] < 0x7F && line[name] != ':') ++name;
+    if (name == 0) return false;
+    while (name < line.size() && (line[name] == ' ' || line[name] == '\t')) ++name;
+    return name < line.size() && line[name] == ':';
+}
+
+// The header block at pos: up to and including the empty line that ends it.
+// A line that is no header line (the body of a part that lacks the empty
+// line, or the boundary line of a part without headers) ends the block
+// before it, as mail readers take it, so that it stays in the body; the
+// "From " line a mailbox file puts before a message belongs to its headers.
+// The rest of the message when nothing ends the block.
 std::string_view HeaderBlock(std::string_view text, size_t pos) {
     size_t at = pos;
     while (at < text.size()) {
         const size_t end = LineEnd(text, at);
         const std::string_view line = text.substr(at, end - at);
         if (line == "\n" || line == "\r\n") return text.substr(pos, end - pos);
+        std::string_view content = line;
+        while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.remove_suffix(1);
+        const bool mailboxFrom = at == 0 && line.substr(0, 5) == "From ";
+        if (!mailboxFrom && !HeaderLine(content)) return text.substr(pos, at - pos);
         at = end;
     }
     return text.substr(pos);

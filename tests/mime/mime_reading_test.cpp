@@ -282,6 +282,16 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
     plat::DbClose(db);
 }
 
+TEST_F(MimeReading, ABodyRightAfterItsHeaderLinesIsRead) {
+    // The HTML part lacks the empty line after its header lines.
+    Store("Content-Type: multipart/alternative; boundary=b\r\n\r\n"
+          "--b\r\nContent-Type: text/plain\r\n\r\nplain\r\n"
+          "--b\r\nContent-Type: text/html\r\n<p>hello world</p>\r\n--b--\r\n");
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), "hello world");
+}
+
 TEST_F(MimeReading, PicturesByContentId) {
     const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
     const std::string related = "Content-Type: multipart/related; boundary=b\r\n\r\n"

@@ -181,6 +181,36 @@ TEST_F(MimeStore, DamagedAndHostileMessagesKeepEveryByte) {
     EXPECT_EQ(Joined(), deep);
 }
 
+// A part whose header lines run straight into its body, or one with no
+// header lines at all: the headers end at the first line that is no header
+// line, so the body and the parts after it stay what they are.
+TEST_F(MimeStore, HeadersEndAtTheFirstLineThatIsNoHeader) {
+    const std::string message =
+        "From a@example.com Mon Jan  1 00:00:00 2024\r\nFrom: a@example.com\r\n"
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\nContent-Type: text/html\r\n<p>no empty line</p>\r\n"
+        "--b\r\n"
+        "--b\r\nbody without headers\r\n"
+        "--b\r\nContent-Type : text/plain;\r\n\tcharset=utf-8\r\nplain\r\n--b--\r\n";
+    ASSERT_EQ(Store(message), NOERROR);
+    const std::vector<StoredPart> parts = Parts();
+    ASSERT_EQ(parts.size(), 6u);
+    EXPECT_EQ(parts[0].type, 1);
+    EXPECT_EQ(parts[0].headers.substr(0, 5), "From ");
+    EXPECT_EQ(parts[1].headers, "Content-Type: text/html\r\n");
+    EXPECT_EQ(parts[1].body, "<p>no empty line</p>\r\n");
+    EXPECT_EQ(parts[2].boundary, "--b\r\n");
+    EXPECT_EQ(parts[2].headers, "");
+    EXPECT_EQ(parts[2].body, "");
+    EXPECT_EQ(parts[3].headers, "");
+    EXPECT_EQ(parts[3].body, "body without headers\r\n");
+    EXPECT_EQ(parts[4].headers, "Content-Type : text/plain;\r\n\tcharset=utf-8\r\n");
+    EXPECT_EQ(parts[4].body, "plain\r\n");
+    for (int n = 1; n < 5; ++n) EXPECT_EQ(parts[n].type, 2) << n;
+    EXPECT_EQ(parts[5].type, 3);
+    EXPECT_EQ(Joined(), message);
+}
+
 TEST_F(MimeStore, ABodyTooLargeForAnItemGoesToAnAttachment) {
     const std::string big(200000, 'x');
     const std::string message = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n" +
