@@ -56,6 +56,13 @@ std::uint32_t DecodeBase64(const char* text, std::uint8_t* out, std::uint32_t te
     int held = 0;
     for (std::uint32_t i = 0; i < textLength; ++i) {
         int value = DecodeValue(static_cast<unsigned char>(text[i]));
+        // Padding ends a group of four: the bits it leaves over are no data,
+        // and text after it (pieces encoded one by one and joined) starts a
+        // group of its own.
+        if (text[i] == '=') {
+            bits = 0;
+            held = 0;
+        }
         if (value < 0) continue;
         bits = (bits << 6) | static_cast<std::uint32_t>(value);
         held += 6;

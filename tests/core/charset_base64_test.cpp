@@ -41,6 +41,8 @@ TEST(Base64, DecodingSkipsEverythingOutsideTheAlphabet) {
     EXPECT_EQ(Decode("\r\n TW Fu\r\n"), "Man");
     EXPECT_EQ(Decode("TWE="), "Ma");
     EXPECT_EQ(Decode("TWFu=TWFu"), "ManMan");   // padding does not end the decoding
+    // Pieces encoded one by one and joined, each with its padding.
+    EXPECT_EQ(Decode("TWE=\r\nTWE=TQ==TWFu"), "MaMaMMan");
     EXPECT_EQ(Decode("TWFuTWFu", 4), "ManM");
 }
 

@@ -177,6 +177,11 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     EXPECT_EQ(html, "x=ZZy");
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: base64", "PHA+aGk8L3A+\r\n*!PHA"), &html), 0);
     EXPECT_EQ(html.substr(0, 9), "<p>hi</p>");
+    // A body encoded in pieces, each padded, joined line by line.
+    ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: base64", "PHA+Zmlyc3QgaGFsZiA=\r\nc2Vjb25kIGhhbGY8L3A+\r\n"),
+                   &html),
+              0);
+    EXPECT_EQ(html, std::string("<p>first half second half</p>"));
     // A byte-order mark in quoted-printable is passed over.
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "=EF=BB=BF<p>bom</p>"), &html), 0);
     EXPECT_EQ(html, "<p>bom</p>");
