@@ -83,7 +83,11 @@ public:
 
     std::string out;
 
-    // One byte by the rules of the decoding.
+    // One byte by the rules of the decoding. A multibyte sequence is held
+    // until it is whole: one that a byte other than a continuation byte
+    // (0x80 to 0xBF) cuts short, or that the body ends in, is no UTF-8 (a
+    // body in another set labelled UTF-8), and each of its bytes is written
+    // as a stray byte, so that no character is lost to it.
     void Emit(unsigned char c) {
         Track(c);
         if (!utf8Aware_) {
@@ -91,31 +95,41 @@ public:
             return;
         }
         if (pending_ > 0) {
-            --pending_;
-            out.push_back(static_cast<char>(c));
-            return;
+            if (c >= 0x80 && c <= 0xBF) {
+                sequence_.push_back(static_cast<char>(c));
+                if (--pending_ == 0) {
+                    out.append(sequence_);
+                    sequence_.clear();
+                }
+                return;
+            }
+            EndSequence();
         }
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
         } else if (c >= 0xC2 && c <= 0xDF) {
-            pending_ = 1;
-            out.push_back(static_cast<char>(c));
+            StartSequence(c, 1);
         } else if (c >= 0xE0 && c <= 0xEF) {
-            pending_ = 2;
-            out.push_back(static_cast<char>(c));
+            StartSequence(c, 2);
         } else if (c >= 0xF0 && c <= 0xF4) {
-            pending_ = 3;
-            out.push_back(static_cast<char>(c));
-        } else if (const char* name = EntityNameOf(c)) {
-            out.append("&").append(name).append(";");
+            StartSequence(c, 3);
         } else {
-            out.append("&#").append(std::to_string(c)).append(";");
+            Stray(c);
         }
+    }
+
+    // Writes the bytes of a sequence not completed as stray bytes; called
+    // before anything but a byte is written, and at the end of the body.
+    void EndSequence() {
+        for (const char c : sequence_) Stray(static_cast<unsigned char>(c));
+        sequence_.clear();
+        pending_ = 0;
     }
 
     // A literal CR: a space and a NUL; the LF after it is the caller's to
     // pass over.
     void LineBreak() {
+        EndSequence();
         out.push_back(' ');
         out.push_back('\0');
     }
@@ -142,6 +156,20 @@ public:
     }
 
 private:
+    void StartSequence(unsigned char lead, int continuations) {
+        sequence_.assign(1, static_cast<char>(lead));
+        pending_ = continuations;
+    }
+
+    // A byte that is no part of a UTF-8 character, as a reference.
+    void Stray(unsigned char c) {
+        if (const char* name = EntityNameOf(c)) {
+            out.append("&").append(name).append(";");
+        } else {
+            out.append("&#").append(std::to_string(c)).append(";");
+        }
+    }
+
     // Whether the text written so far stands inside a tag ("<" seen, its
     // ">" not yet) and there in a quoted attribute value (a quote right
     // after "=" opens one, the same quote or a "<" closes it; a ">" within
@@ -192,6 +220,7 @@ private:
     bool utf8Aware_;
     MimeDecoding decoding_;
     int pending_ = 0;
+    std::string sequence_;   // the bytes of a multibyte sequence not yet whole
     bool lifted_ = false;
     bool inTag_ = false;
     bool afterEquals_ = false;
@@ -245,6 +274,7 @@ bool DecodeQuotedPrintable(std::string_view body, BodyWriter* writer) {
                 // An encoded CR right before an encoded LF vanishes with it.
                 if (byte == '\r' && at + 2 < body.size() && body[at] == '=' && body[at + 1] == '0' &&
                     (body[at + 2] == 'A' || body[at + 2] == 'a')) {
+                    writer->EndSequence();
                     writer->out.push_back('\0');
                     at += 3;
                 } else if (byte == '\r') {
@@ -418,6 +448,7 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
             case MimeDecoding::kBinary: DecodeBinary(body, &writer.out); break;
             case MimeDecoding::kPlain: passed = DecodeBytes(body, &writer); break;
             }
+            writer.EndSequence();
         }
         std::free(allocated);
         if (status != kOK) return status;

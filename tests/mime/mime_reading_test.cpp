@@ -161,6 +161,15 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     EXPECT_EQ(html, "a&copy;b&#160;c&#128;d");
     ASSERT_EQ(Read(Html("; charset=utf-8", "\xC3\xA9\xE2\x82\xAC!"), &html), 0);
     EXPECT_EQ(html, "\xC3\xA9\xE2\x82\xAC!");
+    // Bytes of another set in a body labelled UTF-8: a lead byte that no
+    // continuation byte follows, or that the body or a line ends in, is a
+    // stray byte too, and the text after it stays whole.
+    ASSERT_EQ(Read(Html("; charset=utf-8", "caf\xE9 au lait, na\xEFve \xF0\x9F\x98!\xC3\xA9\xC3"), &html), 0);
+    EXPECT_EQ(html, "caf&eacute; au lait, na&iuml;ve &eth;&#159;&#152;!\xC3\xA9&Atilde;");
+    ASSERT_EQ(Read(Html("; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable", "a=C3\r\nb=E2=82=0D=0Ac"),
+                   &html),
+              0);
+    EXPECT_EQ(html, std::string("a&Atilde; \0b&acirc;&#130;\0c", 27));
     // No character set: UTF-8 rules; an unknown set is read as UTF-8 too.
     ASSERT_EQ(Read(Html("", "x\xFFy"), &html), 0);
     EXPECT_EQ(html, "x&yuml;y");
