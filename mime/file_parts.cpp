@@ -428,6 +428,10 @@ bool MimePartIsAttachment(std::string_view headers) {
     return StartsWithNoCase(HeaderValue(headers, "Content-Disposition"), "attachment");
 }
 
+bool MimePartHasType(std::string_view headers, std::string_view type) {
+    return ContainsNoCase(HeaderValue(headers, "Content-Type"), type);
+}
+
 // What the last conversion on this thread could not store, and its status,
 // are the thread's.
 void ClearMimeFilePartFailure() {
@@ -460,7 +464,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         if ((part.header.flags & kPartBodyInFile) != 0 && (part.header.flags & kPartAttachment) == 0)
             files->bodyFiles.emplace_back(part.texts.body.substr(0, kPartFileNameLength));
         if (!part.BodyPart()) return true;
-        if (!bodySeen && ContainsNoCase(part.texts.headers, "text/html") && !MimePartIsAttachment(part.texts.headers)) {
+        if (!bodySeen && MimePartHasType(part.texts.headers, "text/html") && !MimePartIsAttachment(part.texts.headers)) {
             bodySeen = true;
             return true;
         }

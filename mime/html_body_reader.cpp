@@ -403,7 +403,7 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
     MimePartTexts texts;
     if (ParseMimePart(value, valueLength, &header, &texts) != kOK) return kItemNotFound;
     if (header.partType != kPartBody || (header.flags & kPartHasHeaders) == 0) return kItemNotFound;
-    if (contentType == nullptr || !ContainsNoCase(texts.headers, contentType)) return kItemNotFound;
+    if (contentType == nullptr || !MimePartHasType(texts.headers, contentType)) return kItemNotFound;
     // An HTML file attached to the message is not its body.
     if (MimePartIsAttachment(texts.headers)) return kItemNotFound;
 

@@ -38,13 +38,18 @@ STATUS MimeReaderOutOfMemory(int line);
 // body read into rich text, whatever its type.
 bool MimePartIsAttachment(std::string_view headers);
 
+// Whether a part's Content-Type header names the type ("text/html",
+// ignoring case). Only that header says what the part is: the same words
+// elsewhere in the header text (a Subject of a message of one part) do not.
+bool MimePartHasType(std::string_view headers, std::string_view type);
+
 // The Content-IDs that the "cid:" sources of an HTML body name, lower-cased
 // (the import finds a picture by its Content-ID in either case): the
 // pictures the HTML shows.
 std::unordered_set<std::string> MimeShownContentIds(std::string_view html);
 
 // Reads one part item: when it is a body part (part type 2, with headers)
-// whose header text holds contentType and does not mark it as an
+// whose Content-Type names contentType and does not mark it as an
 // attachment, 0 with *text a new terminated text (std::malloc; the caller
 // frees it) and *length its length. The text may hold NUL bytes where line
 // breaks were, unless it was translated. Returns

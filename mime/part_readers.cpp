@@ -82,7 +82,7 @@ std::string MimeRefusalReason(plat::NOTEHANDLE note, const char* itemName, STATU
     const STATUS walked = WalkParts(note, itemName, [&](plat::BLOCKID, plat::BLOCKID value, plat::DWORD size, bool first) {
         ++parts;
         LockedPart part(value, size);
-        if (ContainsNoCase(part.texts.headers, "text/html") && MimePartIsAttachment(part.texts.headers))
+        if (MimePartHasType(part.texts.headers, "text/html") && MimePartIsAttachment(part.texts.headers))
             attachedHtml = true;
         if (!first) return true;
         prolog = part.header.partType == kPartProlog;

@@ -230,6 +230,12 @@ TEST_F(MimeReading, PartsThatAreNotTakenAndDamagedOnes) {
     std::string html;
     // No text/html part: 546, also for a plain-text message.
     EXPECT_EQ(Read("Content-Type: text/plain\r\n\r\nplain", &html), talix::kItemNotFound);
+    // Only the Content-Type says what a part is: a plain message whose
+    // subject speaks of text/html is no HTML; a folded Content-Type is.
+    EXPECT_EQ(Read("Subject: text/html mail\r\nContent-Type: text/plain\r\n\r\nUse <b> here", &html),
+              talix::kItemNotFound);
+    EXPECT_EQ(Read("Subject: plain\r\nContent-Type:\r\n TEXT/HTML; charset=utf-8\r\n\r\n<p>folded</p>", &html), 0);
+    EXPECT_EQ(html, "<p>folded</p>");
     // Image sources outside the message.
     const std::string remote = Html("", "<p><img src=\"http://example.com/a.gif\"></p>");
     EXPECT_EQ(Read(remote, &html), talix::kRemoteImage);
