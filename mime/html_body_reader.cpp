@@ -358,10 +358,16 @@ bool TwoBytesToACharacter(std::uint16_t charsetId) {
 }
 
 // The bytes of a body in a set of two bytes to a character as UTF-8, its
-// transfer encoding undone first and a byte-order mark left out. Returns 0,
+// transfer encoding undone first and a byte-order mark left out. In a part
+// of a multipart level the line end before the next boundary line belongs
+// to that line: taken for text it would be one more character. Returns 0,
 // 257 when the set cannot be translated, or 263 when memory runs out.
 STATUS TwoByteBodyAsUtf8(std::uint16_t charsetId, MimeDecoding decoding, std::string_view body,
-                         std::string* utf8) {
+                         bool beforeBoundary, std::string* utf8) {
+    if (beforeBoundary && decoding != MimeDecoding::kBase64) {
+        if (body.size() >= 2 && body.substr(body.size() - 2) == "\r\n") body.remove_suffix(2);
+        else if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    }
     std::string bytes;
     switch (decoding) {
     case MimeDecoding::kQuotedPrintable: bytes = DecodedQuotedPrintable(body); break;
@@ -432,7 +438,7 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
     try {
         std::string utf8;
         if (twoByte && status == kOK) {
-            status = TwoByteBodyAsUtf8(id, decoding, body, &utf8);
+            status = TwoByteBodyAsUtf8(id, decoding, body, (header.flags & kPartHasBoundary) != 0, &utf8);
             body = utf8;
             id = plat::CHARSET_UTF8;
         }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -194,6 +195,32 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     // A byte-order mark in quoted-printable is passed over.
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "=EF=BB=BF<p>bom</p>"), &html), 0);
     EXPECT_EQ(html, "<p>bom</p>");
+}
+
+TEST_F(MimeReading, TextOfTwoBytesToACharacterEndsAtTheBoundaryLine) {
+    // UTF-16 text kept as it is, or in quoted-printable: the line end before
+    // the boundary line is no character of the text.
+    std::string utf16("\xFF\xFE", 2), quoted;
+    for (const unsigned char c : std::string("<p>wide \xE9</p>")) {
+        utf16.push_back(static_cast<char>(c));
+        utf16.push_back('\0');
+    }
+    for (const unsigned char c : utf16) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "=%02X", c);
+        quoted += hex;
+    }
+    for (const auto& [encoding, body] : {std::pair<std::string, std::string>{"8bit", utf16}, {"binary", utf16},
+                                         {"quoted-printable", quoted}}) {
+        std::string html;
+        ASSERT_EQ(Read("Content-Type: multipart/alternative; boundary=b\r\n\r\n--b\r\n"
+                       "Content-Type: text/html; charset=utf-16\r\nContent-Transfer-Encoding: " +
+                           encoding + "\r\n\r\n" + body + "\r\n--b--\r\n",
+                       &html),
+                  0)
+            << encoding;
+        EXPECT_EQ(html, "<p>wide \xC3\xA9</p>") << encoding;
+    }
 }
 
 TEST_F(MimeReading, SetsKnownByTheirMailNamesAreTranslated) {
