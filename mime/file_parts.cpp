@@ -409,6 +409,10 @@ std::vector<NoteAttachment> AttachmentsNamed(plat::NOTEHANDLE note, const std::v
 
 } // namespace
 
+std::string MimePartContent(std::string_view body, std::string_view headers, bool beforeBoundary) {
+    return PartContent(body, headers, beforeBoundary);
+}
+
 std::unordered_set<std::string> MimeShownContentIds(std::string_view html) {
     std::unordered_set<std::string> ids;
     for (std::size_t at = FindNoCaseIn(html, "cid:"); at != std::string_view::npos;) {

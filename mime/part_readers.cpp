@@ -183,7 +183,10 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
         } else {
             data.assign(part.texts.body);
         }
-        if (ContainsNoCase(headers, "base64")) data = DecodedBase64(data);
+        // The picture is the part's content as a file of the message is: in
+        // the part's transfer encoding, without the line end of the
+        // boundary line after it.
+        data = MimePartContent(data, headers, (part.header.flags & kPartHasBoundary) != 0);
         if (data.empty()) return kOK;
 
         // The part's own data is the picture: a file of the note that the

@@ -85,6 +85,12 @@ std::string DecodedBase64(std::string_view text);
 // taken as it stands.
 std::string DecodedQuotedPrintable(std::string_view text);
 
+// The content of a part from its body as stored: the transfer encoding its
+// Content-Transfer-Encoding names undone. In a multipart message
+// (beforeBoundary) the line end before the next boundary line belongs to
+// that line, not to the content.
+std::string MimePartContent(std::string_view body, std::string_view headers, bool beforeBoundary);
+
 // The Content-ID of a picture part's header text without its angle
 // brackets; empty when it has none.
 std::string ImageContentId(std::string_view headers);

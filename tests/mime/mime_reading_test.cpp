@@ -381,6 +381,34 @@ TEST_F(MimeReading, APictureShowsItsOwnBytesWhateverFileOfItsNameTheNoteHolds) {
     EXPECT_EQ(segments.find("OLD!"), std::string::npos);
 }
 
+TEST_F(MimeReading, APictureHoldsTheContentOfItsPartInEachTransferEncoding) {
+    // As kept, in quoted-printable, in base64: the picture is the GIF
+    // itself, without the line end of the boundary line after it.
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
+    std::string quoted;
+    for (const unsigned char c : gif) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "=%02X", c);
+        quoted += hex;
+    }
+    const std::vector<std::pair<std::string, std::string>> encodings = {
+        {"binary", gif}, {"quoted-printable", quoted}, {"base64", "R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw=="}};
+    for (const auto& [encoding, body] : encodings) {
+        Store("Content-Type: multipart/related; boundary=b\r\n\r\n"
+              "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:img1\"> dot</p>\r\n"
+              "--b\r\nContent-Type: image/gif\r\nContent-Transfer-Encoding: " + encoding +
+              "\r\nContent-ID: <img1>\r\n\r\n" + body + "\r\n--b--\r\n");
+        ZervaRTItem item(&session_);
+        Connect(&item);
+        ASSERT_EQ(item.connected, 1) << encoding;
+        std::string segments;
+        for (const engine_test::Rec& record : Records())
+            if (record.signature == talix::kSigImageSegment) segments.append(record.bytes.begin(), record.bytes.end());
+        EXPECT_NE(segments.find(gif), std::string::npos) << encoding;
+        EXPECT_EQ(segments.find(gif + "\r\n"), std::string::npos) << encoding;
+    }
+}
+
 TEST_F(MimeReading, PicturesThatCannotBeShownKeepTheItems) {
     const std::string png = "Content-Type: multipart/related; boundary=b\r\n\r\n"
                             "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:p\"> dot</p>\r\n"
