@@ -87,7 +87,8 @@ bool HeaderLine(std::string_view line) {
 // A line that is no header line (the body of a part that lacks the empty
 // line, or the boundary line of a part without headers) ends the block
 // before it, as mail readers take it, so that it stays in the body; the
-// "From " line a mailbox file puts before a message belongs to its headers.
+// "From " line a mailbox file puts before a message, or a byte-order mark
+// before its first header line, belongs to its headers.
 // The rest of the message when nothing ends the block.
 std::string_view HeaderBlock(std::string_view text, size_t pos) {
     size_t at = pos;
@@ -97,6 +98,8 @@ std::string_view HeaderBlock(std::string_view text, size_t pos) {
         if (line == "\n" || line == "\r\n") return text.substr(pos, end - pos);
         std::string_view content = line;
         while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) content.remove_suffix(1);
+        // A file saved with a byte-order mark before its first header line.
+        if (at == 0 && content.substr(0, 3) == "\xEF\xBB\xBF") content.remove_prefix(3);
         const bool mailboxFrom = at == 0 && line.substr(0, 5) == "From ";
         if (!mailboxFrom && !HeaderLine(content)) return text.substr(pos, at - pos);
         at = end;

@@ -209,6 +209,12 @@ TEST_F(MimeStore, HeadersEndAtTheFirstLineThatIsNoHeader) {
     for (int n = 1; n < 5; ++n) EXPECT_EQ(parts[n].type, 2) << n;
     EXPECT_EQ(parts[5].type, 3);
     EXPECT_EQ(Joined(), message);
+
+    // A message saved with a byte-order mark keeps its header lines.
+    const std::string marked = "\xEF\xBB\xBFSubject: x\r\nContent-Type: text/html\r\n\r\n<p>x</p>";
+    ASSERT_EQ(Store(marked), NOERROR);
+    ASSERT_EQ(Parts().size(), 1u);
+    EXPECT_EQ(Parts()[0].body, "<p>x</p>");
 }
 
 TEST_F(MimeStore, ABodyTooLargeForAnItemGoesToAnAttachment) {
