@@ -2,6 +2,7 @@
 // (and, for edit set-target, the engine's operation that changes a target
 // from keyword=value words) run on a chunk of a rich-text item. append and
 // edit save the note when the method worked; query changes nothing.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,9 @@
 namespace talix_cli {
 
 namespace {
+
+// The columns of a new table whose option strings the library keeps.
+constexpr std::size_t kColumnOptionsKept = 20;
 
 // The engine's operation that applies keyword=value words to a chunk's
 // targets of a type.
@@ -434,6 +438,19 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
         if (!Word(rest[i], &count))
             return UsageError(command, "%s takes counts of 0 to 65535 in digits, not '%s'", what.c_str(),
                               rest[i].c_str());
+    }
+    // A table takes one --column for each of its columns, and the library
+    // keeps the options of its first 20 columns only: options past either
+    // would be dropped without a word, their texts and colours lost.
+    if (what == "table") {
+        std::uint16_t columns = 0;
+        Word(rest[1], &columns);
+        const std::size_t most = std::min<std::size_t>(columns, kColumnOptionsKept);
+        if (options.columns.size() > most)
+            return UsageError(command,
+                              "a table of %u columns takes at most %zu --column options (one for each of its "
+                              "first %zu columns), not %zu",
+                              static_cast<unsigned>(columns), most, kColumnOptionsKept, options.columns.size());
     }
     if (what == "layer") {
         static const char* const kEdges[] = {"TOP", "LEFT", "HEIGHT", "WIDTH"};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_fixture.h"
@@ -85,6 +86,39 @@ TEST_F(AppendArguments, LayerGeometryIsLengths) {
     const std::string html = Talix({"html", db_, id_, "Large"}).out;
     EXPECT_TRUE(Has(html, "height: 1000000px")) << html;
     EXPECT_TRUE(Has(html, "width: 1000000.000000in")) << html;
+}
+
+// Each --column gives the options of one column of the new table, for its
+// first 20 columns: more options than that, or than the table has columns,
+// are refused before anything is stored, where they were dropped and their
+// texts lost.
+TEST_F(AppendArguments, ColumnOptionsOneForEachKeptColumn) {
+    auto columns = [](int count) {
+        std::vector<std::string> args;
+        for (int i = 1; i <= count; ++i) {
+            args.push_back("--column");
+            args.push_back("Text=c" + std::to_string(i));
+        }
+        return args;
+    };
+    auto append = [&](const std::string& rows, const std::string& cols, int options) {
+        std::vector<std::string> args = {"append", db_, id_, "Memo", "table", rows, cols};
+        const std::vector<std::string> more = columns(options);
+        args.insert(args.end(), more.begin(), more.end());
+        return Talix(args);
+    };
+    for (const auto& [cols, options] : std::vector<std::pair<std::string, int>>{{"25", 21}, {"2", 3}, {"64", 64}}) {
+        const CliOutcome run = append("1", cols, options);
+        EXPECT_EQ(run.status, 2) << cols << " " << options << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, "--column")) << run.err;
+        EXPECT_EQ(Talix({"records", db_, id_, "Memo"}).out, records_) << cols << " " << options;
+    }
+
+    const CliOutcome taken = append("1", "25", 20);
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    const std::string text = Talix({"text", db_, id_, "Memo", "Table 1"}).out;
+    EXPECT_TRUE(Has(text, "c1\n") && Has(text, "c20\n")) << text;
+    EXPECT_EQ(Talix({"count", db_, id_, "Memo", "Column", "Table 1"}).out, "25\n");
 }
 
 } // namespace
