@@ -18,6 +18,7 @@
 #include "builders/table_options.h"
 #include "core/clamp.h"
 #include "core/font_spec.h"
+#include "core/host_message.h"
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
 #include "core/options.h"
@@ -38,6 +39,8 @@ namespace {
 
 constexpr const char* kSourceName = "rtproc3";
 constexpr std::uint32_t kWorkBlockSize = 4096;
+constexpr const char* kMsgTooWide =
+    "TALIX: Table columns end past 45.5 inches from the page's left.  Operation failed!";
 
 constexpr std::uint16_t kDefaultLeftMargin = 1440;
 constexpr std::uint16_t kFitToWindowLeftMargin = 1080;
@@ -85,6 +88,12 @@ struct TableBuild {
     std::uint8_t* block = nullptr;          // the work block
     std::uint32_t blockSize = 0;
 };
+
+// A column's width: its own, else an equal share of the table's width.
+std::uint16_t ColumnWidth(const TableBuild* build, std::uint16_t column) {
+    const std::uint16_t width = build->request->columnWidths[column];
+    return width != 0 ? width : static_cast<std::uint16_t>(build->tableWidth / build->columns);
+}
 
 STATUS AppendParagraph(TableBuild* build) {
     std::uint8_t paragraph[kParagraphLength];
@@ -457,8 +466,7 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
     for (std::uint16_t row = 0; row < build->rows && status == kOK; ++row) {
         std::uint16_t left = build->leftMargin;
         for (std::uint16_t column = 0; column < build->columns && status == kOK; ++column) {
-            std::uint16_t width = build->request->columnWidths[column];
-            if (width == 0) width = static_cast<std::uint16_t>(build->tableWidth / build->columns);
+            const std::uint16_t width = ColumnWidth(build, column);
             status = AppendCell(build, row, column, left, width);
             left = ClampToWord(left + width);
         }
@@ -498,6 +506,18 @@ STATUS AppendRowsAndEnd(TableBuild* build) {
     return status;
 }
 
+// Whether the cells' edges, twips from the page's left kept in 16 bits,
+// hold the columns from the table's left margin on: the edges of columns
+// that end past 65,535 twips would be cut there, the last columns left
+// narrower or with no width at all.
+bool ColumnsFit(const TableBuild* build) {
+    char value[kTableWordCapacity];
+    const bool fitToWindow = TableWord(build->options, "TableWidth=", value) && ValueIs(value, "FIT_TO_WINDOW");
+    std::uint32_t right = fitToWindow ? kFitToWindowLeftMargin : build->leftMargin;
+    for (std::uint16_t column = 0; column < build->columns; ++column) right += ColumnWidth(build, column);
+    return right <= 0xFFFF;
+}
+
 STATUS BuildTable(TableBuild* build) {
     RecordOutput* output = build->output;
     const std::int32_t level = output->tableLevel;
@@ -507,13 +527,17 @@ STATUS BuildTable(TableBuild* build) {
     if (level > 0 && output->cellReferenceId[level] != 0) build->referenceAfter = output->cellReferenceId[level];
     if (build->referenceAfter == 0) build->referenceAfter = 1;
 
-    STATUS status = AppendParagraph(build);
-    if (status != kOK) return status;
-
     // Step 2: the table's margins. New ids lie above every id of the item.
     char value[kTableWordCapacity];
     const bool leftGiven = TableWord(build->options, "TableMarginLeft=", value);
     if (leftGiven) build->leftMargin = InchesToTwips(value);
+    if (!ColumnsFit(build)) {
+        ShowHostMessage(kMsgTooWide);
+        return kArgumentError;
+    }
+
+    STATUS status = AppendParagraph(build);
+    if (status != kOK) return status;
     const bool marginsGiven =
         leftGiven || HasTableWord(build->options, "TableMarginRight=") || output->forceCellMargins[level] != 0;
     const std::uint32_t start = static_cast<std::uint32_t>(output->tableStartParagraphId[level]) + 2;

@@ -349,6 +349,37 @@ TEST_F(TableBuilderTest, RefusesWhatACellOrTableRecordCannotHold) {
     EXPECT_EQ(Structure(), "");
 }
 
+// The cells' edges are twips in 16 bits from the page's left: columns that
+// end past 65,535 twips are refused, where the last ones were cut to a
+// smaller width or to none; columns that end there exactly are built.
+TEST_F(TableBuilderTest, RefusesColumnsThatEndPastWhatACellEdgeHolds) {
+    struct Case {
+        const char* options;
+        std::uint16_t second;   // the second column's width; the first is 30,000
+        bool built;
+    };
+    for (const Case& c : {Case{"", 34095, true}, Case{"", 34096, false}, Case{"TableMarginLeft=0", 35535, true},
+                          Case{"TableMarginLeft=0", 35536, false}, Case{"TableWidth=FIT_TO_WINDOW", 34455, true},
+                          Case{"TableWidth=FIT_TO_WINDOW TableName=t", 34456, false}}) {
+        Restart();
+        Request().columnWidths[0] = 30000;
+        Request().columnWidths[1] = c.second;
+        const talix::STATUS status = Build(2, 1, c.options);
+        if (!c.built) {
+            EXPECT_EQ(status, talix::kArgumentError) << c.options << " " << c.second;
+            EXPECT_TRUE(Built().empty()) << c.options << " " << c.second;
+            continue;
+        }
+        ASSERT_EQ(status, 0) << c.options << " " << c.second;
+        const auto cells = All(kSigTableCell);
+        ASSERT_EQ(cells.size(), 2u);
+        EXPECT_EQ(ReadWord(cells[0]->bytes + 6) - ReadWord(cells[0]->bytes + 4), 30000);
+        EXPECT_EQ(ReadWord(cells[1]->bytes + 6) - ReadWord(cells[1]->bytes + 4), c.second);
+        EXPECT_EQ(ReadWord(cells[1]->bytes + 6), 65535);
+        EXPECT_EQ(Structure(), "");
+    }
+}
+
 TEST(TableProperties, WordsChangeAnExistingRecord) {
     RARIvoSession session;
     // Table extension: switched-off words clear their bits.
