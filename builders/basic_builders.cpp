@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
@@ -180,6 +182,41 @@ int ParagraphPairEqual(const std::uint8_t* a, const std::uint8_t* b, int checkLe
     return std::memcmp(images[0], images[1], kParagraphImageSize) == 0 ? 1 : 0;
 }
 
+namespace {
+
+// The bytes that the UTF-8 character at the end of the text lacks (0 when
+// it is whole).
+std::uint32_t MissingUtf8Bytes(const char* text, std::uint32_t length) {
+    std::uint32_t continuations = 0;
+    while (continuations < length && continuations < 3 &&
+           (static_cast<unsigned char>(text[length - 1 - continuations]) & 0xC0) == 0x80)
+        ++continuations;
+    if (continuations == length) return 0;
+    const unsigned char lead = static_cast<unsigned char>(text[length - 1 - continuations]);
+    const std::uint32_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return size > continuations + 1 ? size - continuations - 1 : 0;
+}
+
+// A piece of a text file, in the system's character set (UTF-8), as text
+// runs in the item's set: one run, or more when the converted text is
+// longer than a run holds.
+STATUS AppendFileText(const char* text, std::uint32_t length, const FontId& font, RecordOutput* output) {
+    const std::string converted = plat::NativeToLmbcs(std::string_view(text, length));
+    std::string_view rest(converted);
+    STATUS status = kOK;
+    do {
+        const std::uint32_t size = static_cast<std::uint32_t>(rest.size());
+        const std::uint32_t kept = size > kMaxTextRunLength ? WholeCharsWithin(rest.data(), size, kMaxTextRunLength)
+                                                             : size;
+        if (size > 0 && kept == 0) return kArgumentError;
+        status = AppendTextRecord(rest.data(), kept, &font, output);
+        rest.remove_prefix(kept);
+    } while (status == kOK && !rest.empty());
+    return status;
+}
+
+} // namespace
+
 STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->output.item == nullptr ||
         context->output.item->work == nullptr)
@@ -213,10 +250,17 @@ STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, Bu
             line[length++] = static_cast<char>(c);
             c = std::fgetc(file);
         }
+        // A piece cut at the longest length keeps its last character
+        // whole: the bytes that finish it are read with it.
+        for (std::uint32_t missing = length == maxLineLength ? MissingUtf8Bytes(line, length) : 0;
+             missing > 0 && c != EOF && (c & 0xC0) == 0x80; --missing) {
+            line[length++] = static_cast<char>(c);
+            c = std::fgetc(file);
+        }
         if (c == '\r') c = std::fgetc(file);
         if (c == '\n') c = std::fgetc(file);
         line[length] = '\0';
-        status = AppendTextRecord(line, length, &font, &context->output);
+        status = AppendFileText(line, length, font, &context->output);
         if (status != kOK || c == EOF) break;
         status = AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord,
                               &context->output);

@@ -95,10 +95,11 @@ STATUS SetParagraphDefinition(std::uint8_t* definition, const CDPABDEFEXT* style
                               std::int32_t rightPercentStep, const std::uint32_t* given, int optionMode,
                               int markExtension);
 
-// Appends the lines of a text file (each at most maxLineLength bytes; a
-// longer line goes on as the next one) as text runs in the item's current
-// font, with the run's ready-made paragraph and paragraph reference between
-// them. Returns 0, 259 when the file cannot be opened (the chunk's error
+// Appends the lines of a text file in the system's character set (UTF-8;
+// each at most maxLineLength bytes and the rest of its last character; a
+// longer line goes on as the next one) as text runs in the item's set and
+// current font, with the run's ready-made paragraph and paragraph reference
+// between them. Returns 0, 259 when the file cannot be opened (the chunk's error
 // word becomes 20032), or the failure of an append.
 STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, BuildContext* context);
 

@@ -85,6 +85,27 @@ TEST_F(TextFileLines, LongLinesGoOnAsTheNextLine) {
     EXPECT_EQ(Output(), (std::vector<std::string>{"abcd", "P", "R", "efg", "P", "R", "abcd", "P", "R", "z"}));
 }
 
+// The file's text is in the system's character set (UTF-8) and the runs'
+// in the item's: its letters outside ASCII read back as they were, and a
+// line cut at the longest length keeps its last character whole.
+TEST_F(TextFileLines, TextOutsideAsciiReadsBackWhole) {
+    const std::string text = "h\xC3\xA9llo \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+    EXPECT_EQ(talix::AppendTextFileLines(File(text + "\nz\xC3\xA9").c_str(), 132, context_.get()), 0);
+    std::vector<std::string> output = Output();
+    ASSERT_EQ(output.size(), 4u);
+    EXPECT_EQ(plat::LmbcsToNative(output[0]), text);
+    EXPECT_EQ(plat::LmbcsToNative(output[3]), "z\xC3\xA9");
+
+    TearDown();
+    ASSERT_EQ(talix::StartOutputSegment(&context_->output), 0);
+    EXPECT_EQ(talix::AppendTextFileLines(File("ab\xC3\xA9\xE6\x97\xA5x").c_str(), 3, context_.get()), 0);
+    output = Output();
+    ASSERT_EQ(output.size(), 7u);
+    EXPECT_EQ(plat::LmbcsToNative(output[0]), "ab\xC3\xA9");
+    EXPECT_EQ(plat::LmbcsToNative(output[3]), "\xE6\x97\xA5");
+    EXPECT_EQ(plat::LmbcsToNative(output[6]), "x");
+}
+
 TEST_F(TextFileLines, AMissingFileSetsTheChunksErrorWord) {
     EXPECT_EQ(talix::AppendTextFileLines(dir_.file("none.txt").c_str(), 132, context_.get()), talix::kNoHtmlInput);
     EXPECT_EQ(context_->chunk->errorWord, talix::kErrImportFileMissing);
