@@ -195,19 +195,45 @@ void ReadCellBorder(TableBuild* build) {
     build->borderWord = borderWord;
 }
 
+// The whole value of a name or path word of the options ("" when absent),
+// however long: cut, it would name another picture or file.
+class NameWord {
+public:
+    NameWord(TableBuild* build, const char* options, const char* key) : session_(build->session) {
+        text_ = CopyTableWord(session_, kSourceName, options, key, &length_, &outOfMemory_);
+    }
+    NameWord(const NameWord&) = delete;
+    NameWord& operator=(const NameWord&) = delete;
+    ~NameWord() {
+        if (text_ != nullptr) ZervaDeallocate(session_, text_);
+    }
+    bool present() const { return text_ != nullptr; }
+    bool outOfMemory() const { return outOfMemory_; }
+    const char* text() const { return text_ != nullptr ? text_ : ""; }
+    std::uint32_t length() const { return length_; }
+
+private:
+    RARIvoSession* session_;
+    char* text_ = nullptr;
+    std::uint32_t length_ = 0;
+    bool outOfMemory_ = false;
+};
+
 // The border image record of a border of style IMAGE.
-STATUS AppendBorderImage(TableBuild* build, const char* image) {
-    char server[kTableWordCapacity];
-    char path[kTableWordCapacity];
+STATUS AppendBorderImage(TableBuild* build, const NameWord& imageWord) {
+    const NameWord serverWord(build, build->options, "BorderServer=");
+    const NameWord pathWord(build, build->options, "BorderFilePath=");
+    if (serverWord.outOfMemory() || pathWord.outOfMemory()) return kOutOfMemory;
     char replica[kTableWordCapacity];
-    TableWord(build->options, "BorderServer=", server);
-    TableWord(build->options, "BorderFilePath=", path);
     TableWord(build->options, "BorderReplica=", replica);
-    const std::uint32_t nameLength = static_cast<std::uint32_t>(std::strlen(image));
-    const std::uint32_t serverLength = static_cast<std::uint32_t>(std::strlen(server));
-    const std::uint32_t pathLength = static_cast<std::uint32_t>(std::strlen(path));
+    const char* image = imageWord.text();
+    const char* server = serverWord.text();
+    const char* path = pathWord.text();
+    const std::uint32_t nameLength = imageWord.length();
+    const std::uint32_t serverLength = serverWord.length();
+    const std::uint32_t pathLength = pathWord.length();
     const std::uint32_t length = EvenLength(kImageTexts + nameLength + serverLength + pathLength);
-    if (length > build->blockSize) return kArgumentError;
+    if (length > build->blockSize || length > 0xFFFF) return kArgumentError;
     std::uint8_t* record = build->block;
     std::memset(record, 0, length);
     WriteWord(record, kSigHrefBorder);
@@ -308,9 +334,10 @@ STATUS AppendExtensionGroup(TableBuild* build) {
         status = ParseBorderSpec(build->session, kSigBorderInfo, border, options, 0);
         if (status == kOK) status = AppendRecord(border, kSigBorderInfo, sizeof border, build->output);
         if (status != kOK) return status;
-        char image[kTableWordCapacity];
-        if (ReadWord(border + 8) == 10 && TableWord(options, "BorderImage=", image)) {
-            status = AppendBorderImage(build, image);
+        if (ReadWord(border + 8) == 10) {
+            const NameWord image(build, options, "BorderImage=");
+            if (image.outOfMemory()) return kOutOfMemory;
+            if (image.present()) status = AppendBorderImage(build, image);
             if (status != kOK) return status;
         }
     }
@@ -438,9 +465,13 @@ STATUS AppendCell(TableBuild* build, std::uint16_t row, std::uint16_t column, st
         if (status == kOK) status = AppendLabel(build, options, "TabLabel=", kLabelTab);
         if (status == kOK) status = AppendLabel(build, options, "RowName=", kLabelRowName);
     }
-    if (status == kOK && TableWord(options, "BackgroundImage=", value)) {
-        status = AppendGraphicRecords(kResourceNamedElement, kResourceClassImage, value, options, 1, build->context,
-                                      0, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (status == kOK) {
+        const NameWord image(build, options, "BackgroundImage=");
+        if (image.outOfMemory()) return kOutOfMemory;
+        if (image.present()) {
+            status = AppendGraphicRecords(kResourceNamedElement, kResourceClassImage, image.text(), options, 1,
+                                          build->context, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+        }
     }
     if (status == kOK && coloured)
         status = AppendColorRecord(static_cast<std::uint8_t>(kSigTableCellColor), cellRGB, 0, output);

@@ -380,6 +380,33 @@ TEST_F(TableBuilderTest, RefusesColumnsThatEndPastWhatACellEdgeHolds) {
     }
 }
 
+// The picture of an IMAGE border and of a cell's background keep their
+// whole names and paths, however long: cut, they would name another.
+TEST_F(TableBuilderTest, PictureNamesAndPathsAreKeptWhole) {
+    EqualColumns(1);
+    const std::string image = std::string(300, 'n') + ".gif";
+    const std::string path = "/pictures/" + std::string(290, 'p') + ".gif";
+    const std::string column = "Text=x BackgroundImage=" + image;
+    Request().columnOptions[0] = column.c_str();
+    const std::string options = "BorderStyle=IMAGE BorderImage=" + image + " BorderServer=srv BorderFilePath=" + path;
+    ASSERT_EQ(Build(1, 1, options.c_str()), 0);
+    Request().columnOptions[0] = nullptr;
+
+    const talix::CDRecordNode* border = First(0xFF5B);
+    ASSERT_NE(border, nullptr);
+    EXPECT_EQ(ReadWord(border->bytes + 12), image.size());
+    EXPECT_EQ(ReadWord(border->bytes + 14), 3);
+    EXPECT_EQ(ReadWord(border->bytes + 16), path.size());
+    const std::string texts(reinterpret_cast<const char*>(border->bytes) + 36, image.size() + 3 + path.size());
+    EXPECT_EQ(texts, image + "srv" + path);
+
+    const talix::CDRecordNode* background = First(0xFF5A);
+    ASSERT_NE(background, nullptr);
+    const std::string bytes(reinterpret_cast<const char*>(background->bytes), background->length);
+    EXPECT_NE(bytes.find(image), std::string::npos);
+    EXPECT_EQ(Structure(), "");
+}
+
 TEST(TableProperties, WordsChangeAnExistingRecord) {
     RARIvoSession session;
     // Table extension: switched-off words clear their bits.
