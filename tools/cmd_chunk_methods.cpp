@@ -452,6 +452,13 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
                               "first %zu columns), not %zu",
                               static_cast<unsigned>(columns), most, kColumnOptionsKept, options.columns.size());
     }
+    // A graphic of kind ATTACHMENT and HTML of kind URL are taken by the
+    // library for no work at all: the command would append nothing, save
+    // the note (making the item when missing) and exit 0.
+    if ((what == "graphic" && strcasecmp(rest[0].c_str(), "ATTACHMENT") == 0) ||
+        (what == "html" && strcasecmp(rest[0].c_str(), "URL") == 0))
+        return UsageError(command, "%s takes the kind %s, not '%s': it appends nothing of that kind", what.c_str(),
+                          what == "graphic" ? "FILE or URL" : "FILE or INLINE", rest[0].c_str());
     if (what == "layer") {
         static const char* const kEdges[] = {"TOP", "LEFT", "HEIGHT", "WIDTH"};
         for (std::size_t i = 0; i < 4; ++i) {

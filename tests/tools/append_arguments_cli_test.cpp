@@ -121,4 +121,23 @@ TEST_F(AppendArguments, ColumnOptionsOneForEachKeptColumn) {
     EXPECT_EQ(Talix({"count", db_, id_, "Memo", "Column", "Table 1"}).out, "25\n");
 }
 
+// A graphic of kind ATTACHMENT and HTML of kind URL append nothing: they
+// are refused as usage, where the command saved the note unchanged (making
+// the item when missing) and exited 0 as if it had appended them.
+TEST_F(AppendArguments, KindsThatAppendNothingAreRefused) {
+    ExpectRefused({"graphic", "ATTACHMENT", "picture.gif"}, "ATTACHMENT");
+    ExpectRefused({"graphic", "attachment", "picture.gif"}, "attachment");
+    ExpectRefused({"html", "URL", "http://example.org/"}, "URL");
+    for (const std::vector<std::string> appended :
+         {std::vector<std::string>{"graphic", "Attachment", "picture.gif"}, {"html", "url", "http://example.org/"}}) {
+        std::vector<std::string> args = {"append", db_, id_, "Fresh"};
+        args.insert(args.end(), appended.begin(), appended.end());
+        EXPECT_EQ(Talix(args).status, 2) << appended[0];
+        EXPECT_FALSE(Has(Talix({"items", db_, id_}).out, "Fresh")) << appended[0];
+    }
+    const CliOutcome inlined = Talix({"append", db_, id_, "Memo", "html", "inline", "<p>kept</p>"});
+    EXPECT_EQ(inlined.status, 0) << inlined.err;
+    EXPECT_TRUE(Has(Talix({"text", db_, id_, "Memo"}).out, "kept"));
+}
+
 } // namespace
