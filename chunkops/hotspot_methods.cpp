@@ -162,6 +162,10 @@ std::uint16_t ZervaRTChunk::AppendHotspot(const char* kind, const char* code, st
     const bool designElement = item->work->designFlag != 0;
     if ((type == kHotspotPopup || type == kHotspotMouseOver) && IsScript(codeKind))
         return RefuseArgument(this, "Error in argument #1");
+    // An action hotspot or a button runs its code: without a formula or a
+    // script it would be written with neither its code nor its text.
+    if ((type == kHotspotAction || type == kHotspotButton) && codeKind == kCodeNone)
+        return RefuseArgument(this, "Error in argument #1");
     if (type == kHotspotSubform && !designElement)
         return RefuseArgument(this, "Attempt to add subform to data document failed");
     if (type == kHotspotFileUpload && !designElement)

@@ -363,6 +363,14 @@ TEST_F(AppendMethodsTest, HotspotsCarryTheirCodeOrAreRefused) {
     EXPECT_EQ(chunk->errorWord, 20017);
     EXPECT_EQ(chunk->AppendHotspot("SUBFORM", "\"Sub\"", 5, nullptr, "s", 1), 1028);
     EXPECT_EQ(g_messages.back(), "Talix: Attempt to add subform to data document failed");
+    // An action or a button with no code to run: written, it held neither
+    // its code nor its text.
+    for (const char* kind : {"BUTTON TEXT", "ACTION TEXT", "ACTION FILEUPLOAD", "BUTTON SUBFORM"}) {
+        chunk->errorWord = 0;
+        EXPECT_EQ(chunk->AppendHotspot(kind, "code", 4, nullptr, "Codeless", 8), 1028) << kind;
+        EXPECT_EQ(g_messages.back(), "Talix: Error in argument #1") << kind;
+        EXPECT_EQ(chunk->errorWord, 20017) << kind;
+    }
     EXPECT_EQ(chunk->AppendHotspot("FILEUPLOAD", nullptr, 0, nullptr, "u", 1), 1028);
     EXPECT_EQ(chunk->AppendHotspot("LINK", nullptr, 0, nullptr, "l", 1), 1028);
     EXPECT_EQ(chunk->AppendHotspot("ACTION FORMULA", "Form = (", 8, nullptr, "a", 1), 1028);
@@ -380,6 +388,7 @@ TEST_F(AppendMethodsTest, HotspotsCarryTheirCodeOrAreRefused) {
     EXPECT_TRUE(body.Holds("Action Hotspot"));
     EXPECT_TRUE(body.Holds("Press"));
     EXPECT_FALSE(body.Holds("alert(1)"));
+    EXPECT_FALSE(body.Holds("Codeless"));
 }
 
 TEST_F(AppendMethodsTest, LinksNeedATargetWithAColon) {
