@@ -15,6 +15,7 @@
 #include "builders/file_hotspot.h"
 #include "builders/filter_import.h"
 #include "builders/record_conversion.h"
+#include "builders/record_scratch.h"
 #include "core/attachments.h"
 #include "core/filters.h"
 #include "core/host_message.h"
@@ -77,10 +78,14 @@ STATUS AppendFileAttachment(RecordProcessContext* context) {
     std::string display = LastPart(given != nullptr && given[0] != '\0' ? std::string(given) : path);
     display = FitStoredName(display, kLongestAttachmentName);
     if (display.empty()) return kArgumentError;
-    const std::string stored = FreeAttachmentName(context->chunk->item->noteHandle, display, path);
+    const char* options = context->session->workArea->runningOptions;
+    const plat::NOTEHANDLE note = context->chunk->item->noteHandle;
+    // A file attached already is the note's attachment of its name, which
+    // the hotspot names: a free name would name one the note does not have.
+    const std::string stored =
+        OptionIs(options, "AlreadyAttached=", "Yes") ? display : FreeAttachmentName(note, display, path);
     if (stored.empty()) return kOperationFailed;
-    return AppendFileHotspot(path.c_str(), stored.c_str(), display.c_str(), context->session->workArea->runningOptions,
-                             context);
+    return AppendFileHotspot(path.c_str(), stored.c_str(), display.c_str(), options, context);
 }
 
 // ---- 2352: a file converted into rich text -----------------------------------

@@ -317,6 +317,27 @@ TEST_F(AppendMethodsTest, ALongAttachmentNameKeepsItsExtensionAndWholeCharacters
     EXPECT_EQ(attachments[1].name, wide.substr(0, 1 + 84 * 3));
 }
 
+// A file said to be attached already (AlreadyAttached=Yes) is the note's
+// attachment of its name: its hotspot names that attachment, where it took
+// a free name (Att0.gif) that no attachment had.
+TEST_F(AppendMethodsTest, AFileAlreadyAttachedIsTheAttachmentOfItsName) {
+    OpenText();
+    const std::string file = WriteGif("d.gif");
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), "d.gif", 0, nullptr), 0);
+    EXPECT_EQ(chunk->AppendFileAttachment(file.c_str(), "d.gif", 0, "AlreadyAttached=yes"), 0);
+    delete chunk;
+    Save();
+    std::vector<talix::NoteAttachment> attachments;
+    ASSERT_EQ(talix::ListAttachments(item_->noteHandle, &attachments), 0);
+    ASSERT_EQ(attachments.size(), 1u);
+    EXPECT_EQ(attachments[0].name, "d.gif");
+    const Body body = Stored(id_);
+    EXPECT_EQ(body.problem, "");
+    EXPECT_EQ(body.Count(talix::kSigHotspotBegin), 2u);
+    EXPECT_FALSE(body.Holds("Att0"));
+}
+
 TEST_F(AppendMethodsTest, AGraphicWithEveryNumberedNameTakenIsRefused) {
     OpenText();
     const std::string gif = WriteGif("b.gif");
