@@ -128,7 +128,7 @@ TEST_F(AppendArguments, KindsThatAppendNothingAreRefused) {
     ExpectRefused({"graphic", "ATTACHMENT", "picture.gif"}, "ATTACHMENT");
     ExpectRefused({"graphic", "attachment", "picture.gif"}, "attachment");
     ExpectRefused({"html", "URL", "http://example.org/"}, "URL");
-    for (const std::vector<std::string> appended :
+    for (const std::vector<std::string>& appended :
          {std::vector<std::string>{"graphic", "Attachment", "picture.gif"}, {"html", "url", "http://example.org/"}}) {
         std::vector<std::string> args = {"append", db_, id_, "Fresh"};
         args.insert(args.end(), appended.begin(), appended.end());

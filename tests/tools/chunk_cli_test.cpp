@@ -227,8 +227,6 @@ TEST_F(ChunkCommands, AnImageResourceMadeFromAGifHoldsItsGraphic) {
     EXPECT_NE(records.out.find("CD_GRAPHIC"), std::string::npos) << records.out;
 }
 
-} // namespace
-
 // What is appended to the inside of a layer stays in the layer, in the order
 // of the appends; the layer itself as the chunk takes appends after its end.
 TEST_F(ChunkCommands, AppendsInsideALayerKeepTheirOrder) {
@@ -252,3 +250,5 @@ TEST_F(ChunkCommands, AppendsInsideALayerKeepTheirOrder) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "after", "--chunk", "Layer 1"}).status, 0);
     EXPECT_EQ(Talix({"text", db_, id, "Memo", "Inside Layer 1"}).out, "onetwo\n");
 }
+
+} // namespace

@@ -223,8 +223,6 @@ TEST_F(MatchingCommands, AResultItemTheKeysDocumentLacksLosesNoWord) {
     }
 }
 
-} // namespace
-
 // Text that stands inside a hotspot of any kind is left alone by every mode,
 // as the keyword mode leaves it: a link is never written inside an action
 // hotspot, which would cut the action's text in two.
@@ -248,3 +246,5 @@ TEST_F(MatchingCommands, TextInsideAnActionHotspotIsNotMatched) {
     }
     EXPECT_EQ(links, 2);
 }
+
+} // namespace

@@ -165,7 +165,7 @@ TEST_F(PropertyCommands, AFontTextNamingNothingIsRefused) {
         EXPECT_EQ(refused.status, 2);
         EXPECT_TRUE(talix_test::Has(refused.err, "names nothing of a font")) << refused.err;
     }
-    for (const std::string& list : {"FontColor=nonsense", "FontColor=''", "TextAttributes=wobbly"}) {
+    for (const char* list : {"FontColor=nonsense", "FontColor=''", "TextAttributes=wobbly"}) {
         SCOPED_TRACE(list);
         CliOutcome refused = Talix({"set-property", db_, id, "Memo", "--list", list, "Text 2"});
         EXPECT_NE(refused.status, 0);
