@@ -221,6 +221,14 @@ void ClosePlainBlock(BuildContext* context, HTMLImportContext* import, const Htm
 
 bool IsListElement(const HtmlNode* node) { return node->Is(HtmlTag::kUl) || node->Is(HtmlTag::kOl); }
 
+// After a block in a list item, what it wrote to end itself stands; the
+// paragraphs after it (the next items) are the item's again.
+void RestoreItemParagraph(BuildContext* context, const ElementMemo& memo) {
+    std::memcpy(context->paragraphDefinition, memo.itemDefinition, sizeof context->paragraphDefinition);
+    context->paragraphDefinitionLength = memo.itemDefinitionLength;
+    SetReferenceId(context, memo.itemReferenceId);
+}
+
 } // namespace
 
 void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node, const ElementMemo& memo) {
@@ -264,6 +272,7 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
     } else if (IsPlainBlock(node->tag)) {
         ClosePlainBlock(context, import, node);
     }
+    if (memo.restoresItemParagraph) RestoreItemParagraph(context, memo);
     if (tracing) plat::LogLine(0, "POSTPROCESS StartTag done with %s", node->name);
 }
 

@@ -318,6 +318,30 @@ bool RunsOnFrom(const HtmlDocument& document, const HtmlNode* node) {
     return BeginsInline(document, node);
 }
 
+// Whether the block stands in a list item of the list being walked (not in
+// a table cell within the item).
+bool InListItem(const HTMLImportContext* import, const HtmlNode* node) {
+    if (import->listLevel == 0) return false;
+    for (const HtmlNode* at = node->parent; at != nullptr; at = at->parent) {
+        if (at->Is(HtmlTag::kLi)) return true;
+        if (at->Is(HtmlTag::kTd) || at->Is(HtmlTag::kTh) || at->Is(HtmlTag::kTable) || at->Is(HtmlTag::kUl) ||
+            at->Is(HtmlTag::kOl) || at->Is(HtmlTag::kBody))
+            return false;
+    }
+    return false;
+}
+
+// A block in a list item opens a paragraph of its own definition, or ends
+// with one: the item's paragraph is kept for its close to put back.
+void KeepItemParagraph(const BuildContext* context, const HTMLImportContext* import, const HtmlNode* node,
+                       ElementMemo* memo) {
+    if (!InListItem(import, node)) return;
+    memo->restoresItemParagraph = true;
+    memo->itemReferenceId = CurrentReferenceId(context);
+    memo->itemDefinitionLength = context->paragraphDefinitionLength;
+    std::memcpy(memo->itemDefinition, context->paragraphDefinition, sizeof memo->itemDefinition);
+}
+
 } // namespace
 
 StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
@@ -340,7 +364,9 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
     case HtmlTag::kDiv:
     case HtmlTag::kP:
     case HtmlTag::kBlockquote:
-    case HtmlTag::kCenter: return StartBlockParagraph(context, import, node);
+    case HtmlTag::kCenter:
+        KeepItemParagraph(context, import, node, memo);
+        return StartBlockParagraph(context, import, node);
     case HtmlTag::kSpan: StartPassthruSpan(context, import, node); break;
     case HtmlTag::kImg:
     case HtmlTag::kVmlImageData:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/record_layouts.h"
 
 namespace talix {
 
@@ -30,6 +31,13 @@ struct ElementMemo {
     std::uint8_t restoreSize = 0;
     bool restoreClearsBold = false;
     bool tableConverted = false;
+    // A block inside a list item: the paragraph definition and reference
+    // in force when it began, which are in force again when it ends, so
+    // that the items after it stay items of their list.
+    bool restoresItemParagraph = false;
+    std::uint16_t itemReferenceId = 0;
+    std::uint32_t itemDefinitionLength = 0;
+    std::uint8_t itemDefinition[kParagraphImageSize] = {};
 };
 
 // The start pass of a start tag or empty element: the element handlers in

@@ -207,6 +207,24 @@ TEST_F(WalkTest, ClosingListsLeavesTheStyleOfWhatFollows) {
     EXPECT_EQ(Shown(Import("<ul><li>a</li></ul><p>b</p>")), "'~' D2 P R2 'a' P D3 R3 '' 'b' ''");
 }
 
+TEST_F(WalkTest, BlocksInAnItemLeaveTheItemsAfterInTheirList) {
+    // A paragraph, a division or a quotation in an item has a definition of
+    // its own; the items after it are paragraphs of the list's again.
+    for (const char* block : {"p", "div", "blockquote"}) {
+        const std::string html = std::string("<ul><li>a<") + block + ">x</" + block +
+                                 "></li><li>b</li><li>c</li></ul>";
+        const Imported imported = Import(html);
+        EXPECT_EQ(imported.problem, "") << html;
+        const std::string shown = Shown(imported);
+        EXPECT_NE(shown.find("P R2 'b' P R2 'c'"), std::string::npos) << html << ": " << shown;
+        EXPECT_EQ(Kind(Definition(imported, 2)), "+BULLET") << html;
+    }
+    // Text after the block within its item stays apart from the list's
+    // items, as it was.
+    EXPECT_EQ(Shown(Import("<ol><li>a<p>x</p>t</li><li>b</li></ol>")),
+              "'~' D2 P R2 'a' P D3 R3 '' 'x' P R1 '' 't' P R2 'b' ''");
+}
+
 TEST_F(WalkTest, MalformedAndDeepListsKeepTheirText) {
     // 490 lists in one another (980 levels, as deep as the import takes):
     // every item's text is kept, and the definitions stop at the levels kept.
