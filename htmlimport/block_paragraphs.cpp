@@ -39,13 +39,15 @@ bool IsCell(const CDRecordNode* node) {
     return node->signature == kSigTableCell || node->signature == kSigNestedTableCell;
 }
 
-// Blocks that open no paragraph of their own; their children are walked.
+// Blocks that open no paragraph of their own; their children are walked. A
+// plain block first in a list item goes into the item's paragraph, as it
+// goes into a cell's.
 bool OpensNoParagraph(const HTMLImportContext* import, const HtmlNode* node) {
     const HtmlNode* parent = node->parent;
     if (parent == nullptr || node->prev != nullptr) return false;
     const bool plain = (node->Is(HtmlTag::kDiv) || node->Is(HtmlTag::kP)) && node->attributes == nullptr;
     if (plain && (parent->Is(HtmlTag::kDiv) || parent->Is(HtmlTag::kP) || parent->Is(HtmlTag::kCenter) ||
-                  IsCellElement(parent)))
+                  IsCellElement(parent) || parent->Is(HtmlTag::kLi)))
         return true;
     return import->isWord2000Document != 0 && node->Is(HtmlTag::kP) && parent->Is(HtmlTag::kDiv);
 }

@@ -225,6 +225,14 @@ TEST_F(WalkTest, BlocksInAnItemLeaveTheItemsAfterInTheirList) {
               "'~' D2 P R2 'a' P D3 R3 '' 'x' P R1 '' 't' P R2 'b' ''");
 }
 
+TEST_F(WalkTest, APlainBlockFirstInAnItemIsTheItemsParagraph) {
+    // No empty item before it, and its text keeps the item's bullet.
+    EXPECT_EQ(Shown(Import("<ul><li><p>a</p></li><li><div>b</div></li></ul>")), "'~' D2 P R2 'a' P R2 'b' ''");
+    // A block with attributes of its own still opens its paragraph.
+    const std::string own = Shown(Import("<ul><li><p class='k'>a</p></li></ul>"));
+    EXPECT_NE(own.find("P R2 P D3 R3 '' 'a'"), std::string::npos) << own;
+}
+
 TEST_F(WalkTest, MalformedAndDeepListsKeepTheirText) {
     // 490 lists in one another (980 levels, as deep as the import takes):
     // every item's text is kept, and the definitions stop at the levels kept.
