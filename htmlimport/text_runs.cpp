@@ -149,10 +149,21 @@ STATUS AddColorRecord(const RunFont& run, HTMLImportContext* import) {
     return AddImportRecord(record, kSigColor, sizeof record, import);
 }
 
+// Whether the text node begins a pre element: a line end right after the
+// pre's start tag belongs to the markup, not to the text.
+bool BeginsPre(const HtmlNode* node) {
+    return node->prev == nullptr && node->parent != nullptr && node->parent->Is(HtmlTag::kPre);
+}
+
 // The run's text as it is written: pre text keeps its line ends as breaks
-// within the paragraph; other text may gain the blank after its element.
+// within the paragraph (but for one that opens the pre); other text may
+// gain the blank after its element.
 std::string RunText(const HtmlDocument& document, const HtmlNode* node, std::string_view text,
                     const HTMLImportContext* import) {
+    if (import->inPre != 0 && BeginsPre(node)) {
+        if (text.substr(0, 2) == "\r\n") text.remove_prefix(2);
+        else if (!text.empty() && (text[0] == '\n' || text[0] == '\r')) text.remove_prefix(1);
+    }
     std::string out(text);
     if (import->inPre != 0) {
         std::replace(out.begin(), out.end(), '\n', '\0');

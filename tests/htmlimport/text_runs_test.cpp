@@ -375,6 +375,12 @@ TEST_F(TextRuns, BlanksPreTextAndLongTexts) {
     const Imported pre = Import("<pre>one\ntwo</pre><p>after</p>");
     EXPECT_EQ(pre.Run(std::string("one\0two", 7)).Font().face, 4);
     EXPECT_EQ(pre.Run("after").Font().face, 1);
+    // A line end right after the pre's start tag is markup: the text starts
+    // on the pre's first line. Only that one: a second, or one within an
+    // element of the pre, is a line of the text.
+    EXPECT_EQ(Import("<pre>\none\ntwo</pre>").Texts(), std::string("one\0two", 7));
+    EXPECT_EQ(Import("<pre>\r\n\none</pre>").Texts(), std::string("\0one", 4));
+    EXPECT_EQ(Import("<pre><b>\none</b></pre>").Texts(), std::string("\0one", 4));
 
     // A text node longer than one run holds becomes several runs: nothing
     // is cut, no character is split.
