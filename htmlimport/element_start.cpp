@@ -226,7 +226,10 @@ void Heading(BuildContext* context, HTMLImportContext* import, const HtmlNode* n
     import->headingSize = kHeadingSizes[level - 1];
     font.attributes |= kAttrBold;
     font.size = kHeadingSizes[level - 1];
-    if (HeadingInCell(context, import, node, font)) {
+    // A heading that begins a list item stands in the item's paragraph,
+    // which the item has just started.
+    const bool beginsItem = node->prev == nullptr && node->parent != nullptr && node->parent->Is(HtmlTag::kLi);
+    if (HeadingInCell(context, import, node, font) && !beginsItem) {
         AppendParagraphRecord(context);
         AppendReferenceRecord(context);
     }

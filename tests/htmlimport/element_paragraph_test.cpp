@@ -35,6 +35,12 @@ TEST_F(WalkTest, HeadingsStartParagraphsInTheirFont) {
     EXPECT_EQ(small.Run("b").Font().size, 10);
     EXPECT_EQ(small.Run("b").Font().attributes, kAttrBold);
     EXPECT_EQ(small.records[6].Font().attributes, kAttrBold);   // the heading's own empty run
+
+    // A heading that begins a list item is the item's first line: no empty
+    // item before it.
+    const Imported item = Import("<ul><li><h3>T</h3></li><li>b</li></ul>");
+    EXPECT_EQ(Shown(item), "'~' D2 P R2 '' 'T' P R2 'b' ''");
+    EXPECT_EQ(item.Run("T").Font().size, 12);
 }
 
 TEST_F(WalkTest, LineBreaksRulesAndDefinitionLists) {
