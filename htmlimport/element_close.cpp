@@ -114,15 +114,8 @@ void CloseTable(BuildContext* context, HTMLImportContext* import, const HtmlNode
     saved = 0;
 }
 
-void CloseDiv(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
-    WriteWord(context->paragraphDefinition + kJustifyWord, 0);
-    ParseImportParagraphStyle(context, import, "", ParagraphReset::kBlockDefaults);
-    const HtmlNode* next = node->next;
-    if (next == nullptr || next->Is(HtmlTag::kTable)) return;
-    if (node->prev != nullptr && node->prev->Is(HtmlTag::kTable)) return;
-    if (import->isWord2000Document != 0 && node->firstChild != nullptr && node->firstChild->Is(HtmlTag::kP)) return;
-    if (IsBlockElement(next)) return;
-    if (next->Is(HtmlTag::kBr) && IsBlockElement(next->next)) return;
+// The paragraph after a division: a copy of the current definition.
+void DivisionBreak(BuildContext* context, HTMLImportContext* import) {
     AppendParagraphRecord(context);
     std::uint8_t image[kParagraphImageSize];
     const std::uint16_t id = TakeParagraphId(context);
@@ -133,6 +126,46 @@ void CloseDiv(BuildContext* context, HTMLImportContext* import, const HtmlNode* 
     // The run of a division's end takes the writer's default font.
     KeepFailure(import, AddImportTextRecord("", 0, nullptr, import));
     import->textSinceParagraph = 0;
+}
+
+void CloseDiv(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    WriteWord(context->paragraphDefinition + kJustifyWord, 0);
+    ParseImportParagraphStyle(context, import, "", ParagraphReset::kBlockDefaults);
+    const HtmlNode* next = node->next;
+    if (next == nullptr || next->Is(HtmlTag::kTable)) return;
+    if (node->prev != nullptr && node->prev->Is(HtmlTag::kTable)) return;
+    if (import->isWord2000Document != 0 && node->firstChild != nullptr && node->firstChild->Is(HtmlTag::kP)) return;
+    if (IsBlockElement(next)) return;
+    if (next->Is(HtmlTag::kBr) && IsBlockElement(next->next)) return;
+    DivisionBreak(context, import);
+}
+
+// Whether the node shows nothing between blocks: blanks, a comment.
+bool ShowsNothing(const HtmlDocument& document, const HtmlNode* node) {
+    return IsBlankText(document, node) || (node->type != HtmlNodeType::kText && !node->IsElement());
+}
+
+// A link may hold blocks (the parser leaves them in it). A heading,
+// paragraph, division or preformatted text that ends the link ends its
+// line when text or an inline element follows the link, as it does when
+// they follow it directly: they no longer run on into its last line.
+void EndBlockInLink(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
+    const HtmlDocument& document = *import->document;
+    const HtmlNode* last = node->lastChild;
+    while (last != nullptr && ShowsNothing(document, last)) last = last->prev;
+    if (last == nullptr || !last->IsElement()) return;
+    const bool division = last->Is(HtmlTag::kDiv) || last->Is(HtmlTag::kCenter);
+    if (!division && !last->Is(HtmlTag::kP) && !last->Is(HtmlTag::kPre) && !IsHeading(last) &&
+        !IsPlainBlock(last->tag))
+        return;
+    const HtmlNode* next = node->next;
+    while (next != nullptr && ShowsNothing(document, next)) next = next->next;
+    if (next == nullptr || (next->IsElement() && (StandsApart(next->tag) || IsPlainBlock(next->tag)))) return;
+    if (division) {
+        DivisionBreak(context, import);
+    } else {
+        KeepFailure(import, AppendParagraphBreak(context, import));
+    }
 }
 
 void CloseSpan(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
@@ -244,6 +277,7 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
         // The link icon a link skips lies inside its anchor: an image after
         // the anchor is converted.
         import->skipNextImage = 0;
+        if (import->document != nullptr) EndBlockInLink(context, import, node);
     } else if (node->Is(HtmlTag::kFont)) {
         CloseFont(context, import, node);
     } else if (node->Is(HtmlTag::kHead)) {

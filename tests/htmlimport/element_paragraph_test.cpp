@@ -116,6 +116,28 @@ TEST_F(WalkTest, TextAfterABlockStartsALineOfItsOwn) {
               "D2 R2 '' 'x' P R1 '' 'a1' '' HR '' P D3 R3 '' 'd1' ''");
     EXPECT_EQ(Shown(Import("<table><tr><td><form>a1</form></td></tr></table>")),
               "P R1 #FFFB #A3 #A4 P D2 R2 '' 'a1' #A5 P R1 '' P R1 ''");
+    // A block that ends a link ends its line too: the text after the link
+    // starts a paragraph, after the link's end; a link of inline content, or
+    // a block after the link, adds none.
+    const auto lines = [this](const std::string& html) {
+        std::string out;
+        for (const ItemRecord& record : Import(html).records) {
+            if (record.signature == talix::kSigParagraph) out += '|';
+            if (record.signature == talix::kSigText) out += record.Text();
+        }
+        return out;
+    };
+    EXPECT_EQ(lines("<a href='http://a.b/'><h3>h1</h3></a>z1"), lines("<h3>h1</h3>z1"));
+    EXPECT_EQ(lines("<div>y1<a href='http://a.b/'><p>p1</p></a>z1</div>"), lines("<div>y1<p>p1</p>z1</div>"));
+    EXPECT_EQ(lines("<div>y1<a href='http://a.b/'><div>d1</div></a><b>z1</b></div>"),
+              lines("<div>y1<div>d1</div><b>z1</b></div>"));
+    EXPECT_EQ(lines("<a href='http://a.b/'><pre>r1</pre></a>z1"), lines("<pre>r1</pre>z1"));
+    EXPECT_EQ(lines("<a href='http://a.b/'>a1</a>z1"), "a1z1");
+    EXPECT_EQ(lines("<a href='http://a.b/'><h3>h1</h3></a>z1"), "|h1|z1");
+    const Imported block = Import("<a href='http://a.b/'><h3>h1</h3></a><p>p1</p>");
+    EXPECT_EQ(block.Count(talix::kSigParagraph), Import("<h3>h1</h3><p>p1</p>").Count(talix::kSigParagraph));
+    const std::string shown = Shown(Import("<a href='http://a.b/'><h3>h1</h3></a>z1"));
+    EXPECT_NE(shown.find("E E P R1 '' 'z1'"), std::string::npos) << shown;
 }
 TEST_F(WalkTest, APictureInSvgShowsItsTextApartAndNoTitle) {
     // The text elements of a picture in SVG stand on lines of their own,
