@@ -264,6 +264,9 @@ StartAction StartListFromHTML(BuildContext* context, HTMLImportContext* import, 
     parsed.flags2 = static_cast<std::uint16_t>(parsed.flags2 & ~lose);
 
     if (CDRecordNode* cellDefinition = EmptyCellParagraph(import)) {
+        // The cell's definition becomes the list's: it is no longer the one
+        // the text after the list returns to.
+        if (import->savedListPab[0] == cellDefinition) import->savedListPab[0] = nullptr;
         TakeOverCellParagraph(context, import, cellDefinition, index);
     } else {
         AppendListDefinition(context, import, node, index);

@@ -175,6 +175,13 @@ TEST_F(WalkTest, ListSpacingAndMargins) {
     const Imported afterText = Import("<table><tr><td>t<ul><li>a</li></ul>u</td></tr></table>");
     EXPECT_NE(Shown(afterText).find("'t' D3 P R3 'a' P R2 '' 'u' #A5"), std::string::npos) << Shown(afterText);
     EXPECT_EQ(Shown(Import("<div><ul><li>a</li></ul></div>")), "D2 R2 '' '~' D3 P R3 'a' ''");
+    // Text after a list that took the cell's paragraph over is no item of
+    // the list: it gets a plain definition, no list bits.
+    const Imported overtaken = Import("<table><tr><td><ul><li>a</li></ul>u</td></tr></table>");
+    EXPECT_EQ(overtaken.problem, "");
+    const std::string shownOvertaken = Shown(overtaken);
+    EXPECT_NE(shownOvertaken.find("'a' P D3 R3 '' 'u' #A5"), std::string::npos) << shownOvertaken;
+    EXPECT_EQ(Kind(Definition(overtaken, 3)), "");
 }
 
 TEST_F(WalkTest, ClosingListsLeavesTheStyleOfWhatFollows) {
