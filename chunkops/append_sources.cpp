@@ -52,12 +52,23 @@ STATUS AppendDesignBody(ZervaRTChunk* chunk, std::uint16_t operation, const char
 }
 
 // The name a file is attached under: its name after the last "\" (or,
-// without one, the last "/"), at most 255 bytes.
+// without one, the last "/"), at most 255 bytes of whole characters. The
+// path is the file system's; the note keeps the name in the platform's
+// character set.
 std::string AttachmentNameOf(const char* path) {
     const char* name = std::strrchr(path, '\\');
     if (name == nullptr) name = std::strrchr(path, '/');
     name = name != nullptr ? name + 1 : path;
-    return std::string(name, strnlen(name, kLongestAttachmentName));
+    const std::string stored = plat::NativeToLmbcs(name);
+    std::size_t kept = 0;
+    while (kept < stored.size()) {
+        const std::size_t length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(stored.data() + kept),
+                                                         static_cast<plat::DWORD>(stored.size() - kept));
+        const std::size_t next = kept + (length == 0 ? 1 : length);
+        if (next > kLongestAttachmentName) break;
+        kept = next;
+    }
+    return stored.substr(0, kept);
 }
 
 bool NoteHoldsAttachment(plat::NOTEHANDLE note, const std::string& name) {

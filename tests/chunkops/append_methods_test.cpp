@@ -277,6 +277,29 @@ TEST_F(AppendMethodsTest, AnAttachedPictureTakesItsSizeFromItsFileUnlessTheOptio
     EXPECT_EQ(body.Word(talix::kSigBitmapHeader, 1, 26), 12);
 }
 
+// A path is the file system's (UTF-8); the note keeps the attachment's
+// name, and the picture its reference, in the platform's character set.
+TEST_F(AppendMethodsTest, AnAttachedPictureNamedOutsideASCIIKeepsItsName) {
+    OpenText();
+    const std::string native = "Grüße Bild.gif";
+    const std::string gif = dir_.file(native);
+    std::ofstream(gif, std::ios::binary) << talix_test::GifPicture(24, 12);
+    ZervaRTChunk* chunk = Chunk();
+    EXPECT_EQ(chunk->AppendGraphic("FILE", gif.c_str(), "Attach=Yes"), 0);
+    delete chunk;
+    Save();
+    const std::string stored = plat::NativeToLmbcs(native);
+    ASSERT_NE(stored, native);
+    EXPECT_TRUE(NoteHolds(stored.c_str()));
+    EXPECT_FALSE(NoteHolds(native.c_str()));
+    const Body body = Stored(id_);
+    ASSERT_EQ(body.Count(talix::kSigStorageLink), 1u);
+    for (std::size_t i = 0; i < body.signatures.size(); ++i) {
+        if (body.signatures[i] == talix::kSigStorageLink)
+            EXPECT_EQ(body.records[i].substr(24, body.Word(talix::kSigStorageLink, 0, 10)), stored);
+    }
+}
+
 // A name longer than a stored name may be loses the end of its base, never
 // its extension nor part of a character.
 TEST_F(AppendMethodsTest, ALongAttachmentNameKeepsItsExtensionAndWholeCharacters) {
