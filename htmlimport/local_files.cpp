@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "talix_platform.h"
+
 namespace talix {
 
 namespace {
@@ -89,7 +91,9 @@ std::string LocalDirectory(std::string_view directory) {
 LocalRead ReadLocalFile(const std::string& directory, std::string_view name, std::size_t limit,
                         std::string* content) {
     content->clear();
-    const std::string path = WithSlashes(name);
+    // The HTML's text is in the platform's character set, the file
+    // system's names are not.
+    const std::string path = WithSlashes(plat::LmbcsToNative(name));
     if (!path.empty() && (path[0] == '/' || (path.size() >= 2 && path[1] == ':' && IsDriveLetter(path[0]))))
         return LocalRead::kAbsolute;
     if (directory.empty()) return LocalRead::kNoDirectory;

@@ -33,8 +33,8 @@ enum class LocalRead {
 std::string LocalDirectory(std::string_view directory);
 
 // Reads the file the HTML names by name (a relative path, "/" or "\"
-// separating) below directory (as LocalDirectory gives it) into content,
-// at most limit bytes.
+// separating; in the platform's character set, as the HTML's text is) below
+// directory (as LocalDirectory gives it) into content, at most limit bytes.
 LocalRead ReadLocalFile(const std::string& directory, std::string_view name, std::size_t limit,
                         std::string* content);
 

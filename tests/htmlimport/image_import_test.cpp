@@ -231,6 +231,21 @@ TEST_F(ImageImport, PicturesAndStyleSheetsAreReadOnlyInTheirDirectory) {
     EXPECT_EQ(sheets.Run("styled").Font().color, 4);   // blue, not red
 }
 
+// A picture or style sheet whose name holds letters outside ASCII is read
+// from the file of that name.
+TEST_F(ImageImport, FilesNamedOutsideASCIIAreRead) {
+    WriteIcon("bilder/Grüße Bild.gif");
+    std::ofstream(dir_.file("bilder/Stil-ä.css")) << "p { color: blue }";
+    const std::string options = "BasePathname='" + dir_.file("bilder") + "/'";
+    const Imported read = Import("<meta charset=\"utf-8\"><link rel=stylesheet href=\"Stil-ä.css\">"
+                                 "<p>styled <img src=\"Grüße Bild.gif\"></p>",
+                                 options.c_str());
+    ASSERT_EQ(read.status, 0);
+    EXPECT_EQ(read.problem, "");
+    EXPECT_EQ(ImageData(read), kIcon);
+    EXPECT_EQ(read.Run("styled ").Font().color, 4);   // blue
+}
+
 TEST_F(ImageImport, GraphicsOfAnItemComeBackWithTheElementsSize) {
     // A note whose body holds a picture (in a wrapper with its alt text),
     // rendered by the generator.
