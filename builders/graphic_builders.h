@@ -31,6 +31,7 @@ constexpr std::uint16_t kImageSourceAttachment = 4;
 // Image types of an image header.
 constexpr std::uint16_t kImageTypeGif = 1;
 constexpr std::uint16_t kImageTypeJpeg = 2;
+constexpr std::uint16_t kImageTypePng = 4;
 
 // Image data is cut into segments of at most this many bytes.
 constexpr std::uint32_t kImageSegmentData = 10240;

@@ -1,5 +1,5 @@
-// The records the picture builders share, and the pixel size of GIF and
-// JPEG data and of GIF, JPEG and PNG files.
+// The records the picture builders share, and the pixel size of GIF, JPEG
+// and PNG data and files.
 #include "builders/graphic_records.h"
 
 #include <algorithm>
@@ -314,12 +314,9 @@ bool JpegPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* 
     return false;
 }
 
-namespace {
-
-// The size in a PNG's header chunk, which comes first; sizes above 65,535
-// pixels are not read.
+// The size in a PNG's header chunk, which comes first.
 bool PngPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height) {
-    if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0 || data[16] != 0 || data[17] != 0 || data[20] != 0 ||
+    if (data == nullptr || size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0 || data[16] != 0 || data[17] != 0 || data[20] != 0 ||
         data[21] != 0)
         return false;
     *width = static_cast<std::uint16_t>(data[18] << 8 | data[19]);
@@ -327,10 +324,16 @@ bool PngPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* w
     return true;
 }
 
-} // namespace
+std::uint16_t PictureDataType(const std::uint8_t* data, std::uint32_t size) {
+    static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (data == nullptr) return 0;
+    if (size >= 8 && std::memcmp(data, kPng, sizeof kPng) == 0) return kImageTypePng;
+    if (size >= 4 && std::memcmp(data, "GIF8", 4) == 0) return kImageTypeGif;
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return kImageTypeJpeg;
+    return 0;
+}
 
 bool PictureFilePixelSize(const char* path, std::uint16_t* width, std::uint16_t* height) {
-    static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::FILE* in = plat::OpenInputStream(path);
     if (in == nullptr) return false;
     std::vector<std::uint8_t> data;
@@ -339,11 +342,12 @@ bool PictureFilePixelSize(const char* path, std::uint16_t* width, std::uint16_t*
     while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.insert(data.end(), chunk, chunk + got);
     std::fclose(in);
     const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(data.size(), 0xFFFFFFFFu));
-    if (size >= 8 && std::memcmp(data.data(), kPng, sizeof kPng) == 0)
-        return PngPixelSize(data.data(), size, width, height);
-    if (size >= 4 && std::memcmp(data.data(), "GIF8", 4) == 0) return GifPixelSize(data.data(), size, width, height);
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return JpegPixelSize(data.data(), size, width, height);
-    return false;
+    switch (PictureDataType(data.data(), size)) {
+    case kImageTypePng: return PngPixelSize(data.data(), size, width, height);
+    case kImageTypeGif: return GifPixelSize(data.data(), size, width, height);
+    case kImageTypeJpeg: return JpegPixelSize(data.data(), size, width, height);
+    default: return false;
+    }
 }
 
 } // namespace talix

@@ -108,6 +108,11 @@ STATUS CaptionRecord(const char* options, BuildContext* context, BuiltRecord* re
 // first frame header (SOF0 to SOF3). Returns false when nothing is found.
 bool GifPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height);
 bool JpegPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height);
+// PNG from its header chunk; sizes above 65,535 pixels are not read.
+bool PngPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t* width, std::uint16_t* height);
+// The image type of data as its first bytes say: GIF, JPEG or PNG; 0 for
+// anything else.
+std::uint16_t PictureDataType(const std::uint8_t* data, std::uint32_t size);
 // The pixel size of a picture file, GIF, JPEG or PNG as its first bytes say.
 // Returns false when the file cannot be read or is none of these.
 bool PictureFilePixelSize(const char* path, std::uint16_t* width, std::uint16_t* height);

@@ -33,6 +33,7 @@ bool DataPixelSize(const std::uint8_t* data, std::uint32_t size, std::uint16_t i
                    std::uint16_t* height) {
     if (imageType == kImageTypeGif) return GifPixelSize(data, size, width, height);
     if (imageType == kImageTypeJpeg) return JpegPixelSize(data, size, width, height);
+    if (imageType == kImageTypePng) return PngPixelSize(data, size, width, height);
     return false;
 }
 

@@ -415,9 +415,13 @@ STATUS ImageFile(BuildContext* context, HTMLImportContext* import, const ImageRe
     }
     std::string border;
     CalcBorderSetFromHTML(import, request.node, &border, false);
-    return WriteImageFileRecords(reinterpret_cast<const std::uint8_t*>(data.data()),
-                                 static_cast<std::uint32_t>(data.size()),
-                                 ContainsNoCase(source, ".gif") ? kImageTypeGif : kImageTypeJpeg, context,
+    // The kind the file's bytes are, whatever its name says; by its name
+    // when they say none.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
+    const auto size = static_cast<std::uint32_t>(data.size());
+    std::uint16_t type = PictureDataType(bytes, size);
+    if (type == 0) type = ContainsNoCase(source, ".gif") ? kImageTypeGif : kImageTypeJpeg;
+    return WriteImageFileRecords(bytes, size, type, context,
                                  request.width, request.height, TextOf(request.alt), TextOf(request.align),
                                  TextOf(request.hspace), TextOf(request.vspace), TextOf(request.border),
                                  border.c_str());

@@ -22,6 +22,7 @@
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/image_sources.h"
 #include "import_fixture.h"
+#include "support/picture_files.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix_platform.h"
@@ -244,6 +245,32 @@ TEST_F(ImageImport, FilesNamedOutsideASCIIAreRead) {
     EXPECT_EQ(read.problem, "");
     EXPECT_EQ(ImageData(read), kIcon);
     EXPECT_EQ(read.Run("styled ").Font().color, 4);   // blue
+}
+
+// A picture file is kept as the kind its bytes are, whatever its name says,
+// and of the size its header gives.
+TEST_F(ImageImport, PictureFilesKeepTheirKindAndSize) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::uint16_t type, width, height;
+    } files[] = {{"photo.png", talix_test::PngPicture(30, 20), 4, 30, 20},
+                 {"jpeg.gif", talix_test::JpegPicture(13, 14), 2, 13, 14},
+                 {"gif.jpg", talix_test::GifPicture(11, 12), 1, 11, 12}};
+    const std::string options = "BasePathname='" + dir_.file("kinds") + "/'";
+    std::filesystem::create_directories(dir_.file("kinds"));
+    for (const auto& file : files) {
+        std::ofstream(dir_.file(std::string("kinds/") + file.name), std::ios::binary) << file.bytes;
+        const Imported read = Import(std::string("<p><img src=\"") + file.name + "\"></p>", options.c_str());
+        ASSERT_EQ(read.status, 0) << file.name;
+        EXPECT_EQ(read.problem, "") << file.name;
+        EXPECT_EQ(ImageData(read), file.bytes) << file.name;
+        const ItemRecord* header = First(read, talix::kSigImageHeader);
+        ASSERT_NE(header, nullptr) << file.name;
+        EXPECT_EQ(header->Word(8), file.type) << file.name;
+        EXPECT_EQ(header->Word(10), file.width) << file.name;
+        EXPECT_EQ(header->Word(12), file.height) << file.name;
+    }
 }
 
 TEST_F(ImageImport, GraphicsOfAnItemComeBackWithTheElementsSize) {
