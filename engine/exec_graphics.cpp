@@ -195,13 +195,15 @@ STATUS PictureAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
 
 // ---- 2367: the chunk's picture to a file ----------------------------------
 
-// The file name: the argument text when it names a .gif or .jpg file;
-// otherwise the argument text (or the item's default file name without its
-// ".cd") with the extension of the image type. False when it does not fit.
+// The file name: the argument text when it names a .gif, .jpg or .png
+// file; otherwise the argument text (or the item's default file name
+// without its ".cd") with the extension of the image type. False when it
+// does not fit.
 bool ExportFileName(RecordProcessContext* context, std::uint16_t imageType, char* name) {
     const char* argument = context->argumentText != nullptr ? context->argumentText : "";
     int written = 0;
-    if (FindNoCase(argument, ".gif") != nullptr || FindNoCase(argument, ".jpg") != nullptr) {
+    if (FindNoCase(argument, ".gif") != nullptr || FindNoCase(argument, ".jpg") != nullptr ||
+        FindNoCase(argument, ".png") != nullptr) {
         written = std::snprintf(name, kScratchSize, "%s", argument);
     } else {
         const char* base = argument;
@@ -212,7 +214,9 @@ bool ExportFileName(RecordProcessContext* context, std::uint16_t imageType, char
             baseLength = cd != nullptr ? static_cast<std::size_t>(cd - base) : std::strlen(base);
         }
         written = std::snprintf(name, kScratchSize, "%.*s%s", static_cast<int>(baseLength), base,
-                                imageType == kImageTypeGif ? ".gif" : ".jpg");
+                                imageType == kImageTypeGif   ? ".gif"
+                                : imageType == kImageTypePng ? ".png"
+                                                             : ".jpg");
     }
     return written > 0 && static_cast<std::uint32_t>(written) < kScratchSize;
 }

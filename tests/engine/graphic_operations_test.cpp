@@ -282,6 +282,23 @@ TEST_F(GraphicOperationTest, ExportWritesTheImageDataToAFileNamedForItsType) {
     EXPECT_EQ(Run("Text 1", Op(talix::kOpExportGraphic, 0, 0, dir.file("none.gif").c_str())), 1028);
 }
 
+// A PNG picture (image type 4) is exported as a .png file, under a name
+// that ends in ".png" as given.
+TEST_F(GraphicOperationTest, APngIsExportedAsAPngFile) {
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4, 5, 6, 7};
+    Records body = {Begin(kSigGraphic), Graphic(), ImageHeader(4, 30, 20, static_cast<std::uint32_t>(png.size()), 1),
+                    ImageSegment(png), End(kSigGraphic)};
+    ASSERT_NE(Open(body), nullptr);
+    talix_test::TempDir dir;
+    const std::string plain = dir.file("plain");
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpExportGraphic, 0, 0, plain.c_str())), 0);
+    EXPECT_EQ(talix_test::ReadFile(plain + ".png"), std::string(png.begin(), png.end()));
+    EXPECT_FALSE(std::filesystem::exists(plain + ".jpg"));
+    const std::string named = dir.file("named.PNG");
+    EXPECT_EQ(Run("Graphic 1", Op(talix::kOpExportGraphic, 0, 0, named.c_str())), 0);
+    EXPECT_EQ(talix_test::ReadFile(named), std::string(png.begin(), png.end()));
+}
+
 TEST_F(GraphicOperationTest, StorageMovesTheImageIntoAnAttachmentAndInlineBringsItBack) {
     const Bytes gif = GifData(320, 200, 301);
     Records body = engine_test::Runs({"a"});
