@@ -226,8 +226,12 @@ STATUS ImageFromMemory(BuildContext* context, HTMLImportContext* import, const I
     RecordOutput* output = &context->output;
     STATUS status = kOK;
     if (wrapped) status = AppendBeginRecord(kSigGraphic, kWrapperVersion, output);
+    // The kind the part's bytes are, whatever its headers say; the headers'
+    // when the bytes say none.
+    std::uint16_t kind = PictureDataType(part.data, part.length);
+    if (kind == 0) kind = part.kind;
     if (status == kOK)
-        status = WriteImageBufferRecords(part.data, part.length, part.kind, output, request.width, request.height,
+        status = WriteImageBufferRecords(part.data, part.length, kind, output, request.width, request.height,
                                          TextOf(request.align));
     if (!wrapped) return status;
     if (status == kOK && !border.empty()) {

@@ -63,14 +63,15 @@ protected:
         std::ofstream(path, std::ios::binary) << kIcon;
         return path;
     }
-    // The message of the next imports holds the icon as part "abc".
-    void WithInlinePart() {
-        beforeImport_ = [](ZervaRTItem*, ZervaRTChunk* chunk) {
+    // The message of the next imports holds the icon as part "abc" (or the
+    // bytes given, as a part of the kind its headers give).
+    void WithInlinePart(const std::string& bytes = kIcon, std::uint16_t kind = 1) {
+        beforeImport_ = [bytes, kind](ZervaRTItem*, ZervaRTChunk* chunk) {
             auto* part = new talix::MIMEInlineImage();
-            part->data = static_cast<std::uint8_t*>(std::malloc(kIcon.size()));
-            std::memcpy(part->data, kIcon.data(), kIcon.size());
-            part->length = static_cast<std::uint32_t>(kIcon.size());
-            part->kind = 1;
+            part->data = static_cast<std::uint8_t*>(std::malloc(bytes.size()));
+            std::memcpy(part->data, bytes.data(), bytes.size());
+            part->length = static_cast<std::uint32_t>(bytes.size());
+            part->kind = kind;
             part->contentId = strdup("abc");
             chunk->work->inlineImages = part;
         };
@@ -125,6 +126,27 @@ TEST_F(ImageImport, PicturesFromMimeParts) {
     ASSERT_EQ(missing.status, 0);
     EXPECT_EQ(missing.Count(talix::kSigGraphic), 0u);
     EXPECT_EQ(missing.Texts(), "x");
+}
+
+// A part whose headers give another kind than its bytes are is kept as
+// the kind its bytes are, of the size its header gives.
+TEST_F(ImageImport, MimePartsKeepTheKindTheirBytesAre) {
+    const struct {
+        std::string bytes;
+        std::uint16_t labelled, type, width, height;
+    } parts[] = {{talix_test::JpegPicture(13, 14), 1, 2, 13, 14}, {talix_test::GifPicture(11, 12), 2, 1, 11, 12}};
+    for (const auto& part : parts) {
+        WithInlinePart(part.bytes, part.labelled);
+        const Imported read = Import("<p><img src=\"cid:abc\"></p>");
+        ASSERT_EQ(read.status, 0) << part.type;
+        EXPECT_EQ(read.problem, "") << part.type;
+        EXPECT_EQ(ImageData(read), part.bytes) << part.type;
+        const ItemRecord* header = First(read, talix::kSigImageHeader);
+        ASSERT_NE(header, nullptr) << part.type;
+        EXPECT_EQ(header->Word(8), part.type);
+        EXPECT_EQ(header->Word(10), part.width);
+        EXPECT_EQ(header->Word(12), part.height);
+    }
 }
 
 TEST_F(ImageImport, PicturesFromDiskAndUrls) {
