@@ -357,7 +357,7 @@ void WriteDiskSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     std::string name;
     if (IsOn(context, sw::kImageUseName) && SafeDocumentFileName(picture->htmlName, &name)) {
-        if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
+        if (name.find('.') == std::string::npos) name += std::string(".") + picture->Extension();
         name = FittingDocumentFileName(name);
         std::string directory;
         const bool made = ExportDirectory(context, &directory);
@@ -491,7 +491,7 @@ void WriteResourceSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     std::string name;
     if (IsOn(context, sw::kImageUseName) && SafeDocumentFileName(picture->htmlName, &name)) {
-        if (name.find('.') == std::string::npos) name += picture->jpeg ? ".jpg" : ".gif";
+        if (name.find('.') == std::string::npos) name += std::string(".") + picture->Extension();
     } else {
         name = Hex4(DocumentUnid(context)) + "_" + ItemFileName(context) + "_" + Decimal(picture->instance) + "_" +
                HexNumber(picture->key) + "." + picture->Extension();

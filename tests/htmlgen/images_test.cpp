@@ -174,6 +174,19 @@ TEST_F(ImagesTest, NamesTakenFromRecordsStayInTheDirectory) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("escape.gif")));
 }
 
+// A PNG picture named by its record without an extension is written as a
+// .png file, as it is without ImageUseName.
+TEST_F(ImagesTest, APngNamedByItsRecordIsWrittenAsAPngFile) {
+    talix_test::TempDir dir;
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 1, 2, 3, 4};
+    ZervaRTChunk* chunk = Define(Picture(png, {IdName({"", "", "", "", "", "logo"})}, 4));
+    const std::string options = "ImageHandling=DISK ImageUseName=Yes ImageDirectory=" + dir.file("in");
+    const std::string body = Body(chunk, options.c_str());
+    EXPECT_NE(body.find("/logo.png\""), std::string::npos) << body;
+    EXPECT_EQ(talix_test::ReadFile(dir.file("in/logo.png")), std::string(png.begin(), png.end()));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("in/logo.gif")));
+}
+
 // Two pictures of one name are written to files of their own: the first
 // under its name, the later one under a name that keeps the extension, and
 // each src names its own file.
