@@ -96,6 +96,9 @@ STATUS WriteAttachedImageRecords(plat::DBHANDLE db, plat::NOTEHANDLE note, const
     if (read == kItemNotFound) return kArgumentError;
     if (read != kOK) return read;
     const auto* data = reinterpret_cast<const std::uint8_t*>(raw);
+    // The kind the attachment's bytes are, whatever its name made the caller
+    // take it for; the given one when they say none.
+    if (const std::uint16_t kind = PictureDataType(data, size); kind != 0) imageType = kind;
 
     const bool wrapped = Given(altText) || Given(alignment) || Given(horizontalSpace) || Given(verticalSpace);
     RecordBatch batch;

@@ -14,6 +14,7 @@
 #include "core/item_work_state.h"
 #include "core/record_forms.h"
 #include "engine/record_process.h"
+#include "support/picture_files.h"
 #include "support/structure_checker.h"
 #include "support/test_support.h"
 #include "talix/item.h"
@@ -303,6 +304,44 @@ TEST_F(GraphicBuilders, ImageFilesAreTakenWhole) {
                                            nullptr, nullptr, nullptr, nullptr),
               talix::kOutOfMemory);
     EXPECT_EQ(Nodes().size(), before + 9);
+}
+
+// An attachment is stored as the kind its bytes are, whatever its name made
+// the caller take it for, with the size its header gives.
+TEST_F(GraphicBuilders, AttachedImagesKeepTheKindTheirBytesAre) {
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbCreate(dir_.file("kinds.nsf").c_str(), &db), 0);
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::NoteCreate(db, &note), 0);
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::uint16_t given, type, width, height;
+    } files[] = {{"shot.jpg", talix_test::PngPicture(30, 20), talix::kImageTypeJpeg, 4, 30, 20},
+                 {"anim.jpg", talix_test::GifPicture(11, 12), talix::kImageTypeJpeg, 1, 11, 12},
+                 {"photo.gif", talix_test::JpegPicture(13, 14), talix::kImageTypeGif, 2, 13, 14}};
+    for (const auto& file : files) {
+        const std::string path = dir_.file(file.name);
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(file.bytes.data(), 1, file.bytes.size(), out);
+        std::fclose(out);
+        ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), file.name, 0), 0);
+        const std::size_t before = Nodes().size();
+        ASSERT_EQ(talix::WriteAttachedImageRecords(db, note, file.name, file.given, context_.get(), 0, 0, nullptr,
+                                                   nullptr, nullptr, nullptr, nullptr),
+                  0);
+        const auto nodes = Nodes();
+        ASSERT_GE(nodes.size(), before + 3) << file.name;
+        const auto* header = nodes[before + 1];
+        EXPECT_EQ(ReadWord(header->bytes + 8), file.type) << file.name;
+        EXPECT_EQ(ReadWord(header->bytes + 10), file.width) << file.name;
+        EXPECT_EQ(ReadWord(header->bytes + 12), file.height) << file.name;
+        const auto data = SegmentData(header);
+        EXPECT_EQ(std::string(data.begin(), data.end()), file.bytes) << file.name;
+    }
+    plat::NoteClose(note);
+    plat::DbClose(db);
 }
 
 TEST_F(GraphicBuilders, AttachedImagesAndStorage) {
