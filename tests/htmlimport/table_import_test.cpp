@@ -206,7 +206,7 @@ TEST_F(TableImport, WidthsAndSpacing) {
         EXPECT_EQ(begin[0]->Word(8), twips) << spacing;
     }
     // So do paddings of a huge length.
-    for (const std::string& length : {"1e30in", "99999in"}) {
+    for (const std::string length : {"1e30in", "99999in"}) {
         const Imported padded = Import("<table><tr><td style=\"padding-top:" + length + "; padding-right:" + length +
                                        "\">a</td></tr></table>");
         const auto begin = Of(padded, talix::kSigTableBegin);
