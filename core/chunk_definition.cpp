@@ -38,7 +38,8 @@ constexpr Keyword kRelationWords[] = {
 // Type words, tried in this order as prefixes of the type word: where two
 // words share a start the order decides. The longer of two such words comes
 // first (GRAPHICHOTSPOT before GRAPHIC, PARAGRAPHLIST before PARAGRAPH), so
-// that every type can be named.
+// that every type can be named. HR is the name a rule's level is written
+// under, so that a written definition reads back.
 constexpr Keyword kTypeWords[] = {
     {"EVERYTHING", 0},     {"TABLE", 1},           {"HOTSPOT", 2},        {"COLUMN", 6},
     {"ROW", 5},            {"BUTTON", 3},          {"SECTION", 4},        {"DOCLINK", 8},
@@ -47,9 +48,9 @@ constexpr Keyword kTypeWords[] = {
     {"HYPERLINK", 16},     {"POPUP", 18},          {"ACTIONHOTSPOT", 17}, {"FIELD", 19},
     {"EVENT", 20},         {"PARAGRAPHLIST", 36},  {"PARAGRAPH", 21},     {"XML", 22},
     {"HTML", 25},          {"XHTML", 26},          {"SUBFORM", 23},       {"COMPUTEDTEXT", 24},
-    {"HORIZONTALRULE", 27}, {"PASSTHRUHTML", 28},  {"LAYER", 29},         {"LAYOUT", 30},
-    {"URLLINK", 31},       {"IMAGEHOTSPOT", 33},   {"IMAGEMAP", 32},      {"IGNORE", 34},
-    {"DELIMITEDHTML", 37}, {"TEXT", 9},            {"NONBLANKTEXT", 35},
+    {"HORIZONTALRULE", 27}, {"HR", 27},            {"PASSTHRUHTML", 28},  {"LAYER", 29},
+    {"LAYOUT", 30},        {"URLLINK", 31},        {"IMAGEHOTSPOT", 33},  {"IMAGEMAP", 32},
+    {"IGNORE", 34},        {"DELIMITEDHTML", 37},  {"TEXT", 9},           {"NONBLANKTEXT", 35},
 };
 
 // Words in front of a match text that say how it is compared; any other word

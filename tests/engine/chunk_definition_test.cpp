@@ -96,7 +96,8 @@ TEST(ChunkDefinition, DefinitionsRenderInCanonicalForm) {
 
 TEST(ChunkDefinition, RenderedTextsParseToTheSameChain) {
     for (const char* text : {"Starts With Table 1", "Ends With Table 1", "Text Starts \"Hello\" 2",
-                             "Text 'a \"quoted\" word' 3", "Inside Section 2; Text *", "GraphicHotspot 4"}) {
+                             "Text 'a \"quoted\" word' 3", "Inside Section 2; Text *", "GraphicHotspot 4",
+                             "HorizontalRule 2", "Inside HR 1; Text *"}) {
         auto once = Render(text);
         ASSERT_TRUE(once.has_value()) << text;
         EXPECT_EQ(Render(once->c_str()), once) << text;
@@ -133,7 +134,7 @@ TEST(ChunkDefinition, LevelsHoldWhatTheTextSays) {
 }
 
 TEST(ChunkDefinition, TextsThatDoNotParse) {
-    for (const char* text : {"", "Table", "Table 1; ", "   ", "Bogus 1", "HR 1", "Row 1", "Column 2",
+    for (const char* text : {"", "Table", "Table 1; ", "   ", "Bogus 1", "Row 1", "Column 2",
                              "Section 1; Row 1", "Table 1; Column 1; Column 2", "Before Table 1; Row 2",
                              "Starts With", "Inside", "Text 'a;b' 1"}) {
         EXPECT_EQ(Render(text), std::nullopt) << '"' << text << '"';

@@ -129,6 +129,18 @@ TEST_F(NavigationTest, ZoomsAndMakesSubChunks) {
     table.reset();
     EXPECT_EQ(TextOf(sub.get()), "r1c1 r1c2 r1c3");
     EXPECT_EQ(TextOf(cell.get()), "r1c2");
+
+    // A rule's definition is written "HR 1"; zooming out reads it back and
+    // the chunk is the rule again, not the whole item.
+    const plat::NOTEID ruled =
+        db_.AddNote(engine_test::Join({Runs({"above"}), {talix_test::HostRecord(0xFFC9, 16)}, {engine_test::Text("below")}}));
+    ChunkPtr rule = Define(ruled, "HorizontalRule 1");
+    EXPECT_STREQ(rule->definition, "HR 1");
+    EXPECT_EQ(rule->ZoomIn("Text 1"), 1);
+    rule->ZoomOut();
+    EXPECT_STREQ(rule->definition, "HR 1");
+    EXPECT_EQ(rule->targetType, 27);
+    EXPECT_EQ(TextOf(rule.get()), "");
 }
 
 TEST_F(NavigationTest, QueriesReadTheItemWithoutChangingIt) {

@@ -294,6 +294,10 @@ TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
     EXPECT_EQ(changed.status, 0) << changed.err;
     EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR", "Width"}).out,
               "0.1\n");
+    // The rule's definition as the library writes it names the rule again.
+    EXPECT_EQ(Talix({"get-property", db_, ruleId, "Body", "Definition", "HorizontalRule 1"}).out, "HR 1\n");
+    CliOutcome again = Talix({"property-text", db_, ruleId, "Body", "HR 1", "target", "HR", "Width"});
+    EXPECT_EQ(again.out, "0.1\n") << again.err;
 }
 
 } // namespace
