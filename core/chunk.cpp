@@ -80,9 +80,7 @@ STATUS SetChunkDefinition(ZervaRTChunk* chunk, const char* text, const ChunkDefI
     bool outOfMemory = false;
     ChunkDefInfo* chain = ParseChunkDefinition(chunk->session, 0, outer, text, &single, &outOfMemory);
     if (chain == nullptr) return outOfMemory ? kOutOfMemory : kArgumentError;
-    char rendered[kScratchSize];
-    CalculateDefinition(chain, rendered, sizeof rendered);
-    char* definition = CopyOwnedText(rendered);
+    char* definition = RenderChunkDefinition(chain);
     if (definition == nullptr) {
         FreeChunkDefinition(chain);
         return kOutOfMemory;

@@ -257,13 +257,16 @@ ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo*
 }
 
 // Appends to a fixed buffer, cutting what does not fit; the text stays
-// terminated.
+// terminated. needed counts what the whole text takes, cut or not.
 struct BoundedText {
     char* out;
     std::uint32_t size;
     std::uint32_t used = 0;
+    std::size_t needed = 0;
 
     void Append(const char* text) {
+        std::size_t length = std::strlen(text);
+        needed += length;
         for (; *text != '\0' && used + 1 < size; ++text) out[used++] = *text;
         out[used] = '\0';
     }
@@ -397,10 +400,10 @@ ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
     return head;
 }
 
-void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize) {
-    if (out == nullptr || outSize == 0) return;
-    BoundedText text{out, outSize};
-    out[0] = '\0';
+namespace {
+
+void RenderChain(const ChunkDefInfo* chain, BoundedText& text) {
+    text.out[0] = '\0';
     if (chain == nullptr) {
         text.Append("Everything");
         return;
@@ -409,6 +412,28 @@ void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t out
         if (level != chain) text.Append("; ");
         RenderLevel(level, text);
     }
+}
+
+} // namespace
+
+void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize) {
+    if (out == nullptr || outSize == 0) return;
+    BoundedText text{out, outSize};
+    RenderChain(chain, text);
+}
+
+char* RenderChunkDefinition(const ChunkDefInfo* chain) {
+    // Measured first, then written whole: a long match text or many levels
+    // are not cut, so that the text reads back to the same chain.
+    char probe[1];
+    BoundedText measure{probe, sizeof probe};
+    RenderChain(chain, measure);
+    if (measure.needed >= 0xFFFFFFFFu) return nullptr;
+    auto* out = static_cast<char*>(std::malloc(measure.needed + 1));
+    if (out == nullptr) return nullptr;
+    BoundedText text{out, static_cast<std::uint32_t>(measure.needed + 1)};
+    RenderChain(chain, text);
+    return out;
 }
 
 void FreeChunkDefinition(ChunkDefInfo* chain) {

@@ -53,6 +53,9 @@ ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
 // Writes the canonical text of a chain into out (at most outSize bytes with
 // the terminator); a null chain gives "Everything".
 void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize);
+// The canonical text of a chain, whole, as an owned text (freed with free);
+// null when memory is short.
+char* RenderChunkDefinition(const ChunkDefInfo* chain);
 // The word a definition names an element type with ("HORIZONTALRULE" for
 // the type whose name is "HR"); null for a type no word names.
 const char* DefinitionTypeWord(std::uint16_t type);

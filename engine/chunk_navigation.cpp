@@ -40,9 +40,7 @@ ChunkDefInfo* Innermost(ChunkDefInfo* chain) {
 // Renders the chain as the chunk's definition text. Memory short: the old
 // text stays.
 void RenderDefinition(ZervaRTChunk* chunk) {
-    char rendered[kScratchSize];
-    CalculateDefinition(Chain(chunk), rendered, sizeof rendered);
-    char* text = CopyOwnedText(rendered);
+    char* text = RenderChunkDefinition(Chain(chunk));
     if (text == nullptr) return;
     FreeOwnedText(chunk->definition);
     chunk->definition = text;
@@ -137,9 +135,7 @@ int ZervaRTChunk::ZoomIn(const char* text) {
     ChunkDefInfo* levels = ParseInside(this, text, &single);
     if (levels == nullptr) return 0;
     if (unzoomedDefinition == nullptr) {
-        char rendered[kScratchSize];
-        CalculateDefinition(Chain(this), rendered, sizeof rendered);
-        unzoomedDefinition = CopyOwnedText(rendered);
+        unzoomedDefinition = RenderChunkDefinition(Chain(this));
         if (unzoomedDefinition == nullptr) {
             FreeChunkDefinition(levels);
             return 0;

@@ -141,6 +141,17 @@ TEST_F(NavigationTest, ZoomsAndMakesSubChunks) {
     EXPECT_STREQ(rule->definition, "HR 1");
     EXPECT_EQ(rule->targetType, 27);
     EXPECT_EQ(TextOf(rule.get()), "");
+
+    // A definition longer than a scratch buffer is written whole, and
+    // zooming out reads back the same match text.
+    const std::string longText(5000, 'b');
+    ChunkPtr run = Define(db_.AddNote(Runs({longText + "c", longText})), ("Text '" + longText + "'").c_str());
+    EXPECT_EQ(std::string(run->definition), "Text \"" + longText + "\" 1");
+    EXPECT_EQ(run->ZoomIn("Text 1"), 1);
+    run->ZoomOut();
+    EXPECT_EQ(std::string(run->definition), "Text \"" + longText + "\" 1");
+    EXPECT_EQ(run->Exists(), 1);
+    EXPECT_EQ(Area().foundFirstRecord, 4u);   // the second run, whose text it is
 }
 
 TEST_F(NavigationTest, QueriesReadTheItemWithoutChangingIt) {

@@ -54,6 +54,18 @@ TEST_F(ChunkCommands, AppendEditAndQueryAChunk) {
     EXPECT_NE(text.find("\nbold"), std::string::npos) << text;
 }
 
+// A chunk whose definition is longer than a scratch buffer is changed as
+// it was named.
+TEST_F(ChunkCommands, SetTextOfAChunkWithALongDefinition) {
+    const std::string id = NoteWithText();
+    const std::string longText(5000, 'b');
+    ASSERT_EQ(Talix({"append", db_, id, "Memo", "text", longText}).status, 0);
+    CliOutcome set = Talix({"edit", db_, id, "Memo", "Text '" + longText + "'", "set-text", "replaced"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    const std::string text = Talix({"text", db_, id, "Memo"}).out;
+    EXPECT_TRUE(text == "startreplaced\n") << text.size() << " bytes: " << text.substr(0, 20);
+}
+
 TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     const std::string id = NoteWithText();
     CliOutcome link = Talix({"append", db_, id, "Memo", "link", "nocolon", "text"});
