@@ -16,6 +16,7 @@
 #include "core/signature_groups.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
+#include "core/text_search.h"
 #include "engine/record_process.h"
 
 namespace talix {
@@ -107,9 +108,44 @@ const CDRecordNode* OwnTextRun(const CDRecordNode* node) {
     return nullptr;
 }
 
-// Compares a run's text with the level's match text by the level's kind.
+// Whether a match text holds a character outside ASCII (a byte of 0x80 or
+// above, or a group byte of the platform's character set).
+bool BeyondAscii(const char* match) {
+    for (const char* p = match; *p != '\0'; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte >= 0x80 || byte < 0x20) return true;
+    }
+    return false;
+}
+
+// A match text with letters outside ASCII is compared through the
+// platform's collation, which knows their cases: in either case, accents
+// kept.
+bool CollatedTextMatches(std::uint16_t kind, const char* text, std::uint32_t length, const char* match) {
+    const std::size_t matchLength = std::strlen(match);
+    // A text run holds less than 64 KB.
+    if (length > 0xFFFF || matchLength > 0xFFFF) return false;
+    const auto textLength = static_cast<std::uint16_t>(length);
+    const auto patternLength = static_cast<std::uint16_t>(matchLength);
+    switch (kind) {
+    case kMatchExact:
+        return FindTextWildcardToEnd(text, textLength, match, patternLength, 0, 1, 0, 0, true, nullptr) == 0;
+    case kMatchStarts:
+        return FindTextWildcard(text, textLength, match, patternLength, 0, 1, 0, 0, nullptr) == 0;
+    case kMatchEnds:
+        return FindTextWildcardToEnd(text, textLength, match, patternLength, 0, 1, 0, 0, false, nullptr) >= 0;
+    case kMatchSubstring:
+        return FindTextWildcard(text, textLength, match, patternLength, 0, 1, 0, 0, nullptr) >= 0;
+    default:
+        return false;
+    }
+}
+
+// Compares a run's text with the level's match text by the level's kind,
+// ignoring case.
 bool TextMatches(const ChunkDefInfo* level, const char* text, std::uint32_t length) {
     const char* match = level->matchText;
+    if (BeyondAscii(match)) return CollatedTextMatches(level->matchKind, text, length, match);
     switch (level->matchKind) {
     case kMatchExact:
         return std::strlen(match) == length && CompareNamesNoCase(text, match, length) == 0;

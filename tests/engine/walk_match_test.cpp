@@ -348,6 +348,19 @@ TEST_F(WalkMatchTest, TextRunsAreMatchedByTheirTextIgnoringCase) {
     EXPECT_EQ(Starts(id, "NonBlankText *"), (std::vector<std::uint32_t>{first, say, shout, other}));
     // Ranges and lists of occurrences.
     EXPECT_EQ(Starts(id, "Text 2-3,5"), (std::vector<std::uint32_t>{empty, say, other}));
+
+    // Letters outside ASCII are matched in either case too, accents kept.
+    const std::string over = plat::NativeToLmbcs("Über Köln");
+    const Records accented = PlainItem({plat::NativeToLmbcs("über köln"), plat::NativeToLmbcs("uber koln")});
+    const plat::NOTEID cities = db_.AddNote(accented);
+    const std::uint32_t umlaut = IndexOf(accented, TextIs(plat::NativeToLmbcs("über köln")));
+    EXPECT_EQ(Starts(cities, ("Text '" + over + "' *").c_str()), (std::vector<std::uint32_t>{umlaut}));
+    EXPECT_EQ(Starts(cities, ("Text Starts '" + plat::NativeToLmbcs("ÜBER") + "' *").c_str()),
+              (std::vector<std::uint32_t>{umlaut}));
+    EXPECT_EQ(Starts(cities, ("Text Ends '" + plat::NativeToLmbcs("KÖLN") + "' *").c_str()),
+              (std::vector<std::uint32_t>{umlaut}));
+    EXPECT_EQ(Starts(cities, ("Text Substr '" + plat::NativeToLmbcs("R KÖ") + "' *").c_str()),
+              (std::vector<std::uint32_t>{umlaut}));
 }
 
 TEST_F(WalkMatchTest, ParagraphsRunFromOneParagraphRecordToTheNext) {
