@@ -295,12 +295,15 @@ const char* RelationText(std::uint16_t relation) {
     }
 }
 
+// The word written before a match text; an id or a name keeps its word, so
+// that the text reads back to the same comparison.
 const char* MatchKindText(std::uint16_t kind) {
     switch (kind) {
     case kMatchStarts: return "Starts ";
     case kMatchEnds: return "Ends ";
-    case kMatchSubstring:
-    case kMatchId: return "Substring ";
+    case kMatchSubstring: return "Substring ";
+    case kMatchId: return "ID ";
+    case kMatchName: return "Name ";
     default: return "";
     }
 }

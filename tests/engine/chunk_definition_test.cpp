@@ -76,8 +76,8 @@ TEST(ChunkDefinition, DefinitionsRenderInCanonicalForm) {
         {"Section |Intro|", "Section \"Intro\" 1"},
         {"Text Ends \"end.\"", "Text Ends \"end.\" 1"},
         {"Text Substring 'x' 1,3-4", "Text Substring \"x\" 1,3-4"},
-        {"Field Name 'Subject'", "Field \"Subject\" 1"},
-        {"Anchor ID 'top'", "Anchor Substring \"top\" 1"},
+        {"Field Name 'Subject'", "Field Name \"Subject\" 1"},
+        {"Anchor ID 'top'", "Anchor ID \"top\" 1"},
         {"Text Words 7", "Text 7"},   // a digit before any quote: no match text
         {"Text 'say \"hi\"' 2", "Text 'say \"hi\"' 2"},
         {"Table 2 , 4", "Table 2,4"},
@@ -97,10 +97,25 @@ TEST(ChunkDefinition, DefinitionsRenderInCanonicalForm) {
 TEST(ChunkDefinition, RenderedTextsParseToTheSameChain) {
     for (const char* text : {"Starts With Table 1", "Ends With Table 1", "Text Starts \"Hello\" 2",
                              "Text 'a \"quoted\" word' 3", "Inside Section 2; Text *", "GraphicHotspot 4",
-                             "HorizontalRule 2", "Inside HR 1; Text *"}) {
+                             "HorizontalRule 2", "Inside HR 1; Text *", "Table ID 'prices'; Row 2",
+                             "Layer Name 'top' 2"}) {
         auto once = Render(text);
         ASSERT_TRUE(once.has_value()) << text;
         EXPECT_EQ(Render(once->c_str()), once) << text;
+        // The written text reads back to levels that compare alike.
+        Chain given = Parse(text);
+        Chain again = Parse(once->c_str());
+        const ChunkDefInfo* a = given.get();
+        const ChunkDefInfo* b = again.get();
+        for (; a != nullptr && b != nullptr; a = a->next, b = b->next) {
+            EXPECT_EQ(a->relation, b->relation) << text;
+            EXPECT_EQ(a->elementType, b->elementType) << text;
+            EXPECT_EQ(a->matchKind, b->matchKind) << text;
+            EXPECT_EQ(std::string(a->matchText != nullptr ? a->matchText : ""),
+                      std::string(b->matchText != nullptr ? b->matchText : ""))
+                << text;
+        }
+        EXPECT_TRUE(a == nullptr && b == nullptr) << text;
     }
 }
 
