@@ -160,6 +160,25 @@ bool TextMatches(const ChunkDefInfo* level, const char* text, std::uint32_t leng
     }
 }
 
+// The named-element record of a BEGIN group itself (not of a group nested
+// in it); null when the group has none.
+const CDRecordNode* GroupNamedRecord(const CDRecordNode* begin) {
+    int depth = 0;
+    int looked = 0;
+    for (const CDRecordNode* node = begin->next; node != nullptr && looked < kLookAheadLimit;
+         node = node->next, ++looked) {
+        if (node->signature == kSigBegin) {
+            ++depth;
+        } else if (node->signature == kSigEnd) {
+            if (depth == 0) return nullptr;
+            --depth;
+        } else if (depth == 0 && node->signature == kSigIdName && node->bytes != nullptr) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
 // Kinds 6 and 7: the id (first text) or the name (last text) of a
 // named-element record compared with the match text.
 bool NameMatches(const ChunkDefInfo* level, const std::uint8_t* record, std::uint32_t length) {
@@ -381,8 +400,15 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     // Match text and start markers.
     const bool hasText = level->hasMatchText != 0 && level->matchText != nullptr && level->matchKind != kMatchNone;
     if (hasText && (level->matchKind == kMatchId || level->matchKind == kMatchName)) {
-        if (signature != kSigIdName && signature != kSigTableCellIdName) return 0;
-        if (!NameMatches(level, record, length)) return 0;
+        // An element in a BEGIN group (a table, a layer) holds its id and
+        // name in the group's first named-element record.
+        const CDRecordNode* named = signature == kSigBegin && node != nullptr ? GroupNamedRecord(node) : nullptr;
+        if (named != nullptr) {
+            if (!NameMatches(level, named->bytes, named->length)) return 0;
+        } else {
+            if (signature != kSigIdName && signature != kSigTableCellIdName) return 0;
+            if (!NameMatches(level, record, length)) return 0;
+        }
     } else if (hasText || row->markers[0] != nullptr) {
         const CDRecordNode* run = (type == 9 || (!hasText && row->markers[0] != nullptr)) ? OwnTextRun(node)
                                                                                          : NextNonEmptyTextRun(node);

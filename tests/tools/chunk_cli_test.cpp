@@ -32,6 +32,11 @@ TEST_F(ChunkCommands, AppendEditAndQueryAChunk) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "bold", "--font", "+Bold"}).status, 0);
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "newlines", "40"}).status, 0);
     EXPECT_EQ(Talix({"count", db_, id, "Memo", "Row", "Table 1"}).out, "3\n");
+    // A table named by its id, in either case; another id names nothing.
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Row", "Table ID 'Prices'"}).out, "3\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Row", "Table ID 'price'"}).out, "0\n");
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Definition", "Table ID 'prices'"}).out,
+              "Table ID \"prices\" 1\n");
     // The table's HTML attributes reach its element.
     const std::string html = Talix({"html", db_, id, "Memo"}).out;
     EXPECT_NE(html.find("<table id='prices'"), std::string::npos) << html;
