@@ -69,7 +69,13 @@ struct Part {
     const char* upper;
     const char* original;
     std::size_t end;
+    DefinitionFaultKind* fault;   // set where the part is refused
 };
+
+bool Refuse(const Part& part, DefinitionFaultKind kind) {
+    *part.fault = kind;
+    return false;
+}
 
 bool StartsWith(const Part& part, std::size_t at, const char* word) {
     std::size_t length = std::strlen(word);
@@ -133,11 +139,12 @@ bool ParseOccurrences(const Part& part, std::size_t begin, ChunkDefInfo* level) 
     while (true) {
         std::size_t comma = Find(part, entry, ',');
         std::size_t entryEnd = comma == kNone ? part.end : comma;
-        if (count == kMaxOccurrences) return false;
+        if (count == kMaxOccurrences) return Refuse(part, DefinitionFaultKind::kTooManyOccurrences);
         // A "-" that is the entry's first character is not a range mark.
-        if (NegativeNumberAt(part, entry, entryEnd)) return false;
+        if (NegativeNumberAt(part, entry, entryEnd)) return Refuse(part, DefinitionFaultKind::kNegativeNumber);
         std::size_t dash = FindBefore(part, entry + 1, entryEnd, '-');
-        if (dash != kNone && NegativeNumberAt(part, dash + 1, entryEnd)) return false;
+        if (dash != kNone && NegativeNumberAt(part, dash + 1, entryEnd))
+            return Refuse(part, DefinitionFaultKind::kNegativeNumber);
         level->occurrenceStart[count] = ReadNumber(part.upper, entry, dash == kNone ? entryEnd : dash);
         level->occurrenceEnd[count] = dash == kNone ? 0 : ReadNumber(part.upper, dash + 1, entryEnd);
         ++count;
@@ -177,7 +184,7 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
             break;
         }
         if (IsAsciiDigit(c) || c == '*') break;
-        if (c == '-' && NegativeNumberAt(part, scan, part.end)) return false;
+        if (c == '-' && NegativeNumberAt(part, scan, part.end)) return Refuse(part, DefinitionFaultKind::kNegativeNumber);
     }
     if (quote == kNone) return ParseOccurrences(part, scan, level);
 
@@ -186,7 +193,7 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
     level->matchText = CopyOwnedText(part.original + quote + 1, textEnd - quote - 1);
     if (level->matchText == nullptr) {
         *outOfMemory = true;
-        return false;
+        return Refuse(part, DefinitionFaultKind::kOutOfMemory);
     }
     level->hasMatchText = 1;
     level->matchKind = kind;
@@ -209,7 +216,10 @@ bool RowColumnAllowed(std::uint16_t type, const ChunkDefInfo* previous) {
 ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo* previous, bool* outOfMemory) {
     std::size_t start = SkipBlanks(part, begin);
     std::size_t blank = Find(part, start, ' ');
-    if (blank == kNone && !StartsWith(part, start, "EVERYTHING")) return nullptr;
+    if (blank == kNone && !StartsWith(part, start, "EVERYTHING")) {
+        Refuse(part, start >= part.end ? DefinitionFaultKind::kBlankPart : DefinitionFaultKind::kNoOccurrence);
+        return nullptr;
+    }
 
     std::uint16_t relation = kRelPlain;
     bool relationWord = false;
@@ -224,6 +234,7 @@ ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo*
     auto* level = new (std::nothrow) ChunkDefInfo();
     if (level == nullptr) {
         *outOfMemory = true;
+        Refuse(part, DefinitionFaultKind::kOutOfMemory);
         return nullptr;
     }
     level->relation = relation;
@@ -248,8 +259,15 @@ ChunkDefInfo* ParsePart(const Part& part, std::size_t begin, const ChunkDefInfo*
             break;
         }
     }
-    if (!typeFound || !RowColumnAllowed(level->elementType, previous) ||
-        !ParseMatchAndOccurrences(part, typeAt, level, outOfMemory)) {
+    bool parsed = false;
+    if (!typeFound)
+        Refuse(part, DefinitionFaultKind::kUnknownType);
+    else if (!RowColumnAllowed(level->elementType, previous))
+        Refuse(part, level->elementType == kTypeRow ? DefinitionFaultKind::kMisplacedRow
+                                                    : DefinitionFaultKind::kMisplacedColumn);
+    else
+        parsed = ParseMatchAndOccurrences(part, typeAt, level, outOfMemory);
+    if (!parsed) {
         FreeChunkDefinition(level);
         return nullptr;
     }
@@ -357,17 +375,25 @@ const char* DefinitionTypeWord(std::uint16_t type) {
 }
 
 ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused, const ChunkDefInfo* outer,
-                                   const char* text, std::uint32_t* singleTarget, bool* outOfMemory) {
+                                   const char* text, std::uint32_t* singleTarget, bool* outOfMemory,
+                                   DefinitionFault* fault) {
     bool memoryShort = false;
     if (outOfMemory == nullptr) outOfMemory = &memoryShort;
     *outOfMemory = false;
+    DefinitionFault unreported;
+    if (fault == nullptr) fault = &unreported;
+    *fault = DefinitionFault{};
     if (singleTarget != nullptr) *singleTarget = 1;
-    if (text == nullptr || text[0] == '\0') return nullptr;
+    if (text == nullptr || text[0] == '\0') {
+        fault->kind = DefinitionFaultKind::kEmpty;
+        return nullptr;
+    }
 
     std::size_t length = std::strlen(text);
     char* upper = CopyOwnedText(text, length);
     if (upper == nullptr) {
         *outOfMemory = true;
+        fault->kind = DefinitionFaultKind::kOutOfMemory;
         return nullptr;
     }
     for (std::size_t i = 0; i < length; ++i)
@@ -381,9 +407,11 @@ ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
         const char* separator = static_cast<const char*>(std::memchr(upper + begin, ';', length - begin));
         std::size_t end = separator == nullptr ? length : static_cast<std::size_t>(separator - upper);
         if (end > begin) {   // consecutive separators give no part
-            Part part{upper, text, end};
+            Part part{upper, text, end, &fault->kind};
             ChunkDefInfo* level = ParsePart(part, begin, last != nullptr ? last : outer, outOfMemory);
             if (level == nullptr) {
+                fault->partBegin = begin;
+                fault->partEnd = end;
                 failed = true;
                 break;
             }
@@ -396,6 +424,7 @@ ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused,
         begin = end + 1;
     }
     std::free(upper);
+    if (!failed && head == nullptr) fault->kind = DefinitionFaultKind::kEmpty;
     if (failed || head == nullptr) {
         FreeChunkDefinition(head);
         return nullptr;

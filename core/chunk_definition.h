@@ -2,6 +2,7 @@
 // and rendering a chain back as canonical text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "talix/export.h"
@@ -43,13 +44,35 @@ struct ChunkDefInfo {
     LevelWalkState walk;
 };
 
+// Why a definition text does not parse, and the bytes of the text of the
+// part that does not.
+enum class DefinitionFaultKind : std::uint8_t {
+    kNone,
+    kEmpty,               // no text, or only separators
+    kBlankPart,           // a part of blanks only
+    kNoOccurrence,        // a part of one word that is not Everything ("Table")
+    kUnknownType,         // no element type the parser knows
+    kMisplacedRow,        // Row not after a Table or Column level
+    kMisplacedColumn,     // Column not after a Table or Row level
+    kNegativeNumber,      // an occurrence or range end below 0
+    kTooManyOccurrences,  // more occurrences than a level holds
+    kOutOfMemory,
+};
+struct DefinitionFault {
+    DefinitionFaultKind kind = DefinitionFaultKind::kNone;
+    std::size_t partBegin = 0;
+    std::size_t partEnd = 0;
+};
+
 // Parses a definition text into a new chain (not linked to outer). outer is
 // consulted only for the Row/Column rule of the first part. *singleTarget
 // (may be null) is 1 when every level is plain with one non-range
 // occurrence. Returns null when the text does not parse, or when memory runs
-// out: *outOfMemory (may be null) then says which.
+// out: *outOfMemory (may be null) then says which, and *fault (may be null)
+// says why and where.
 ChunkDefInfo* ParseChunkDefinition(RARIvoSession* session, std::uint16_t unused, const ChunkDefInfo* outer,
-                                   const char* text, std::uint32_t* singleTarget, bool* outOfMemory = nullptr);
+                                   const char* text, std::uint32_t* singleTarget, bool* outOfMemory = nullptr,
+                                   DefinitionFault* fault = nullptr);
 // Writes the canonical text of a chain into out (at most outSize bytes with
 // the terminator); a null chain gives "Everything".
 void CalculateDefinition(const ChunkDefInfo* chain, char* out, std::uint32_t outSize);

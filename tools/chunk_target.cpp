@@ -2,8 +2,11 @@
 
 #include <strings.h>
 
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "core/chunk_definition.h"
 #include "core/statuses.h"
 
 namespace talix_cli {
@@ -26,18 +29,33 @@ bool ReadableItem(const std::string& noteArg, const std::string& itemName, const
     return true;
 }
 
-// Whether a definition holds a negative number: a "-" before a digit that
-// does not follow a number (where it would make a range).
-bool HoldsNegativeNumber(const std::string& definition) {
-    for (size_t at = 0; at < definition.size(); ++at) {
-        if (definition[at] != '-') continue;
-        size_t next = definition.find_first_not_of(' ', at + 1);
-        size_t before = at == 0 ? std::string::npos : definition.find_last_not_of(' ', at - 1);
-        const bool digitAfter = next != std::string::npos && definition[next] >= '0' && definition[next] <= '9';
-        const bool numberBefore = before != std::string::npos && definition[before] >= '0' && definition[before] <= '9';
-        if (digitAfter && !numberBefore) return true;
+// Why the parser refuses a definition, naming the part it refuses; empty
+// when it does not say.
+std::string DefinitionRefusal(const std::string& definition) {
+    const std::string lmbcs = plat::NativeToLmbcs(definition);
+    talix::DefinitionFault fault;
+    talix::ChunkDefInfo* chain = talix::ParseChunkDefinition(nullptr, 0, nullptr, lmbcs.c_str(), nullptr, nullptr, &fault);
+    talix::FreeChunkDefinition(chain);
+    std::string part = fault.partEnd > fault.partBegin && fault.partEnd <= lmbcs.size()
+                           ? plat::LmbcsToNative(std::string_view(lmbcs).substr(fault.partBegin, fault.partEnd - fault.partBegin))
+                           : std::string();
+    const std::size_t first = part.find_first_not_of(' ');
+    part = first == std::string::npos ? std::string() : part.substr(first, part.find_last_not_of(' ') - first + 1);
+    switch (fault.kind) {
+    case talix::DefinitionFaultKind::kEmpty: return "it names no part";
+    case talix::DefinitionFaultKind::kBlankPart: return "a part between ';' holds only blanks";
+    case talix::DefinitionFaultKind::kNoOccurrence:
+        return "'" + part + "' names no occurrence: a part is an element type and its occurrences, such as 'Table 1' "
+               "or 'Row *'";
+    case talix::DefinitionFaultKind::kUnknownType: return "no element type is named in '" + part + "'";
+    case talix::DefinitionFaultKind::kMisplacedRow:
+        return "'" + part + "' must follow a Table or Column level (such as 'Table 1; " + part + "')";
+    case talix::DefinitionFaultKind::kMisplacedColumn:
+        return "'" + part + "' must follow a Table or Row level (such as 'Table 1; " + part + "')";
+    case talix::DefinitionFaultKind::kNegativeNumber: return "occurrences are numbered from 1";
+    case talix::DefinitionFaultKind::kTooManyOccurrences: return "a level lists at most 100 occurrences";
+    default: return std::string();
     }
-    return false;
 }
 
 } // namespace
@@ -108,10 +126,9 @@ bool ChunkOfItem::Open(const Command& command, const std::string& dbPath, const 
     }
     chunk_ = item_->DefineChunk(plat::NativeToLmbcs(definition).c_str());
     if (chunk_ == nullptr) {
-        *exitCode = Fail(HoldsNegativeNumber(definition) ? "'%s' is not a chunk definition: occurrences are numbered "
-                                                           "from 1"
-                                                         : "'%s' is not a chunk definition",
-                         definition.c_str());
+        const std::string why = DefinitionRefusal(definition);
+        *exitCode = why.empty() ? Fail("'%s' is not a chunk definition", definition.c_str())
+                                : Fail("'%s' is not a chunk definition: %s", definition.c_str(), why.c_str());
         return false;
     }
     // A command acting on a chunk that is not there says so rather than

@@ -156,6 +156,19 @@ TEST(ChunkDefinition, TextsThatDoNotParse) {
     }
     EXPECT_EQ(ParseChunkDefinition(nullptr, 0, nullptr, nullptr, nullptr), nullptr);
 
+    // The parser says why, and which part of the text it refused.
+    talix::DefinitionFault fault;
+    EXPECT_EQ(ParseChunkDefinition(nullptr, 0, nullptr, "Table 1; Bogus 2; Row 1", nullptr, nullptr, &fault),
+              nullptr);
+    EXPECT_EQ(fault.kind, talix::DefinitionFaultKind::kUnknownType);
+    EXPECT_EQ(fault.partBegin, 8u);
+    EXPECT_EQ(fault.partEnd, 16u);
+    EXPECT_EQ(ParseChunkDefinition(nullptr, 0, nullptr, "Section 1; Column 2", nullptr, nullptr, &fault), nullptr);
+    EXPECT_EQ(fault.kind, talix::DefinitionFaultKind::kMisplacedColumn);
+    EXPECT_EQ(fault.partBegin, 10u);
+    Chain parsed(ParseChunkDefinition(nullptr, 0, nullptr, "Table 1", nullptr, nullptr, &fault));
+    EXPECT_TRUE(parsed && fault.kind == talix::DefinitionFaultKind::kNone);
+
     // Occurrences count from 1: a negative number, where an occurrence or a
     // range end is read, is refused rather than read as its digits.
     for (const char* text : {"Paragraph -1", "Paragraph  - 2", "Table 1; Row -3", "Table 1,-2", "Table 2--3",

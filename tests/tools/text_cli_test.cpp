@@ -54,6 +54,30 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
         EXPECT_EQ(refused.err, std::string("talix: '") + negative +
                                    "' is not a chunk definition: occurrences are numbered from 1\n");
     }
+    // Every other refusal says why too, naming the part refused.
+    std::string hundred = "Table 1";
+    for (int i = 2; i <= 101; ++i) hundred += "," + std::to_string(i);
+    const struct {
+        std::string definition, why;
+    } refusals[] = {
+        {"Nonsense 1", "no element type is named in 'Nonsense 1'"},
+        {"Table 1; Tabel 2", "no element type is named in 'Tabel 2'"},
+        {"Inside", "'Inside' names no occurrence: a part is an element type and its occurrences, such as 'Table 1' "
+                   "or 'Row *'"},
+        {"Table 1;  Row", "'Row' names no occurrence: a part is an element type and its occurrences, such as "
+                          "'Table 1' or 'Row *'"},
+        {"Row 2", "'Row 2' must follow a Table or Column level (such as 'Table 1; Row 2')"},
+        {"Table 1; Column 1; Column 2",
+         "'Column 2' must follow a Table or Row level (such as 'Table 1; Column 2')"},
+        {"Table 1;  ", "a part between ';' holds only blanks"},
+        {";", "it names no part"},
+        {hundred, "a level lists at most 100 occurrences"},
+    };
+    for (const auto& refusal : refusals) {
+        CliOutcome refused = Talix({"text", db_, tables, "$Body", refusal.definition});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err, "talix: '" + refusal.definition + "' is not a chunk definition: " + refusal.why + "\n");
+    }
     EXPECT_EQ(Talix({"text", db_, tables, "$Missing"}).status, 1);
     EXPECT_EQ(Talix({"text", db_, tables}).status, 2);
 
