@@ -336,6 +336,9 @@ char QuoteFor(const char* text) {
 }
 
 void RenderLevel(const ChunkDefInfo* level, BoundedText& out) {
+    // A plain level of the type Everything keeps its relation word: written
+    // "Everything 2" it would read back as the whole item.
+    if (level->relation == kRelPlain && level->elementType == kTypeEverything) out.Append("Contains ");
     out.Append(RelationText(level->relation));
     if (!(level->relation == kRelEverything && level->elementType == kTypeEverything)) {
         out.Append(ChunkTypeName(level->elementType, "Error"));

@@ -98,7 +98,7 @@ TEST(ChunkDefinition, RenderedTextsParseToTheSameChain) {
     for (const char* text : {"Starts With Table 1", "Ends With Table 1", "Text Starts \"Hello\" 2",
                              "Text 'a \"quoted\" word' 3", "Inside Section 2; Text *", "GraphicHotspot 4",
                              "HorizontalRule 2", "Inside HR 1; Text *", "Table ID 'prices'; Row 2",
-                             "Layer Name 'top' 2"}) {
+                             "Layer Name 'top' 2", "Contains Everything 2", "Table 1; Contains Everything"}) {
         auto once = Render(text);
         ASSERT_TRUE(once.has_value()) << text;
         EXPECT_EQ(Render(once->c_str()), once) << text;

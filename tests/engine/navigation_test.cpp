@@ -141,6 +141,12 @@ TEST_F(NavigationTest, ZoomsAndMakesSubChunks) {
     EXPECT_STREQ(rule->definition, "HR 1");
     EXPECT_EQ(rule->targetType, 27);
     EXPECT_EQ(TextOf(rule.get()), "");
+    // A level that holds nothing stays one that holds nothing.
+    ChunkPtr nothing = Define(plain_, "Contains Everything 1");
+    EXPECT_EQ(nothing->Exists(), 0);
+    EXPECT_EQ(nothing->ZoomIn("Text 1"), 1);
+    nothing->ZoomOut();
+    EXPECT_EQ(nothing->Exists(), 0);
 
     // A definition longer than a scratch buffer is written whole, and
     // zooming out reads back the same match text.
