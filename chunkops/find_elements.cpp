@@ -190,10 +190,18 @@ std::uint32_t FindNamedElement(ZervaRTChunk* chunk, int within, std::uint32_t fi
             continue;
         }
         if (depth == 0) {
-            // A record of the type outside a group is an element without a name.
+            // A record of the type outside a group is an element of its own:
+            // a button record holds its label, which names it; a table or
+            // layer record there has no name.
             if (node->signature == group) {
                 ++count;
-                if (anyElement && InRange(node, within, first, last)) return count;
+                if (!InRange(node, within, first, last)) continue;
+                if (anyElement) return count;
+                const char* text = nullptr;
+                std::uint32_t length = 0;
+                if (chunkType == kTypeButton && ElementName(node, chunkType, &text, &length) &&
+                    TextMatches(chunk, text, length, name, nameLength, matchMode))
+                    return count;
             }
             continue;
         }

@@ -59,6 +59,21 @@ TEST_F(ChunkCommands, AppendEditAndQueryAChunk) {
     EXPECT_NE(text.find("\nbold"), std::string::npos) << text;
 }
 
+// Buttons are found by their labels, as tables by their ids.
+TEST_F(ChunkCommands, ButtonsAreFoundByTheirLabels) {
+    const std::string id = NoteWithText();
+    for (const char* label : {"Press", "Other"})
+        ASSERT_EQ(Talix({"append", db_, id, "Memo", "hotspot", "BUTTON FORMULA", "@Now", label}).status, 0);
+    const auto named = [&](const char* mode, const char* label) {
+        return Talix({"query", db_, id, "Memo", "Everything", "named", "1", "Button", mode, label}).out;
+    };
+    EXPECT_EQ(named("EXACT", "Other"), "Button 2\n");
+    EXPECT_EQ(named("STARTS", "pre"), "Button 1\n");
+    EXPECT_EQ(named("EXACT", "Pres"), "");
+    // What the search names is that button.
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "ButtonText", "Button 2"}).out, "Other\n");
+}
+
 // A chunk whose definition is longer than a scratch buffer is changed as
 // it was named.
 TEST_F(ChunkCommands, SetTextOfAChunkWithALongDefinition) {
