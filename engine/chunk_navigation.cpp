@@ -151,9 +151,13 @@ int ZervaRTChunk::ZoomIn(const char* text) {
 void ZervaRTChunk::ZoomOut() {
     if (unzoomedDefinition == nullptr || work == nullptr) return;
     if (definition == nullptr || std::strcmp(unzoomedDefinition, definition) != 0) {
-        FreeChunkDefinition(work->chain);
         std::uint32_t single = 0;
-        work->chain = ParseChunkDefinition(session, 0, nullptr, unzoomedDefinition, &single);
+        ChunkDefInfo* chain = ParseChunkDefinition(session, 0, nullptr, unzoomedDefinition, &single);
+        // Memory short: the chunk stays zoomed in, not the whole item, and
+        // keeps the text to go back to.
+        if (chain == nullptr) return;
+        FreeChunkDefinition(work->chain);
+        work->chain = chain;
         work->singleTarget = single;
         RenderDefinition(this);
         ChunkDefInfo* innermost = Innermost(work->chain);

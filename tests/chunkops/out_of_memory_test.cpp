@@ -164,6 +164,27 @@ TEST_F(OutOfMemoryTest, AFailedAllocationGives263AndLeavesTheItemAsItWas) {
 // the error word of a conversion that failed) and adds nothing to the item,
 // or works around it and adds the whole document: no step after a failure
 // replaces it, and none of the records the walk made before it is kept.
+// Zooming out while memory runs out leaves the chunk zoomed in, never the
+// whole item; a later zoom out goes back.
+TEST_F(OutOfMemoryTest, AZoomOutWhoseMemoryRunsOutKeepsTheChunk) {
+    ThreeRowTable();
+    for (unsigned long n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        ZervaRTChunk* table = Chunk("Table 1");
+        ASSERT_EQ(table->ZoomIn("Row 2"), 1);
+        const bool failed = FailingAt(n, [&] { table->ZoomOut(); });
+        if (failed) {
+            EXPECT_NE(std::string(table->definition), "Everything");
+            EXPECT_EQ(table->Exists(), 1);
+            table->ZoomOut();
+        }
+        EXPECT_STREQ(table->definition, "Table 1");
+        EXPECT_EQ(table->targetType, 1);
+        delete table;
+        if (!failed) break;
+    }
+}
+
 TEST_F(OutOfMemoryTest, AnHtmlImportWhoseMemoryRunsOutAddsNothing) {
     std::string html = "<style>p.x { color: red; margin-left: 2em }</style><h1>Title</h1>";
     for (int n = 0; n < 4; ++n)
