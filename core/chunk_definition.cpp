@@ -184,7 +184,8 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
             break;
         }
         if (IsAsciiDigit(c) || c == '*') break;
-        if (c == '-' && NegativeNumberAt(part, scan, part.end)) return Refuse(part, DefinitionFaultKind::kNegativeNumber);
+        if (c == '-' && NegativeNumberAt(part, scan, part.end))
+            return Refuse(part, DefinitionFaultKind::kNegativeNumber);
     }
     if (quote == kNone) return ParseOccurrences(part, scan, level);
 

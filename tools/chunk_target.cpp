@@ -34,11 +34,11 @@ bool ReadableItem(const std::string& noteArg, const std::string& itemName, const
 std::string DefinitionRefusal(const std::string& definition) {
     const std::string lmbcs = plat::NativeToLmbcs(definition);
     talix::DefinitionFault fault;
-    talix::ChunkDefInfo* chain = talix::ParseChunkDefinition(nullptr, 0, nullptr, lmbcs.c_str(), nullptr, nullptr, &fault);
-    talix::FreeChunkDefinition(chain);
-    std::string part = fault.partEnd > fault.partBegin && fault.partEnd <= lmbcs.size()
-                           ? plat::LmbcsToNative(std::string_view(lmbcs).substr(fault.partBegin, fault.partEnd - fault.partBegin))
-                           : std::string();
+    talix::FreeChunkDefinition(
+        talix::ParseChunkDefinition(nullptr, 0, nullptr, lmbcs.c_str(), nullptr, nullptr, &fault));
+    std::string part;
+    if (fault.partEnd > fault.partBegin && fault.partEnd <= lmbcs.size())
+        part = plat::LmbcsToNative(std::string_view(lmbcs).substr(fault.partBegin, fault.partEnd - fault.partBegin));
     const std::size_t first = part.find_first_not_of(' ');
     part = first == std::string::npos ? std::string() : part.substr(first, part.find_last_not_of(' ') - first + 1);
     switch (fault.kind) {

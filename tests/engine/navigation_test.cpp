@@ -132,8 +132,8 @@ TEST_F(NavigationTest, ZoomsAndMakesSubChunks) {
 
     // A rule's definition is written "HR 1"; zooming out reads it back and
     // the chunk is the rule again, not the whole item.
-    const plat::NOTEID ruled =
-        db_.AddNote(engine_test::Join({Runs({"above"}), {talix_test::HostRecord(0xFFC9, 16)}, {engine_test::Text("below")}}));
+    const plat::NOTEID ruled = db_.AddNote(
+        engine_test::Join({Runs({"above"}), {talix_test::HostRecord(0xFFC9, 16)}, {engine_test::Text("below")}}));
     ChunkPtr rule = Define(ruled, "HorizontalRule 1");
     EXPECT_STREQ(rule->definition, "HR 1");
     EXPECT_EQ(rule->ZoomIn("Text 1"), 1);
