@@ -150,6 +150,10 @@ void ParseDigits(const char* copy, ParsedFontSpec* spec, FontSpecMask* mask) {
             DigitsBelongToColor(copy, run, rgbStart, rgbEnd)) {
             continue;
         }
+        // The digits after a decimal point ("10.5") are the fraction of the
+        // number before them, not a size of their own: a size keeps its
+        // whole points.
+        if (run - copy >= 2 && run[-1] == '.' && IsAsciiDigit(run[-2])) continue;
         if (afterColor) {
             // A font's colour number is one byte: a greater one is no colour
             // of a font, and is not cut to another.

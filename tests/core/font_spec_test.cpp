@@ -86,6 +86,10 @@ TEST(FontSpecTest, KeywordFormsProduceFontsAndColours) {
         {"14 RGB(10, 20, 30)", 3, kAttrBold, 0, 14, 0x1E140A, 0x4000},
         {"Arial 0", 3, kAttrBold, 5, 10, kUnchanged, 0x4000},
         {"Arial 200", 3, kAttrBold, 5, 10, kUnchanged, 0x4000},
+        // A size with a fraction keeps its whole points: the digits after the
+        // point are no size of their own.
+        {"Arial 11.5", 3, kAttrBold, 5, 11, kUnchanged, 0x4000},
+        {"12.75 RED", 3, kAttrBold, 2, 12, 0x0000FF, 0x4000},
         // Generic families.
         {"sans-serif 9", 1, kAttrBold, 5, 9, kUnchanged, 0x4000},
         {"serif", 0, kAttrBold, 5, 10, kUnchanged, 0x4000},
