@@ -106,8 +106,9 @@ int FindEditFilter(RARIvoSession* session, char* fileName, char* libraryName, st
         for (char* p = dot; *p != '\0'; ++p) *p = UpperAscii(*p);
         extension = dot;
     }
-    // An empty extension would be found in every entry.
-    if (extension[0] == '\0') return 0;
+    // An empty extension would be found in every entry, and so would the
+    // dot of a name that ends in it.
+    if (extension[0] == '\0' || (extension[0] == '.' && extension[1] == '\0')) return 0;
 
     char* entry = session->messageBuffer;
     for (int n = 1; n <= kLastFilterEntry; ++n) {

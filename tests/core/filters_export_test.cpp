@@ -33,6 +33,11 @@ TEST(Filters, EntriesAreFoundByExtensionAndRunFromTheirLibrary) {
     EXPECT_STREQ(library, TALIX_TEST_FILTER_PATH);
     EXPECT_STREQ(filter, "Rich Te");   // cut to the caller's buffer
     EXPECT_EQ(talix::FindEditFilter(&session, doc, library, sizeof library, filter, sizeof filter, 0, 0), 0);
+    // A name that ends in its dot has no extension: the dot alone would be
+    // found in every entry.
+    char bare[] = "notes.", dot[] = ".";
+    EXPECT_EQ(talix::FindEditFilter(&session, bare, library, sizeof library, filter, sizeof filter, 0, 0), 0);
+    EXPECT_EQ(talix::FindEditFilter(&session, dot, library, sizeof library, filter, sizeof filter, 0, 1), 0);
     plat::IniSet("EDITEXP2", "");
     plat::IniSet("EDITEXP3", "");
 
