@@ -17,6 +17,7 @@
 #include "core/chunk_types.h"
 #include "core/clamp.h"
 #include "core/folder_file.h"
+#include "core/font_spec.h"
 #include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/statuses.h"
@@ -525,6 +526,11 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     if (action == "replace" && rest[0].empty()) return UsageError(command, "replace needs a text to find");
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args[3], ItemUse::kWrite, &exitCode)) return exitCode;
+    // A font text that names nothing of a font (the item's faces among what
+    // it may name) would change no run and the command still succeed.
+    if (action == "font" && !talix::FontSpecNamesAnything(Lmbcs(rest[0]).c_str(), target.item()))
+        return UsageError(command, "'font' takes a font specification, and '%s' names nothing of a font",
+                          rest[0].c_str());
     // A column the table does not have gives no keys: the sort would change
     // nothing and the command still succeed. Rows sorted by their tab labels
     // need no column.

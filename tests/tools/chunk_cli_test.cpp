@@ -110,6 +110,22 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "text"}).status, 2);
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "text", "x", "--colour", "red"}).status, 2);
     EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "sort-rows", "0"}).status, 2);
+    // A font text that names nothing of a font would change no run: it is
+    // refused with the reason, and the item stays as it was.
+    const std::string records = Talix({"records", db_, id, "Memo"}).out;
+    for (const char* spec : {"nonsense", "COLOR300", "Arial 200", ""}) {
+        SCOPED_TRACE(spec);
+        CliOutcome font = Talix({"edit", db_, id, "Memo", "Everything", "font", spec});
+        EXPECT_EQ(font.status, 2);
+        EXPECT_TRUE(talix_test::Has(font.err, "'" + std::string(spec) + "' names nothing of a font")) << font.err;
+    }
+    EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, records);
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "font", "RED 11.5"}).status, 0);
+    // Red (colour 2) in 11 points: the size keeps its whole points.
+    const std::string changed = Talix({"records", db_, id, "Memo"}).out;
+    const std::size_t start = changed.find(" text=start");
+    ASSERT_NE(start, std::string::npos) << changed;
+    EXPECT_EQ(changed.substr(start - 10, 6), "0x0B02") << changed;
     EXPECT_EQ(Talix({"query", db_, id, "Memo", "Everything", "named", "1", "Table", "EXACT"}).status, 2);
     EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Bogus 1", "remove"}).status, 1);
     EXPECT_EQ(Talix({"edit", db_, id, "NoSuchItem", "Everything", "remove"}).status, 1);
