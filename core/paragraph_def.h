@@ -8,6 +8,8 @@
 #include "core/record_layouts.h"
 #include "core/signatures.h"
 
+class ZervaRTItem;
+
 namespace talix {
 
 constexpr int kMaxTabs = 20;
@@ -110,5 +112,10 @@ enum ParagraphMaskBit : int {
     kPmLeftExtension, kPmRightExtension, kPmFirstLineExtension, kPmShiftLeftOffset, kPmShiftRightOffset,
     kPmShiftLeftPercent, kPmShiftRightPercent, kPmListType, kPmListClear, kParagraphMaskSize
 };
+
+// Whether a paragraph-style string names anything of a paragraph (a margin,
+// spacing, tabs, justification, a flag or list word, a shift): one that
+// names nothing changes no paragraph.
+bool ParagraphStyleNamesAnything(const char* style, ZervaRTItem* item);
 
 } // namespace talix

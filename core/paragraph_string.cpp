@@ -372,3 +372,17 @@ std::uint16_t ZervaRTItem::ParseParagraphString(const char* string, const char* 
     }
     return kOK;
 }
+
+bool talix::ParagraphStyleNamesAnything(const char* style, ZervaRTItem* item) {
+    if (style == nullptr || item == nullptr) return false;
+    CDPABDEFEXT definition, unused;
+    std::uint32_t mask[kParagraphMaskSize];
+    if (item->ParseParagraphString(style, nullptr, &definition, &unused, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   mask, nullptr) != kOK)
+        return false;
+    for (std::uint32_t named : mask) {
+        if (named != 0) return true;
+    }
+    return false;
+}

@@ -19,6 +19,7 @@
 #include "core/folder_file.h"
 #include "core/font_spec.h"
 #include "core/operation_codes.h"
+#include "core/paragraph_def.h"
 #include "core/options.h"
 #include "core/statuses.h"
 #include "engine/chunk_count.h"
@@ -530,6 +531,9 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     // it may name) would change no run and the command still succeed.
     if (action == "font" && !talix::FontSpecNamesAnything(Lmbcs(rest[0]).c_str(), target.item()))
         return UsageError(command, "'font' takes a font specification, and '%s' names nothing of a font",
+                          rest[0].c_str());
+    if (action == "paragraph" && !talix::ParagraphStyleNamesAnything(Lmbcs(rest[0]).c_str(), target.item()))
+        return UsageError(command, "'paragraph' takes a paragraph style, and '%s' names nothing of a paragraph",
                           rest[0].c_str());
     // A column the table does not have gives no keys: the sort would change
     // nothing and the command still succeed. Rows sorted by their tab labels

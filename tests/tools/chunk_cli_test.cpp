@@ -119,7 +119,18 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
         EXPECT_EQ(font.status, 2);
         EXPECT_TRUE(talix_test::Has(font.err, "'" + std::string(spec) + "' names nothing of a font")) << font.err;
     }
+    // So is a paragraph style that names nothing of a paragraph.
+    for (const char* style : {"nonsense", "LEFTMARGIN 1", "HIDE_READX"}) {
+        SCOPED_TRACE(style);
+        CliOutcome paragraph = Talix({"edit", db_, id, "Memo", "Everything", "paragraph", style});
+        EXPECT_EQ(paragraph.status, 2);
+        EXPECT_TRUE(talix_test::Has(paragraph.err, "'" + std::string(style) + "' names nothing of a paragraph"))
+            << paragraph.err;
+    }
     EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, records);
+    const std::string value = Talix({"value", db_, id, "Memo"}).out;
+    EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "paragraph", "+HIDE_READ"}).status, 0);
+    EXPECT_NE(Talix({"value", db_, id, "Memo"}).out, value);
     EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "font", "RED 11.5"}).status, 0);
     // Red (colour 2) in 11 points: the size keeps its whole points.
     const std::string changed = Talix({"records", db_, id, "Memo"}).out;
