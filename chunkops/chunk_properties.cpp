@@ -14,6 +14,7 @@
 #include "core/host_message.h"
 #include "core/operation_codes.h"
 #include "core/options.h"
+#include "core/paragraph_def.h"
 #include "core/properties.h"
 #include "core/session_work_area.h"
 #include "core/text_compare.h"
@@ -465,6 +466,11 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         // run while the set passed.
         if (row->setOperation == kOpChangeFont && !FontSpecNamesAnything(listed.data(), item))
             return RefuseProperty(session, "%s: Unable to set property '%s': the value names nothing of a font",
+                                  row->name);
+        // So would a paragraph style that names nothing of a paragraph.
+        if (row->setOperation == kOpChangeParagraph && !ParagraphStyleNamesAnything(listed.data(), item))
+            return RefuseProperty(session,
+                                  "%s: Unable to set property '%s': the value names nothing of a paragraph",
                                   row->name);
         value = listed.data();
         length = static_cast<std::uint16_t>(whole);

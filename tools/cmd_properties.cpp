@@ -13,6 +13,7 @@
 #include "core/chunk_types.h"
 #include "core/font_spec.h"
 #include "core/operation_codes.h"
+#include "core/paragraph_def.h"
 #include "core/properties.h"
 #include "core/statuses.h"
 #include "core/text_compare.h"
@@ -153,6 +154,10 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         if (row->setOperation == talix::kOpChangeFont && !talix::FontSpecNamesAnything(value.c_str(), target.item()))
             return UsageError(command, "'%s' takes a font specification, and '%s' names nothing of a font", row->name,
                               args[4].c_str());
+        if (row->setOperation == talix::kOpChangeParagraph &&
+            !talix::ParagraphStyleNamesAnything(value.c_str(), target.item()))
+            return UsageError(command, "'%s' takes a paragraph style, and '%s' names nothing of a paragraph",
+                              row->name, args[4].c_str());
         set = chunk->SetPropertyText(row->name, value.c_str(), static_cast<std::uint16_t>(value.size()));
         what += std::string(" ") + row->name;
     }

@@ -178,6 +178,24 @@ TEST_F(PropertyCommands, AFontTextNamingNothingIsRefused) {
     EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "Font", "Text 2"}).out, "Bold Italic Red 10pt Default Sans Serif\n");
 }
 
+// A paragraph style that names nothing of a paragraph is refused in both
+// forms, and the paragraphs keep their look; a style naming anything is
+// taken.
+TEST_F(PropertyCommands, AParagraphStyleNamingNothingIsRefused) {
+    const std::string id = NoteWithText();
+    const std::string before = Talix({"get-property", db_, id, "Memo", "ParagraphStyle", "Everything"}).out;
+    CliOutcome single = Talix({"set-property", db_, id, "Memo", "ParagraphStyle", "nonsense", "Everything"});
+    EXPECT_EQ(single.status, 2);
+    EXPECT_TRUE(talix_test::Has(single.err, "names nothing of a paragraph")) << single.err;
+    CliOutcome listed = Talix({"set-property", db_, id, "Memo", "--list", "ParagraphStyle=HIDE_READX", "Everything"});
+    EXPECT_NE(listed.status, 0);
+    EXPECT_TRUE(talix_test::Has(listed.err, "names nothing of a paragraph")) << listed.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "ParagraphStyle", "Everything"}).out, before);
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "ParagraphStyle", "LEFTMARGIN=1.5", "Everything"}).status, 0);
+    EXPECT_TRUE(talix_test::Has(Talix({"get-property", db_, id, "Memo", "ParagraphStyle", "Everything"}).out,
+                                "LeftMarginOffset=\"1.50\""));
+}
+
 // Setting a link's frame target again and again changes the one target it
 // has: the records and the page keep one target, the last one set.
 TEST_F(PropertyCommands, AFrameTargetSetAgainReplacesTheOneThere) {
