@@ -549,9 +549,11 @@ bool FieldNameMatches(const CDRecordNode* field, RecordProcessContext* context) 
     const char* pattern = context->argumentText;
     if (pattern == nullptr) return false;
     const std::uint16_t patternLength = static_cast<std::uint16_t>(strnlen(pattern, context->operation2));
+    // The "*" takes as much of the name as the rest of the pattern leaves,
+    // so that a tail found earlier in the name too still reaches its end.
     std::uint16_t matched = 0;
-    const std::int32_t at = FindTextWildcard(name, static_cast<std::uint16_t>(nameLength), pattern, patternLength,
-                                             1, 1, 0, 0, &matched);
+    const std::int32_t at = FindTextWildcardToEnd(name, static_cast<std::uint16_t>(nameLength), pattern,
+                                                  patternLength, 1, 1, 0, 0, true, &matched);
     return at == 0 && matched == nameLength;
 }
 

@@ -218,6 +218,25 @@ TEST_F(RemovalTest, RemovingFieldsByPatternTakesTheMatchingOnes) {
     records = Saved();
     EXPECT_TRUE(FieldNames(records).empty());
     EXPECT_EQ(Count(records, kSigExt2Field) + Count(records, kSigExtField) + Count(records, kSigBegin), 0u);
+
+    // A pattern that covers the whole name takes the field even where what
+    // follows its "*" is found earlier in the name too.
+    Records named = Runs({"a"});
+    AddField(&named, "Address", false);
+    AddField(&named, "Status", true);
+    AddField(&named, "Assets", false);
+    named.push_back(Text("b"));
+    for (const char* pattern : {"A*s", "*s", "S*?s"}) {
+        SCOPED_TRACE(pattern);
+        chunk = Open(named);
+        const auto length = static_cast<std::uint16_t>(std::strlen(pattern));
+        EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveFields, length, 0, pattern)), 0);
+        const std::vector<std::string> left = FieldNames(Saved());
+        const std::vector<std::string> expected =
+            pattern[0] == 'A' ? std::vector<std::string>{"Status"}
+            : pattern[0] == 'S' ? std::vector<std::string>{"Address", "Assets"} : std::vector<std::string>{};
+        EXPECT_EQ(left, expected);
+    }
 }
 
 TEST_F(RemovalTest, RemovingAParagraphKeepsTheDefinitionsOthersStillUse) {
