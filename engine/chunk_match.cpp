@@ -59,8 +59,8 @@ std::uint32_t ReadDword(const std::uint8_t* record, std::uint32_t length, std::u
 }
 
 // The first record of the given signature inside the BEGIN group that
-// starts at node, or null.
-const CDRecordNode* WrappedRecord(const CDRecordNode* begin, std::uint16_t signature) {
+// starts at node (with ownLevel, not inside a group nested in it), or null.
+const CDRecordNode* WrappedRecord(const CDRecordNode* begin, std::uint16_t signature, bool ownLevel = false) {
     int depth = 0;
     int looked = 0;
     for (const CDRecordNode* node = begin != nullptr ? begin->next : nullptr; node != nullptr && looked < kLookAheadLimit;
@@ -70,7 +70,7 @@ const CDRecordNode* WrappedRecord(const CDRecordNode* begin, std::uint16_t signa
         } else if (node->signature == kSigEnd) {
             if (depth == 0) return nullptr;
             --depth;
-        } else if (node->signature == signature) {
+        } else if (node->signature == signature && (!ownLevel || depth == 0)) {
             return node;
         }
     }
@@ -163,20 +163,8 @@ bool TextMatches(const ChunkDefInfo* level, const char* text, std::uint32_t leng
 // The named-element record of a BEGIN group itself (not of a group nested
 // in it); null when the group has none.
 const CDRecordNode* GroupNamedRecord(const CDRecordNode* begin) {
-    int depth = 0;
-    int looked = 0;
-    for (const CDRecordNode* node = begin->next; node != nullptr && looked < kLookAheadLimit;
-         node = node->next, ++looked) {
-        if (node->signature == kSigBegin) {
-            ++depth;
-        } else if (node->signature == kSigEnd) {
-            if (depth == 0) return nullptr;
-            --depth;
-        } else if (depth == 0 && node->signature == kSigIdName && node->bytes != nullptr) {
-            return node;
-        }
-    }
-    return nullptr;
+    const CDRecordNode* named = WrappedRecord(begin, kSigIdName, true);
+    return named != nullptr && named->bytes != nullptr ? named : nullptr;
 }
 
 // Kinds 6 and 7: the id (first text) or the name (last text) of a
