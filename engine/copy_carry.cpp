@@ -149,14 +149,24 @@ STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_
     if (nameLength == 0 || nameLength > kLongestName) return AppendCopied(work, record, signature, length);
     const std::string name(data, nameLength);
 
-    plat::DBHANDLE db = 0;
-    if (plat::NoteGetInfo(work->context->note, plat::NOTE_FIELD_DB, &db) != plat::NOERROR) return kArgumentError;
+    // An attachment that an earlier hotspot of this copy carried is not
+    // attached again.
+    std::string key(name);
+    for (char& c : key) c = LowerAscii(c);
     char stored[kLongestName + 1] = {};
-    const STATUS status = AttachImportedFile(db, work->sourceNote, work->context->note, name.c_str(), stored,
-                                             sizeof stored);
-    // No such attachment in the source: nothing to carry.
-    if (status == kItemNotFound) return AppendCopied(work, record, signature, length);
-    if (status != kOK) return status;
+    const auto carried = work->carriedFiles.find(key);
+    if (carried != work->carriedFiles.end()) {
+        std::snprintf(stored, sizeof stored, "%s", carried->second.c_str());
+    } else {
+        plat::DBHANDLE db = 0;
+        if (plat::NoteGetInfo(work->context->note, plat::NOTE_FIELD_DB, &db) != plat::NOERROR) return kArgumentError;
+        const STATUS status = AttachImportedFile(db, work->sourceNote, work->context->note, name.c_str(), stored,
+                                                 sizeof stored);
+        // No such attachment in the source: nothing to carry.
+        if (status == kItemNotFound) return AppendCopied(work, record, signature, length);
+        if (status != kOK) return status;
+        work->carriedFiles.emplace(key, stored);
+    }
     const std::uint32_t storedLength = static_cast<std::uint32_t>(std::strlen(stored));
     if (storedLength == nameLength && std::memcmp(stored, data, nameLength) == 0)
         return AppendCopied(work, record, signature, length);

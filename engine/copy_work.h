@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 
 #include "core/operation_inputs.h"
 #include "core/record_list.h"
@@ -70,6 +72,11 @@ struct CopyWork {
     SavedFieldRecords chunkSlots;
     EventTexts chunkTexts;
     const CDRecordNode* takenIdName = nullptr;
+
+    // The attachments this copy has carried into the target: the source's
+    // name (lower case) and the name the target stores it under, so that a
+    // second hotspot of the same attachment names that copy.
+    std::map<std::string, std::string> carriedFiles;
 };
 
 // Appends a record of the copy: the node itself when the bytes are its own

@@ -262,6 +262,36 @@ TEST_F(CopyTest, AttachmentsComeAlongIntoAnotherNoteOnly) {
     Close(target);
 }
 
+TEST_F(CopyTest, AnAttachmentShownTwiceComesAlongOnce) {
+    talix_test::TempDir dir;
+    std::FILE* out = std::fopen(dir.file("a.txt").c_str(), "wb");
+    std::fputs("source bytes", out);
+    std::fclose(out);
+    Records body = engine_test::Runs({"first"});
+    for (const char* shown : {"here", "again"}) {
+        body.push_back(FileHotspot("a.txt"));
+        body.push_back(engine_test::Text(shown));
+        body.push_back(HostRecord(0xAA, 2));
+    }
+    const plat::NOTEID sourceId = db_.AddNote(body);
+    plat::NOTEHANDLE source = OpenNote(sourceId);
+    ASSERT_EQ(plat::NoteAttachFile(source, "$FILE", 5, dir.file("a.txt").c_str(), "a.txt", plat::ATTACH_DEFAULT),
+              plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(source, 0), plat::NOERROR);
+
+    ZervaRTChunk* chunk = Open(engine_test::Runs({"target"}));
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(AppendItem(chunk, source, "Body"), 0);
+    Close(source);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Attachments(id_), 1);
+    const std::vector<const Rec*> hotspots = PointersTo(records, 0xFFA9);
+    ASSERT_EQ(hotspots.size(), 2u);
+    for (const Rec* hotspot : hotspots)
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(hotspot->bytes.data() + 16)), "a.txt");
+    EXPECT_EQ(Attachments(sourceId), 1);
+}
+
 TEST_F(CopyTest, AChunkOfAnotherItemIsCopiedAloneAndAMissingSourceCopiesNothing) {
     const plat::NOTEID sourceId = db_.AddNote(engine_test::TablesItem());
     ZervaRTChunk* chunk = Open(engine_test::Runs({"target"}));
