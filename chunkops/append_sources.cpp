@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "builders/graphic_records.h"
 #include "chunkops/chunk_frame.h"
@@ -14,6 +15,7 @@
 #include "core/database_open.h"
 #include "core/operation_codes.h"
 #include "core/options.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
@@ -37,6 +39,35 @@ constexpr int kNumberedNames = 1000;
 
 std::uint16_t& ParagraphIdBase(ZervaRTChunk* chunk) { return chunk->session->workArea->copy.paragraphIdBase; }
 
+// The attachments of the chunk's note before a copy from elsewhere, so that
+// those a failed copy carried in are taken out again: the note would
+// otherwise keep files no record names.
+class AttachmentsBefore {
+public:
+    explicit AttachmentsBefore(ZervaRTChunk* chunk) : note_(chunk->item->noteHandle) {
+        listed_ = ListAttachments(note_, &before_) == kOK;
+    }
+    void TakeBackOnFailure(STATUS status) const {
+        std::vector<NoteAttachment> now, added;
+        if (status == kOK || !listed_ || ListAttachments(note_, &now) != kOK) return;
+        for (const NoteAttachment& attachment : now) {
+            bool old = false;
+            for (const NoteAttachment& held : before_) old = old || held.objectId == attachment.objectId;
+            // OLE objects stay: one written over the note's own of its name
+            // cannot be taken back.
+            if (!old && attachment.hostType != kHostTypeOleObject) added.push_back(attachment);
+        }
+        // Their database objects were made for the copy and named by no
+        // stored note.
+        DetachAttachments(note_, added, true);
+    }
+
+private:
+    plat::NOTEHANDLE note_;
+    std::vector<NoteAttachment> before_;
+    bool listed_ = false;
+};
+
 // The frame around a copy: operation 37 first (its failure does not stop
 // the copy), then the copy with the paragraph-id base it left.
 STATUS CopyAfterBase(ZervaRTChunk* chunk, std::uint16_t baseFor, std::uint16_t operation, const char* argument,
@@ -48,7 +79,10 @@ STATUS CopyAfterBase(ZervaRTChunk* chunk, std::uint16_t baseFor, std::uint16_t o
 STATUS AppendDesignBody(ZervaRTChunk* chunk, std::uint16_t operation, const char* name) {
     if (name == nullptr) return kOK;
     if (!ChunkUsable(chunk)) return Refuse(chunk, kArgumentError);
-    return CopyAfterBase(chunk, kBaseForDesignBody, operation, name, nullptr, chunk);
+    const AttachmentsBefore attachments(chunk);
+    const STATUS status = CopyAfterBase(chunk, kBaseForDesignBody, operation, name, nullptr, chunk);
+    attachments.TakeBackOnFailure(status);
+    return status;
 }
 
 // The name a file is attached under: its name after the last "\" (or,
@@ -162,8 +196,10 @@ std::uint16_t ZervaRTChunk::AppendRTChunk(const char* server, const char* databa
     if (keepParagraphs == 0) RunChunkOperation(this, kOpCopyPrologue, kBaseForImport);
     RunChunkOperation(source, kOpQuery);
     if (area->foundFirstRecord != 0) {
-        RunChunkOperation(this, kOpAppendRichTextChunk, ParagraphIdBase(this), keepParagraphs != 0 ? 1 : 0, 0, 0, nullptr,
-                          nullptr, source);
+        const AttachmentsBefore attachments(this);
+        const STATUS copied = RunChunkOperation(this, kOpAppendRichTextChunk, ParagraphIdBase(this),
+                                                keepParagraphs != 0 ? 1 : 0, 0, 0, nullptr, nullptr, source);
+        attachments.TakeBackOnFailure(copied);
     } else {
         lastStatus = kItemNotFound;
     }
@@ -185,7 +221,9 @@ std::uint16_t ZervaRTChunk::AppendRTItem(const char* server, const char* databas
         if (!plat::ItemIsPresent(copy.sourceNote, itemName, static_cast<plat::WORD>(strnlen(itemName, 0xFFFF)))) {
             status = kArgumentError;
         } else {
+            const AttachmentsBefore attachments(this);
             status = CopyAfterBase(this, kBaseForItem, kOpAppendRichTextItem, itemName, nullptr, nullptr);
+            attachments.TakeBackOnFailure(status);
             if (status != kOK && errorWord == 0) errorWord = kErrConversion;
         }
         CloseNoteAndDatabase(copy.sourceDatabase, copy.sourceNote);

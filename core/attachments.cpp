@@ -330,7 +330,8 @@ STATUS ListAttachments(plat::NOTEHANDLE note, std::vector<NoteAttachment>* attac
         Attachment found;
         if (ReadFileValue(value, length, &found))
             attachments->push_back(
-                NoteAttachment{std::move(found.name), item, ReadDword(found.descriptor + kFileDescriptorObjectIdAt)});
+                NoteAttachment{std::move(found.name), item, ReadDword(found.descriptor + kFileDescriptorObjectIdAt),
+                               ReadWord(found.descriptor + kFileDescriptorHostTypeAt)});
         status = plat::ItemInfoNext(note, item, kFileItem, kFileItemLength, &item, nullptr, &value, &length);
     }
     return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status & kStatusMask;

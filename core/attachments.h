@@ -62,6 +62,7 @@ struct NoteAttachment {
     std::string name;             // the stored name
     plat::BLOCKID item;
     std::uint32_t objectId = 0;   // the database object holding its bytes
+    std::uint16_t hostType = 0;   // kHostTypeOleObject for an OLE object
 };
 
 // Every attachment of the note, in note order, found in one walk (items

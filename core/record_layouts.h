@@ -378,6 +378,8 @@ constexpr std::uint32_t kFileDescriptorHostSize = 40;
 constexpr std::uint32_t kFileDescriptorObjectIdAt = 4;
 constexpr std::uint32_t kFileDescriptorNameLengthAt = 8;
 constexpr std::uint32_t kFileDescriptorHostTypeAt = 10;
+// The host type of a file object that holds an OLE object.
+constexpr std::uint16_t kHostTypeOleObject = 0x0100;
 constexpr std::uint32_t kFileDescriptorFileSizeAt = 20;
 constexpr std::uint32_t kFileDescriptorCreatedAt = 24;
 constexpr std::uint32_t kFileDescriptorModifiedAt = 32;

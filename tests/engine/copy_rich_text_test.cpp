@@ -292,6 +292,34 @@ TEST_F(CopyTest, AnAttachmentShownTwiceComesAlongOnce) {
     EXPECT_EQ(Attachments(sourceId), 1);
 }
 
+TEST_F(CopyTest, AFailedAppendLeavesNoAttachmentBehind) {
+    talix_test::TempDir dir;
+    std::FILE* out = std::fopen(dir.file("a.txt").c_str(), "wb");
+    std::fputs("source bytes", out);
+    std::fclose(out);
+    // A damaged source: its file hotspot is never closed.
+    Records body = engine_test::Runs({"first"});
+    body.push_back(FileHotspot("a.txt"));
+    body.push_back(engine_test::Text("here"));
+    const plat::NOTEID sourceId = db_.AddNote(body);
+    plat::NOTEHANDLE source = OpenNote(sourceId);
+    ASSERT_EQ(plat::NoteAttachFile(source, "$FILE", 5, dir.file("a.txt").c_str(), "a.txt", plat::ATTACH_DEFAULT),
+              plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(source, 0), plat::NOERROR);
+    Close(source);
+
+    ZervaRTChunk* chunk = Open(engine_test::Runs({"target"}));
+    ASSERT_NE(chunk, nullptr);
+    // The first copy brings the open hotspot and its attachment; a second
+    // copy after it fails and takes back the attachment it carried.
+    EXPECT_EQ(chunk->AppendRTItem("", db_.path().c_str(), sourceId, "Body"), 0);
+    EXPECT_EQ(chunk->AppendRTChunk("", db_.path().c_str(), sourceId, "Body", "Everything", 0), 1027);
+    EXPECT_EQ(chunk->AppendRTItem("", db_.path().c_str(), sourceId, "Body"), 1027);
+    EXPECT_EQ(plat::NoteUpdate(item_.noteHandle, 0), plat::NOERROR);
+    EXPECT_EQ(Attachments(id_), 1);
+    EXPECT_EQ(Attachments(sourceId), 1);
+}
+
 TEST_F(CopyTest, AChunkOfAnotherItemIsCopiedAloneAndAMissingSourceCopiesNothing) {
     const plat::NOTEID sourceId = db_.AddNote(engine_test::TablesItem());
     ZervaRTChunk* chunk = Open(engine_test::Runs({"target"}));
