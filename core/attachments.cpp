@@ -135,6 +135,10 @@ std::string ChooseStoredName(plat::NOTEHANDLE target, const char* fileName) {
 
 } // namespace
 
+std::string FreeStoredName(plat::NOTEHANDLE note, const char* fileName) {
+    return fileName != nullptr ? ChooseStoredName(note, fileName) : std::string();
+}
+
 std::string FitStoredName(std::string_view name, std::size_t limit) {
     if (name.size() <= limit) return std::string(name);
     // Where each character starts, and the last "." that is a character of

@@ -21,6 +21,12 @@ namespace talix {
 // extension stays. A name within the limit is returned as it is.
 std::string FitStoredName(std::string_view name, std::size_t limit);
 
+// The name a copy of the file gets in the note: its own when the note holds
+// no attachment of that name, else the first free "base_N.ext" (N = 2 to
+// 999; "attN.ext" for a base of 24 characters or more). Empty when every
+// candidate is taken.
+std::string FreeStoredName(plat::NOTEHANDLE note, const char* fileName);
+
 // Reads the whole content of the attachment into a new buffer of its size
 // + 1 bytes (terminated; the caller frees it with std::free). Returns 0, 546
 // when there is no such attachment, or a platform status.

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 #include <vector>
@@ -230,6 +231,8 @@ struct CopyPass {
     // The link pass.
     std::set<std::string> referenced;               // names (lower case) the new records refer to
     std::set<std::string> carried;                  // names carried over
+    std::map<std::string, std::string> carriedAs;   // the name each attachment is stored under
+    std::set<std::string> oldReferenced;            // names the target's old items refer to
     std::vector<plat::BLOCKID> attached;            // "$FILE" items added to the target
     std::vector<CarriedOle> oleObjects;             // OLE objects written into the target
 
@@ -316,16 +319,26 @@ STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
     // An attachment the source note does not hold is not copied; the records
     // are.
     if (FindAttachmentItem(SourceNote(pass), name.c_str(), &item, 0) != kOK) return kOK;
+    // The target note's own attachment of the name stays itself: the copy
+    // comes under a free name. One that only the target's old items name
+    // goes with them, and the copy takes its name.
+    std::string stored = name;
+    plat::BLOCKID held;
+    if (pass->oldReferenced.count(Lower(name)) == 0 && FindAttachmentItem(TargetNote(pass), name.c_str(), &held, 0) == kOK) {
+        stored = FreeStoredName(TargetNote(pass), name.c_str());
+        if (stored.empty()) return kOperationFailed;
+    }
     const std::string path = TemporaryFile();
     if (path.empty()) return kOperationFailed;
     plat::STATUS status = plat::NoteExtractFile(SourceNote(pass), item, path.c_str());
     if (status == plat::NOERROR)
-        status = plat::NoteAttachFile(TargetNote(pass), "$FILE", 5, path.c_str(), name.c_str(), plat::ATTACH_DEFAULT);
+        status = plat::NoteAttachFile(TargetNote(pass), "$FILE", 5, path.c_str(), stored.c_str(), plat::ATTACH_DEFAULT);
     std::remove(path.c_str());
     if (status != plat::NOERROR) return status;
     plat::BLOCKID added;
     if (LastFileItem(TargetNote(pass), &added)) pass->attached.push_back(added);
     pass->carried.insert(Lower(name));
+    pass->carriedAs[Lower(name)] = stored;
     return kOK;
 }
 
@@ -356,6 +369,29 @@ void UndoCarried(CopyPass* pass) {
     pass->attached.clear();
     pass->oleObjects.clear();
     pass->carried.clear();
+    pass->carriedAs.clear();
+}
+
+// A file hotspot naming the attachment by another name (into copy); false
+// when the record would grow too long.
+bool RenamedHotspot(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                    const std::string& stored, std::vector<std::uint8_t>* copy) {
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    const auto nameLength = static_cast<std::uint32_t>(
+        strnlen(reinterpret_cast<const char*>(record + kHotspotBeginFixedLength), dataLength));
+    const auto storedLength = static_cast<std::uint32_t>(stored.size());
+    const std::uint32_t newLength = length - nameLength + storedLength;
+    const std::uint32_t newDataLength = dataLength - nameLength + storedLength;
+    if (newLength > 0xFFFF || newDataLength > 0xFFFF) return false;
+    copy->assign(newLength + 1, 0);
+    std::memcpy(copy->data(), record, kHotspotBeginFixedLength);
+    std::memcpy(copy->data() + kHotspotBeginFixedLength, stored.data(), storedLength);
+    std::memcpy(copy->data() + kHotspotBeginFixedLength + storedLength, record + kHotspotBeginFixedLength + nameLength,
+                length - kHotspotBeginFixedLength - nameLength);
+    WriteWord(copy->data() + kHotspotDataLengthAt, static_cast<std::uint16_t>(newDataLength));
+    SetHostRecordLength(copy->data(), signature, newLength);
+    return true;
 }
 
 // ---- Walking the source -----------------------------------------------------
@@ -516,8 +552,12 @@ STATUS RunPass(CopyPass* pass, plat::RecordCallback callback, STATUS (*prologue)
         const STATUS merged = target->MergeFontTables(SourceNote(pass));
         if (merged != kOK) return merged;
     }
-    STATUS status = kOK;
-    for (int attempt = 0;; ++attempt) {
+    // The names the target's old items refer to, whose attachments go with
+    // them once the copy is stored.
+    std::vector<std::pair<std::string, bool>> oldNames;
+    STATUS status = links ? OldReferences(pass, &oldNames) : kOK;
+    for (const auto& old : oldNames) pass->oldReferenced.insert(Lower(old.first));
+    for (int attempt = 0; status == kOK || status == plat::ERR_WALK_RESTART; ++attempt) {
         status = StartOutput(pass);
         if (status == kOK && prologue != nullptr) status = prologue(pass);
         if (status == kOK) status = WalkSource(pass, callback);
@@ -527,8 +567,6 @@ STATUS RunPass(CopyPass* pass, plat::RecordCallback callback, STATUS (*prologue)
     if (status == kOK) status = CloseOutputSegment(&pass->output);
     ReleaseHeldHandles(&pass->output, 0);
 
-    std::vector<std::pair<std::string, bool>> oldNames;
-    if (status == kOK && links) status = OldReferences(pass, &oldNames);
     if (status == kOK) status = CommitOutput(pass);
     if (status != kOK) {
         DiscardOutput(pass);
@@ -634,6 +672,25 @@ plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat:
     const auto* record = static_cast<const std::uint8_t*>(data);
     ++pass->recordCounter;
 
+    // The attachment or OLE object the record names is carried over first:
+    // a file hotspot then names the attachment as the target stores it.
+    std::string name;
+    bool ole = false;
+    if (ReferencedFile(record, signature, length, &name, &ole)) {
+        const std::string key = Lower(name);
+        pass->referenced.insert(key);
+        if (pass->sameNote == 0 && pass->carried.count(key) == 0) {
+            const STATUS carried = ole ? CarryOleObject(pass, name) : CarryAttachment(pass, name);
+            if (carried != kOK) return carried;
+        }
+        const auto as = pass->carriedAs.find(key);
+        if (!ole && pass->sameNote == 0 && as != pass->carriedAs.end() && as->second != name) {
+            std::vector<std::uint8_t> renamed;
+            if (!RenamedHotspot(record, signature, length, as->second, &renamed)) return kOperationFailed;
+            return Append(pass, renamed.data(), signature, static_cast<std::uint32_t>(renamed.size() - 1));
+        }
+    }
+
     // A link by index into the source note's link table becomes a
     // self-contained link in its place (a broken one is dropped), so that
     // the target holds no link into a table it lacks.
@@ -642,15 +699,7 @@ plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat:
     STATUS status = AppendInlineLink(record, signature, length, SourceNote(pass), false, &pass->output, &handled);
     CountAppended(pass, before, nullptr);
     if (status == kOK && !handled) status = AppendCopied(pass, record, signature, length);
-    if (status != kOK) return status;
-
-    std::string name;
-    bool ole = false;
-    if (!ReferencedFile(record, signature, length, &name, &ole)) return plat::NOERROR;
-    const std::string key = Lower(name);
-    pass->referenced.insert(key);
-    if (pass->sameNote != 0 || pass->carried.count(key) != 0) return plat::NOERROR;
-    return ole ? CarryOleObject(pass, name) : CarryAttachment(pass, name);
+    return status;
 }
 
 STATUS CopyRichTextWithLinks(ZervaRTItem* source, ZervaRTItem* target, int sameNote, std::uint16_t) {

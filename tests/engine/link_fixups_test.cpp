@@ -202,6 +202,52 @@ TEST_F(LinkFixups, AFailedCopyLeavesTheTargetAsItWasAndACopyInOneNoteSharesItsAt
     EXPECT_EQ(files, 1u);
 }
 
+TEST_F(LinkFixups, AnAttachmentWhoseNameTheTargetNoteHoldsComesUnderAFreeName) {
+    const plat::NOTEID sourceId = Note(Join(Join(engine_test::Runs({"first"}), BracketedFileHotspot("a.txt")),
+                                            BracketedFileHotspot("A.txt")),
+                                       [&](plat::NOTEHANDLE note) { Attach(note, "a.txt", "alpha"); });
+    // The target note's own a.txt, which no record of the item names.
+    const plat::NOTEID targetId =
+        Note(engine_test::Runs({"old"}), [&](plat::NOTEHANDLE note) { Attach(note, "a.txt", "target's own"); });
+    ASSERT_EQ(source_.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
+    ASSERT_EQ(target_.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    ASSERT_EQ(source_.CopyBackend(target_.noteHandle, "Body", 1), 0);
+
+    const auto contentsOf = [&](const std::string& name) {
+        char* contents = nullptr;
+        std::uint32_t size = 0;
+        if (talix::ReadAttachmentToMemory(target_.noteHandle, name.c_str(), &contents, &size) != 0) return std::string();
+        std::string text(contents, size);
+        std::free(contents);
+        return text;
+    };
+    EXPECT_EQ(contentsOf("a.txt"), "target's own");
+    talix::STATUS status = 0;
+    ASSERT_EQ(plat::NoteUpdate(target_.noteHandle, 0), plat::NOERROR);
+    ZervaRTItem reader(&session_);
+    ASSERT_EQ(reader.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+    ASSERT_NE(list, nullptr);
+    std::vector<std::string> named;
+    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next)
+        if (node->signature == 0xFFA9) named.emplace_back(reinterpret_cast<const char*>(node->bytes) + 16);
+    talix::DeleteItemRecordList(&session_, list);
+    ASSERT_EQ(named.size(), 2u);
+    EXPECT_NE(named[0], "a.txt");
+    EXPECT_EQ(named[1], named[0]);
+    EXPECT_EQ(contentsOf(named[0]), "alpha");
+    std::vector<talix::NoteAttachment> attachments;
+    ASSERT_EQ(talix::ListAttachments(target_.noteHandle, &attachments), 0);
+    EXPECT_EQ(attachments.size(), 2u);
+
+    // Copied again over its first copy: the first copy's file goes with it.
+    ASSERT_EQ(source_.CopyBackend(target_.noteHandle, "Body", 1), 0);
+    ASSERT_EQ(talix::ListAttachments(target_.noteHandle, &attachments), 0);
+    ASSERT_EQ(attachments.size(), 2u);
+    EXPECT_EQ(contentsOf("a.txt"), "target's own");
+    EXPECT_EQ(contentsOf(attachments[1].name), "alpha");
+}
+
 TEST_F(LinkFixups, ImagesAreServedByUrlsThatCarryTheirOffsetInTheStoredItem) {
     auto picture = [](std::uint16_t type) {
         FixtureRecord graphic = HostRecord(0x99, 32), header = HostRecord(0x7D, 32), segment = HostRecord(0x7C, 22);
