@@ -156,12 +156,20 @@ std::uint16_t* SearchSwitch(ZervaRTChunk* chunk, std::uint16_t code) {
     }
 }
 
-// Rows read by running their operation. Font and FontFace are marked as
-// handled by the methods, but nothing else answers them: their words come
-// from the font writer that their get operation runs, as for the other
-// font properties.
+// A property of the chunk's first link (its ids, pop-up, hint and anchor
+// texts), which the link operations read into the third scratch text and
+// change from a text. PopupText shares their operations and a code, but is
+// a pop-up hotspot's text, left in the text result.
+bool IsLinkRow(const PropertyTableEntry* row) {
+    return row->getOperation == kOpGetLinkProperty && row->resultKind == kInScratch3;
+}
+
+// Rows read by running their operation. Font, FontFace and the link rows
+// are marked as handled by the methods, but nothing else answers them:
+// their words come from the font writer and the link reader that their get
+// operation runs, as for the other font properties and LinkURL.
 bool ReadByOperation(const PropertyTableEntry* row) {
-    return row->handledByCode == 0 || row->code == kChunkFont || row->code == kChunkFontFace;
+    return row->handledByCode == 0 || row->code == kChunkFont || row->code == kChunkFontFace || IsLinkRow(row);
 }
 
 // Empties the place a read of the row's kind leaves its answer in.
@@ -480,7 +488,7 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         length = length == 0 ? TextLength16(value) : static_cast<std::uint16_t>(strnlen(value, length));
     }
     if (row->setOperation == kOpSetHideFormula) return SetHideFormula(this, row, value, length);
-    if (row->handledByCode == 0) return RunSetter(this, row->setOperation, row->code, length, value);
+    if (row->handledByCode == 0 || IsLinkRow(row)) return RunSetter(this, row->setOperation, row->code, length, value);
     if (row->code == kChunkActionFormula) return SetActionFormula(this, row, value, length);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "chunk_fixture.h"
 #include "core/item_work_state.h"
 #include "core/properties.h"
+#include "core/record_forms.h"
 #include "core/signatures.h"
 #include "talix_platform.h"
 
@@ -145,6 +146,43 @@ TEST_F(ChunkPropertiesTest, FontPropertiesAreTheWordsOfTheRunsFont) {
     EXPECT_EQ(Text(second, "FontColor"), "Magenta");
     EXPECT_EQ(Text(second, "Font"), "Plain Magenta 10pt Default Sans Serif");
     delete second;
+}
+
+// A document link's ids and texts are read and changed by name; the text
+// around it stays, and a value that is no id is refused.
+TEST_F(ChunkPropertiesTest, LinkPropertiesAreReadAndSetOnTheFirstLink) {
+    const std::string texts("Pop-up\0server1\0part2", 21);
+    FixtureRecord link = talix_test::HostRecord(talix::kSigLinkExport2, 44 + static_cast<std::uint32_t>(texts.size()));
+    for (std::uint32_t i = 0; i < 10; ++i) talix::WriteDword(link.bytes.data() + 4 + 4 * i, 0x11110000u + i);
+    std::copy(texts.begin(), texts.end(), link.bytes.begin() + 44);
+    std::vector<FixtureRecord> body = ParagraphStart();
+    body.push_back(talix_test::TextRecord(0x0A000001, "see "));
+    body.push_back(link);
+    body.push_back(talix_test::TextRecord(0x0A000001, "there"));
+    Open(NewNote(body));
+    ZervaRTChunk* chunk = Chunk("Everything");
+    EXPECT_EQ(Text(chunk, "LinkReplicaID"), "1111000111110000");
+    EXPECT_EQ(Text(chunk, "LinkViewUniversalID"), "11110003111100021111000511110004");
+    EXPECT_EQ(Text(chunk, "LinkNoteUniversalID"), "11110007111100061111000911110008");
+    EXPECT_EQ(Text(chunk, "LinkPopupText"), "Pop-up");
+    EXPECT_EQ(Text(chunk, "LinkHintServer"), "server1");
+    EXPECT_EQ(Text(chunk, "LinkAnchorText"), "part2");
+
+    EXPECT_EQ(chunk->SetPropertyText("LinkAnchorText", "Teil \xC3\xBC", 0), 1);
+    EXPECT_EQ(chunk->SetPropertyText("LinkReplicaID", "00000000ABCDEF01", 0), 1);
+    EXPECT_EQ(chunk->SetPropertyText("LinkNoteUniversalID", "not an id", 0), 0);
+    delete chunk;
+    Save();
+    const Body stored = Stored(id_);
+    EXPECT_EQ(stored.Joined(), "see |there");
+    EXPECT_EQ(stored.Count(talix::kSigLinkExport2), 1u);
+    Open(id_);
+    ZervaRTChunk* again = Chunk("Everything");
+    EXPECT_EQ(Text(again, "LinkAnchorText"), "Teil \xC3\xBC");
+    EXPECT_EQ(Text(again, "LinkReplicaID"), "00000000ABCDEF01");
+    EXPECT_EQ(Text(again, "LinkNoteUniversalID"), "11110007111100061111000911110008");
+    EXPECT_EQ(Text(again, "LinkHintServer"), "server1");
+    delete again;
 }
 
 TEST_F(ChunkPropertiesTest, SearchSwitchesLiveInTheChunk) {
