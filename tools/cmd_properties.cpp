@@ -58,12 +58,14 @@ int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefor
 
 // Whether setting the row rewrites records of the item that carry the
 // property: when such a set changed nothing, the chunk holds no record of
-// that kind (a button text set on a text run). A graphic already in the
-// storage asked for is left as it is, and the search switches and
-// pass-through brackets are no records of a kind to find.
+// that kind (a button text set on a text run, a link's anchor on a chunk
+// without a link). A graphic already in the storage asked for is left as
+// it is, and the search switches and pass-through brackets are no records
+// of a kind to find.
 bool SetChangesRecords(const talix::PropertyTableEntry* row) {
     if (row->setOperation == talix::kOpSetGraphicStorage) return false;
-    return row->handledByCode == 0 || row->code == talix::kChunkActionFormula;
+    return row->handledByCode == 0 || row->code == talix::kChunkActionFormula ||
+           row->setOperation == talix::kOpSetLinkValue;
 }
 
 } // namespace

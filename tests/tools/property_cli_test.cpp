@@ -251,7 +251,8 @@ TEST_F(PropertyCommands, ASetThatFindsNothingToTakeItFails) {
     ASSERT_EQ(Talix({"append", db_, id, "Memo", "hotspot", "BUTTON FORMULA", "@Now", "Press"}).status, 0);
     const std::string before = Talix({"records", db_, id, "Memo"}).out;
     for (const std::vector<std::string>& set : std::vector<std::vector<std::string>>{
-             {"ButtonText", "Other"}, {"ActionFormula", "@Today"}, {"SectionTitle", "S"}, {"RowLabel", "R"}}) {
+             {"ButtonText", "Other"}, {"ActionFormula", "@Today"}, {"SectionTitle", "S"}, {"RowLabel", "R"},
+             {"LinkAnchorText", "part"}, {"LinkReplicaID", "00000000ABCDEF01"}}) {
         SCOPED_TRACE(set[0]);
         CliOutcome outcome = Talix({"set-property", db_, id, "Memo", set[0], set[1], "Text 2"});
         EXPECT_EQ(outcome.status, 1);
