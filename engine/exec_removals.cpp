@@ -278,6 +278,16 @@ const CDRecordNode* BeginBefore(const CDRecordNode* node) {
     return nullptr;
 }
 
+// Whether the node stands between a hotspot begin and its end: a hotspot
+// begin comes before it with no hotspot end in between.
+bool InsideHotspot(const CDRecordNode* node) {
+    for (node = node != nullptr ? node->prev : nullptr; node != nullptr; node = node->prev) {
+        if (IsHotspotEndRecord(node->signature)) return false;
+        if (IsHotspotBegin(node->signature)) return true;
+    }
+    return false;
+}
+
 STATUS RemoveHotspots(std::uint8_t*, std::uint16_t signature, std::uint32_t, std::uint32_t* passOn,
                       RecordProcessContext* context) {
     ClearOldMarks(context);
@@ -305,6 +315,10 @@ STATUS RemoveHotspots(std::uint8_t*, std::uint16_t signature, std::uint32_t, std
     } else if (signature == kSigIdName || signature == kSigTableCellIdName || signature == kSigTarget) {
         const std::uint16_t around = Bracketed(BeginBefore(node));
         drop = IsHotspotBegin(around) || IsLinkRecord(around);
+    } else if (signature == kSigEvent || signature == kSigBlobPart) {
+        // A button's script (its event and the parts of its code) goes with
+        // the button rather than stay behind with nothing to run it.
+        drop = InsideHotspot(node);
     }
     if (drop) *passOn = 0;
     return kOK;

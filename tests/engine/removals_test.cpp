@@ -131,6 +131,30 @@ TEST_F(RemovalTest, RemovingHotspotsLeavesTheirTextAsPlainText) {
     EXPECT_EQ(item_.modified, 1);
 }
 
+// A button's script goes with the button: its event and the parts of its
+// code, bracketed or not; an event outside any hotspot stays.
+TEST_F(RemovalTest, RemovingHotspotsTakesTheCodeOfTheirButtons) {
+    Records body = Runs({"a"});
+    body.push_back(With(talix::kSigEvent, 32));
+    for (auto record : {Bracket(kSigBegin, kV4Hotspot), Hotspot(kV4Hotspot, 3, 0, ""), With(talix::kSigEvent, 32),
+                        With(talix::kSigBlobPart, 30), With(talix::kSigBlobPart, 30), With(kSigButton, 18),
+                        With(kV4End, 2), Bracket(kSigEnd, kV4Hotspot)})
+        body.push_back(record);
+    for (auto record : {Hotspot(kSigHotspotBegin, 3, 0, ""), With(talix::kSigEvent, 32), With(talix::kSigBlobPart, 30),
+                        With(kSigButton, 16), Text("press"), With(kEndAA, 2)})
+        body.push_back(record);
+    body.push_back(Text("b"));
+    ZervaRTChunk* chunk = Open(body);
+    ASSERT_NE(chunk, nullptr);
+
+    EXPECT_EQ(RunOperation(chunk, Op(talix::kOpRemoveHotspots)), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(NonEmptyTexts(records), (std::vector<std::string>{"a", "press", "b"}));
+    EXPECT_EQ(Count(records, talix::kSigEvent), 1u);
+    for (std::uint16_t gone : {talix::kSigBlobPart, kV4Hotspot, kSigHotspotBegin, kSigButton, kSigBegin, kSigEnd})
+        EXPECT_EQ(Count(records, gone), 0u) << std::hex << gone;
+}
+
 TEST_F(RemovalTest, RemovingLinksLeavesButtonsAndWithASwitchComputedLinks) {
     Records body = Runs({"a"});
     AddUrlLink(&body, "plain");
