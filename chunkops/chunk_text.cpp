@@ -12,6 +12,7 @@
 #include "core/owned_text.h"
 #include "core/properties.h"
 #include "core/text_compare.h"
+#include "core/text_search.h"
 #include "engine/exec_handlers.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -71,7 +72,8 @@ std::uint32_t ZervaRTChunk::GetText(const char* subDefinition, char* buffer, std
     if (buffer == nullptr || bufferSize == 0) return 0;
     std::uint32_t length = session->textResultLength;
     if (bufferSize <= length) {
-        length = bufferSize - 1;
+        // Only whole characters go into a buffer too small for the text.
+        length = WholeCharsWithin(session->textResult, length, bufferSize - 1);
         session->textResultLength = static_cast<std::uint16_t>(length);
         session->textResult[length] = '\0';
     }

@@ -19,6 +19,7 @@
 #include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/signatures.h"
+#include "core/text_search.h"
 #include "engine/chunk_match.h"
 #include "engine/exec_handlers.h"
 #include "engine/inside_executor.h"
@@ -87,7 +88,9 @@ void CollectText(const std::uint8_t* record, std::uint16_t signature, std::uint3
     }
     if (have + separatorLength + runLength > kTextCap) {
         context->chunkDone = context->readDone = 1;
-        runLength = kTextCap - have - separatorLength;
+        // Cut between characters: a character the cap would split is left
+        // out whole.
+        runLength = WholeCharsWithin(run, runLength, kTextCap - have - separatorLength);
     }
     char* out = session->textResult + have;
     if (separatorLength > 0) std::memcpy(out, separator, separatorLength);

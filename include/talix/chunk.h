@@ -315,8 +315,9 @@ public:
     // when given): the first run, or with allRuns every run joined by the
     // separator, in the platform's character set with a zero byte for each
     // line end (see the top of this header; nothing marks where a paragraph
-    // ends). Copied into buffer cut to bufferSize - 1 bytes and terminated;
-    // returns the length copied, by which the text is read.
+    // ends). Copied into buffer cut to the whole characters that fit in
+    // bufferSize - 1 bytes and terminated; returns the length copied, by
+    // which the text is read.
     std::uint32_t GetText(const char* subDefinition, char* buffer, std::uint32_t bufferSize, int allRuns,
                           const char* separator);
     // Replaces the text of subDefinition's targets within the chunk (length

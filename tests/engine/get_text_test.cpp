@@ -109,6 +109,29 @@ TEST_F(GetTextTest, StopsAtTheCap) {
     EXPECT_EQ(All(full.get(), 1, "--"), big + "--" + fill);
 }
 
+TEST_F(GetTextTest, CutsOnlyBetweenWholeCharacters) {
+    // A Greek letter takes several bytes; a text cut to a buffer or at the cap
+    // keeps whole characters only.
+    const std::string e = plat::NativeToLmbcs("\xCE\xB1");
+    ASSERT_GT(e.size(), 1u);
+    ChunkPtr chunk = Define(Runs({"ab" + e + "c"}));
+    char buffer[8] = {};
+    const std::uint32_t length = chunk->GetText(nullptr, buffer, 2 + e.size(), 1, nullptr);
+    EXPECT_EQ(std::string(buffer, length), "ab");
+    EXPECT_EQ(buffer[length], '\0');
+    EXPECT_EQ(chunk->GetText(nullptr, buffer, 3 + e.size(), 1, nullptr), 2 + e.size());
+    EXPECT_EQ(std::string(buffer), "ab" + e);
+
+    // A character that straddles the cap is left out whole.
+    const std::string fill(kTextCap - 1, 'a');
+    ChunkPtr full = Define(Runs({fill.substr(0, 40000), fill.substr(40000), e + "z"}));
+    EXPECT_EQ(All(full.get(), 1, nullptr), fill);
+    // With separators: the last one fits, the character after it does not.
+    const std::string a(40000, 'a'), b(kTextCap - 40001 - e.size(), 'b');
+    ChunkPtr separated = Define(Runs({a, b, e + "z"}));
+    EXPECT_EQ(All(separated.get(), 1, "-"), a + "-" + b + "-");
+}
+
 TEST_F(GetTextTest, SubDefinitionsNarrowTheChunk) {
     ChunkPtr table = Define(TablesItem(), "Table 1");
     EXPECT_EQ(All(table.get(), 1, " ", "Row 3"), "r3c1 r3c2 r3c3");
