@@ -551,6 +551,10 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     if (usage && action == "set-target")
         return UsageError(command, "set-target takes Graphic, Paragraph, HR, Layer, URLLink or ParagraphList");
     if (usage) return UsageError(command, "sort-rows needs a column number from 1");
+    // Setting text writes into the chunk's first text run: a chunk without
+    // one (a field, a picture) is left as it was, which is no success.
+    if (action == "set-text" && status == talix::kOK && target.item()->modified == 0)
+        return Fail("edit set-text: '%s' holds no text run: nothing was set", target.chunk()->definition);
     return SaveAfterMethod("edit " + action, &target, status);
 }
 

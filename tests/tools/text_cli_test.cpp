@@ -141,4 +141,19 @@ TEST_F(TextCommand, CountsAndTextsHaveNoCap) {
     EXPECT_EQ(printed.out, first + second + "up\ndown\n");
 }
 
+TEST_F(TextCommand, SetTextReplacesTheRunOrSaysNothingWasSet) {
+    std::string form = Sample("form-testls.xml");
+    CliOutcome set = Talix({"edit", db_, form, "$Body", "Table 1; Row 2", "set-text", "new"});
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(Talix({"text", db_, form, "$Body", "Table 1; Row 2"}).out, "new\n");
+
+    // A field holds no text run: nothing can be set, and the command says so
+    // rather than succeed with the item unchanged.
+    CliOutcome before = Talix({"value", db_, form, "$Body"});
+    CliOutcome none = Talix({"edit", db_, form, "$Body", "Field 1", "set-text", "lost"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "talix: edit set-text: 'Field 1' holds no text run: nothing was set\n");
+    EXPECT_EQ(Talix({"value", db_, form, "$Body"}).out, before.out);
+}
+
 } // namespace
