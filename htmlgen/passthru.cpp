@@ -33,7 +33,9 @@ struct PassthruSink {
 
 // Appends bytes of pass-through text. With OutputToEvent a buffer without
 // room is handed on first; text that still does not fit sets the overflow
-// mark.
+// mark. Under quoted-printable the buffer is encoded in place before it is
+// handed on, and every byte may take three: the room counted is that of
+// the encoded text.
 bool AppendPassthru(const PassthruSink& sink, const char* text, std::size_t length) {
     if (sink.gathered != nullptr) {
         sink.gathered->append(text, length);
@@ -41,7 +43,8 @@ bool AppendPassthru(const PassthruSink& sink, const char* text, std::size_t leng
     }
     XMLGenContext* context = sink.context;
     const std::size_t used = TextLength(context);
-    if (length >= context->capacity - used && EventOutputOn(context)) {
+    const std::size_t expansion = IsOn(context, sw::kQuotedPrintable) ? 3 : 1;
+    if (EventOutputOn(context) && (used + length) * expansion >= context->capacity) {
         if (CutLineBuffer(context) != kOK) return false;
     }
     return AppendOutput(context, text, length);

@@ -600,6 +600,35 @@ TEST_F(Walk, DelimitedHtmlIsMarkedForTheGenerationOnly) {
     EXPECT_EQ(Fragment(open, "MarkDelimitedHTML=Yes"), "<!--DelimitedStart--><i>x&");
 }
 
+TEST_F(Walk, LongPassThroughTextStreamsUnderQuotedPrintable) {
+    // One pass-through record of 60,000 bytes, nearly half of them in
+    // characters of three bytes: each of their bytes takes three encoded.
+    std::string html;
+    while (html.size() < 60000) html += "<b>\x10\x88\xA0\x10\x88\xA0</b>";
+    const Records records = {Plain(0xFFCC, 8), TextBytes(html), Plain(0xFFCD, 8), TextBytes("END")};
+    ZervaRTChunk* chunk = Define(records);
+    const std::string plain = Fragment(chunk, "OutputToEvent=No");
+    ASSERT_EQ(chunk->lastStatus, 0);
+    ASSERT_EQ(plain, html + "END");
+    const std::string expected = plat::LmbcsToNative(plain);
+    for (const char* size : {"Yes", "80", "32703", "64382"}) {
+        g_joined.clear();
+        g_pieces = 0;
+        const std::string options =
+            std::string("Generation=Fragment ContentTransferEncoding=quoted-printable OutputToEvent=") + size;
+        const std::string tail = Generate(chunk, "HTML", options.c_str(), nullptr, Concatenate);
+        EXPECT_EQ(chunk->lastStatus, 0) << size;
+        // Decoded, the pieces and what stayed are the text in the output
+        // character set, lines joined.
+        std::string text;
+        for (char c : htmlgen_test::DecodeQuotedPrintable(g_joined + tail)) {
+            if (c != '\r' && c != '\n') text += c;
+        }
+        EXPECT_TRUE(text == expected) << size << ": " << text.size() << " bytes";
+        EXPECT_GT(g_pieces, 1) << size;
+    }
+}
+
 TEST_F(Walk, HiddenParagraphsArePassedOver) {
     const Records records = {Definition(1), Definition(2, 0, 0x10), Definition(3, 0, 0x800), Definition(4, 0, 0x800),
                              HideWhen(3, "1"), HideWhen(4, "0"),
