@@ -253,6 +253,16 @@ STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const 
         ShowFileNotWritten(TempDirectory() + name, std::strerror(error));
         return kOperationFailed;
     }
+    // The filter takes its output name in its request, which holds no more
+    // than kFilterNameLimit characters: in a temporary folder whose path is
+    // longer, no name fits, and the import is refused with that reason.
+    if (proposed.size() > kFilterNameLimit) {
+        std::remove(proposed.c_str());
+        const std::string why = "its path is longer than the " + std::to_string(kFilterNameLimit) +
+                                " characters an import filter's output name may have";
+        ShowFileNotWritten(proposed, why.c_str());
+        return kArgumentError;
+    }
     std::vector<char> result(kResultPathSize, '\0');
     STATUS status = ImportFileThroughFilter(context, sourceFile, libraryName, filterName, result.data(),
                                             result.size(), graphic, proposed.c_str());

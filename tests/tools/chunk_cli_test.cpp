@@ -286,6 +286,30 @@ TEST_F(ChunkCommands, AnImageResourceMadeFromAGifHoldsItsGraphic) {
     EXPECT_NE(records.out.find("CD_GRAPHIC"), std::string::npos) << records.out;
 }
 
+// A filter's output name has to fit the filter's request; a temporary
+// folder with a longer path is refused with that reason, and nothing is
+// left in it or in the item.
+TEST_F(ChunkCommands, AFilterImportThroughATemporaryFolderWithALongPathSaysWhy) {
+    const std::string id = NoteWithText();
+    std::string gif(200, '\0');
+    gif.replace(0, 6, "GIF89a");
+    gif[6] = 4;
+    gif[8] = 3;
+    const std::string picture = Write("logo.gif", gif);
+    const std::filesystem::path folder = dir_.path() / std::string(100, 't');
+    std::filesystem::create_directories(folder);
+    environment_ = "TEMP=" + folder.string();
+    CliOutcome imported = Talix({"append", db_, id, "Memo", "import", picture});
+    EXPECT_NE(imported.status, 0);
+    EXPECT_NE(imported.err.find("longer than"), std::string::npos) << imported.err;
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "start\n");
+
+    environment_.clear();
+    CliOutcome plain = Talix({"append", db_, id, "Memo", "import", picture});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+}
+
 // What is appended to the inside of a layer stays in the layer, in the order
 // of the appends; the layer itself as the chunk takes appends after its end.
 TEST_F(ChunkCommands, AppendsInsideALayerKeepTheirOrder) {
