@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/chunk_work_state.h"
+#include "core/folder_file.h"
 #include "core/host_message.h"
 #include "core/options.h"
 #include "core/replacing_file.h"
@@ -133,7 +135,14 @@ STATUS ExportThroughFilter(RARIvoSession* session, const char* exportData, const
     FilterRequest request;
     if (name != nullptr) {
         std::size_t length = std::strlen(name);
-        if (length >= kFilterRequestNameSize) return kArgumentError;
+        // The request holds the name whole or not at all: a longer one is
+        // refused with that reason rather than cut into another path.
+        if (length >= kFilterRequestNameSize) {
+            const std::string why = "its path is longer than the " + std::to_string(kFilterRequestNameSize - 1) +
+                                    " characters an export filter's output name may have";
+            ShowFileNotWritten(name, why.c_str());
+            return kArgumentError;
+        }
         std::memcpy(request.name, name, length);
     }
 

@@ -63,6 +63,18 @@ TEST(Filters, EntriesAreFoundByExtensionAndRunFromTheirLibrary) {
                                          target.c_str()), 15902);
     plat::RegisterMessageProc(nullptr);
     EXPECT_EQ(g_messages, std::vector<std::string>{"TALIX: Test filter: cannot read the source file"});
+
+    // A target whose path does not fit the filter's request is refused with
+    // that reason, and no filter runs.
+    const std::string longTarget = dir.file(std::string(100, 'x') + ".rtf");
+    g_messages.clear();
+    plat::RegisterMessageProc(&CollectMessage);
+    EXPECT_NE(talix::ExportThroughFilter(&session, source.c_str(), library, "p", outName, sizeof outName,
+                                         longTarget.c_str()), 0);
+    plat::RegisterMessageProc(nullptr);
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_NE(g_messages[0].find("longer than"), std::string::npos) << g_messages[0];
+    EXPECT_FALSE(std::filesystem::exists(longTarget));
 }
 
 TEST(RawExport, WritesTheFontTableThenEveryItemOrNothing) {
