@@ -65,8 +65,17 @@ STATUS AppendParagraphRecord(RecordProcessContext* context) {
     return AppendRecord(context->paragraphRecord, kSigParagraph, sizeof context->paragraphRecord, &context->output);
 }
 
-// A paragraph reference to the id given, or to the walk's current one.
+// A paragraph reference to the id given, or to the walk's current one. Where
+// nothing written yet gives a paragraph definition (an append before the
+// item's first record), the walk's current definition goes first and the
+// reference names it: a reference must follow the definition it names.
 STATUS AppendReference(RecordProcessContext* context, std::uint16_t id = 0) {
+    if (context->output.currentParagraphId == 0) {
+        const STATUS status = AppendRecord(context->paragraphDefinition, kSigPabDefinition,
+                                           context->paragraphDefinitionLength, &context->output);
+        if (status != kOK) return status;
+        if (id == 0) id = static_cast<std::uint16_t>(context->output.currentParagraphId);
+    }
     std::uint8_t reference[sizeof context->paragraphReference];
     std::memcpy(reference, context->paragraphReference, sizeof reference);
     if (id != 0) WriteWord(reference + kReferenceId, id);

@@ -142,6 +142,33 @@ TEST_F(WritingRunTest, TextAppendedAtAParagraphsEndStaysInThatParagraph) {
                                           kSigText}));
 }
 
+TEST_F(WritingRunTest, TextAppendedBeforeTheItemsFirstRecordIsFollowedByADefinitionItsReferenceNames) {
+    const Records body = {Definition(5, 720), ReferenceTo(5), Text("a"), Paragraph(), Definition(6, 0), ReferenceTo(6),
+                          Text("b")};
+    for (const char* definition : {"Everything", "Paragraph 1"}) {
+        ASSERT_NE(Open(body), nullptr);
+        EXPECT_EQ(Run(definition, TextOperation(talix::kOpAppendText, "new"), 0), 0) << definition;
+        // Saved() has the structure checker read the stored item: every
+        // reference names a definition written before it.
+        const std::vector<Rec> records = Saved();
+        EXPECT_EQ(Signatures(records, 0, 5), (std::vector<std::uint16_t>{kSigText, kSigPabDefinition, kSigPabReference,
+                                                                         kSigPabDefinition, kSigPabReference}))
+            << definition;
+        EXPECT_EQ(records[1].bytes, body[0].bytes) << definition;
+        EXPECT_EQ(records[2].Word(2), 5) << definition;
+        EXPECT_EQ(TextOf("Everything"), "newab") << definition;
+        EXPECT_EQ(TextOf("Paragraph 2"), "b") << definition;
+    }
+
+    // New lines that close their paragraph, written there too.
+    ASSERT_NE(Open(body), nullptr);
+    EXPECT_EQ(Run("Everything", Op(talix::kOpAppendNewLines, 1, 1), 0), 0);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Signatures(records, 0, 4),
+              (std::vector<std::uint16_t>{kSigText, kSigParagraph, kSigPabDefinition, kSigPabReference}));
+    EXPECT_EQ(records[3].Word(2), 5);
+}
+
 TEST_F(WritingRunTest, SetTextOfAChunkWithoutATextRunWritesTheTextAtItsEnd) {
     // The second paragraph holds no text run (its text was removed).
     const Records body = {Definition(1, 0), ReferenceTo(1), Text("a"), Paragraph(), Definition(2, 0),
