@@ -1,5 +1,6 @@
 #include "htmlgen/list_style.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -104,7 +105,9 @@ STATUS WriteXMLListStyle(XMLGenContext* context, const CDRecordNode* reference, 
 
     long padding = 0, margin = 0;
     if (outer == nullptr && context->tableDepth == 0 && context->layerDepth == 0) {
-        padding = amount < kTopPadded ? amount - kPage : kTopPadding;
+        // A list set left of the text's inch starts at the text's edge:
+        // CSS takes no negative padding.
+        padding = amount < kTopPadded ? std::max(amount - kPage, 0L) : kTopPadding;
         margin = amount < kTopPadded ? 0 : amount - kTopPadded;
     } else {
         padding = amount < kNestedPadded ? amount : kNestedPadding;

@@ -193,6 +193,17 @@ TEST_F(Lists, IndentsOfListElements) {
     EXPECT_TRUE(Has(body, "<li>d</ul><ul class=\"pabid5\" style=\"padding-left: 0.12in; margin-left: 0.21in; \"><li>e"))
         << body;
     ExpectValid(chunk);
+
+    // A list set left of the text's inch gets no negative padding, which
+    // browsers drop for their own indent: it starts at the text's edge.
+    const Records shallow = {Definition(offset(1, 720)), Definition(offset(2, 0)), Definition(9),
+                             Reference(1),               TextBytes("half"),        Reference(9),
+                             TextBytes("gap"),           Reference(2),             TextBytes("none")};
+    for (const char* options : {static_cast<const char*>(nullptr), "MoveStylesInline=Yes"}) {
+        const std::string html = Body(Generate(Define(shallow), "HTML", options));
+        EXPECT_EQ(Count(html, "padding-left: 0.00in; margin-left: 0.00in; "), 2u) << html;
+        EXPECT_FALSE(Has(html, ": -")) << html;
+    }
 }
 
 TEST_F(Lists, AnItemThatBeginsWithAPicture) {
