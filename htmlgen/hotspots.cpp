@@ -81,6 +81,14 @@ bool RemoveFinalBracket(XMLGenContext* context) {
     return true;
 }
 
+// Whether an anchor is open around what comes: this range's own, or one
+// of a range that holds this one. An anchor may not stand in another: a
+// browser would end the outer one where the inner one starts, and the
+// outer one's text after it would lose its link.
+bool AnchorOpen(const HotspotCall* call) {
+    return call->inLink || HasCloseTag(call->context, "</a>", 0) != 0;
+}
+
 void PassOver(XMLGenContext* context) {
     if (context->node != nullptr) context->node = context->node->next;
 }
@@ -456,7 +464,7 @@ void WritePopup(HotspotCall* call) {
         PassOver(context);
         return;
     }
-    if (!data.empty() && !call->inLink) {
+    if (!data.empty() && !AnchorOpen(call)) {
         const std::string text = DataText(context, data, formula, data.size());
         AppendOutput(context, "<a onclick=\"return false;\" title=\"");
         WriteEncoded(context, text, 0);
@@ -691,7 +699,7 @@ STATUS PXMLH(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         case kSigV4HotspotBegin: {
             RaiseLevel(context, true);
             const std::uint16_t type = NodeWord(node, kTypeAt);
-            if (type == kTypeSection || type == kTypeSectionAlternate || call.inLink ||
+            if (type == kTypeSection || type == kTypeSectionAlternate || AnchorOpen(&call) ||
                 IsOn(context, sw::kSuppressLinks)) {
                 PassOver(context);
             } else if (type == kTypeURL) {

@@ -500,5 +500,33 @@ TEST_F(HotspotsTest, LineEndsOfStoredCodeBecomeLineFeeds) {
     EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
 }
 
+TEST_F(HotspotsTest, AHotspotInsideAnotherOpensNoAnchorInItsAnchor) {
+    // A URL, pop-up or event hotspot in the text of a URL hotspot: the outer
+    // anchor holds all of its text, and no anchor stands in it.
+    Records event = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
+    const Records code = Event(1, "f()");
+    event.insert(event.end(), code.begin(), code.end());
+    for (const Records& inner : {URLHotspot("http://in/", "in"),
+                                 Records{Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 1, 4, TextData("Tip")), TextBytes("in"),
+                                         HotspotEnd(), Bracket(0xDE, 0x00AE)},
+                                 event}) {
+        Records records = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0x1000, TextData("http://out/")),
+                           TextBytes("out ")};
+        records.insert(records.end(), inner.begin(), inner.end());
+        if (inner.size() == event.size()) {
+            records.push_back(TextBytes("in"));
+            records.push_back(HotspotEnd());
+            records.push_back(Bracket(0xDE, 0x00AE));
+        }
+        for (const FixtureRecord& record : {TextBytes(" tail"), HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes(" end")})
+            records.push_back(record);
+        ZervaRTChunk* chunk = Define(records);
+        EXPECT_EQ(Body(chunk, nullptr), "<a href=\"http://out/\">out in tail</a> end");
+        const std::string xhtml = Generate(chunk, "XHTML", nullptr);
+        std::string report;
+        EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
