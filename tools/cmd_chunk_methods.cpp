@@ -530,7 +530,7 @@ int RunEdit(const Command& command, const std::vector<std::string>& given) {
     // A font text that names nothing of a font (the item's faces among what
     // it may name) would change no run and the command still succeed.
     if (action == "font" && !talix::FontSpecNamesAnything(Lmbcs(rest[0]).c_str(), target.item()))
-        return UsageError(command, "'font' takes a font specification, and '%s' names nothing of a font",
+        return UsageError(command, "'font' takes a font text, and '%s' names nothing of a font",
                           rest[0].c_str());
     if (action == "paragraph" && !talix::ParagraphStyleNamesAnything(Lmbcs(rest[0]).c_str(), target.item()))
         return UsageError(command, "'paragraph' takes a paragraph style, and '%s' names nothing of a paragraph",

@@ -154,7 +154,7 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
     } else {
         const std::string value = Lmbcs(args[4]);
         if (row->setOperation == talix::kOpChangeFont && !talix::FontSpecNamesAnything(value.c_str(), target.item()))
-            return UsageError(command, "'%s' takes a font specification, and '%s' names nothing of a font", row->name,
+            return UsageError(command, "'%s' takes a font text, and '%s' names nothing of a font", row->name,
                               args[4].c_str());
         if (row->setOperation == talix::kOpChangeParagraph &&
             !talix::ParagraphStyleNamesAnything(value.c_str(), target.item()))

@@ -113,11 +113,11 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     // A font text that names nothing of a font would change no run: it is
     // refused with the reason, and the item stays as it was.
     const std::string records = Talix({"records", db_, id, "Memo"}).out;
-    for (const char* spec : {"nonsense", "COLOR300", "Arial 200", ""}) {
-        SCOPED_TRACE(spec);
-        CliOutcome font = Talix({"edit", db_, id, "Memo", "Everything", "font", spec});
+    for (const char* fontText : {"nonsense", "COLOR300", "Arial 200", ""}) {
+        SCOPED_TRACE(fontText);
+        CliOutcome font = Talix({"edit", db_, id, "Memo", "Everything", "font", fontText});
         EXPECT_EQ(font.status, 2);
-        EXPECT_TRUE(talix_test::Has(font.err, "'" + std::string(spec) + "' names nothing of a font")) << font.err;
+        EXPECT_TRUE(talix_test::Has(font.err, "'" + std::string(fontText) + "' names nothing of a font")) << font.err;
     }
     // So is a paragraph style that names nothing of a paragraph.
     for (const char* style : {"nonsense", "LEFTMARGIN 1", "HIDE_READX"}) {
