@@ -2,6 +2,7 @@
 // whole item of another note, the body of a design element, a converted
 // file, HTML and graphics; and the export of a chunk's graphic to a file.
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -45,14 +46,16 @@ std::uint16_t& ParagraphIdBase(ZervaRTChunk* chunk) { return chunk->session->wor
 class AttachmentsBefore {
 public:
     explicit AttachmentsBefore(ZervaRTChunk* chunk) : note_(chunk->item->noteHandle) {
-        listed_ = ListAttachments(note_, &before_) == kOK;
+        std::vector<NoteAttachment> before;
+        listed_ = ListAttachments(note_, &before) == kOK;
+        for (const NoteAttachment& held : before) before_.push_back(held.objectId);
+        std::sort(before_.begin(), before_.end());
     }
     void TakeBackOnFailure(STATUS status) const {
         std::vector<NoteAttachment> now, added;
         if (status == kOK || !listed_ || ListAttachments(note_, &now) != kOK) return;
         for (const NoteAttachment& attachment : now) {
-            bool old = false;
-            for (const NoteAttachment& held : before_) old = old || held.objectId == attachment.objectId;
+            const bool old = std::binary_search(before_.begin(), before_.end(), attachment.objectId);
             // OLE objects stay: one written over the note's own of its name
             // cannot be taken back.
             if (!old && attachment.hostType != kHostTypeOleObject) added.push_back(attachment);
@@ -64,7 +67,7 @@ public:
 
 private:
     plat::NOTEHANDLE note_;
-    std::vector<NoteAttachment> before_;
+    std::vector<decltype(NoteAttachment::objectId)> before_;   // the object ids held before, in order
     bool listed_ = false;
 };
 
