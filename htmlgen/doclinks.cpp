@@ -16,6 +16,7 @@
 #include "core/signature_groups.h"
 #include "core/text_compare.h"
 #include "core/chunk_work_state.h"
+#include "htmlgen/close_tag_stack.h"
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
@@ -373,7 +374,12 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     if (node == nullptr || node->bytes == nullptr) return kOK;
     CompletePendingLink(context);
     MoveToTextEnd(context);
-    AppendOutput(context, "<a href=\"");
+    // An icon in the text of an open anchor (a URL hotspot's) is written
+    // without an anchor of its own: no anchor may stand in another, or a
+    // browser ends the outer link where the inner one starts and the outer
+    // link's text after it loses its link.
+    const bool inAnchor = withIcon != 0 && HasCloseTag(context, "</a>", 0) != 0;
+    if (!inAnchor) AppendOutput(context, "<a href=\"");
 
     STATUS failure = kOK;
     const LinkParts parts = ReadLink(context, node, &failure);
@@ -381,16 +387,20 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     const bool preset = IsOn(context, sw::kPreset);
     LinkIcon icon = LinkIcon::Broken;
     if (parts.broken) {
-        AppendOutput(context, OrDefault(context->texts.brokenLinkURL, "/"));
+        if (!inAnchor) AppendOutput(context, OrDefault(context->texts.brokenLinkURL, "/"));
     } else if (parts.hasAnchor && preset && LinksToThisNote(context, parts.link)) {
-        AppendOutput(context, "#");
-        AppendOutput(context, AnchorFragment(parts.anchor).c_str());
+        if (!inAnchor) {
+            AppendOutput(context, "#");
+            AppendOutput(context, AnchorFragment(parts.anchor).c_str());
+        }
         if (inPageAnchor != nullptr) *inPageAnchor = 1;
         icon = LinkIcon::Anchor;
     } else {
         const LinkPath built = BuildPath(context, parts);
         icon = built.icon;
-        if (!IsOn(context, sw::kRaiseDocLinkEvents) || !WriteEventLink(context, parts, built)) {
+        if (inAnchor) {
+            // Nothing of the link's address is written.
+        } else if (!IsOn(context, sw::kRaiseDocLinkEvents) || !WriteEventLink(context, parts, built)) {
             WriteDirectoryAndPath(context, built.path);
             if (parts.hasAnchor) {
                 AppendOutput(context, "#");
@@ -403,6 +413,18 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     NoteLinkIconUse(context, icon, iconPath);
     KeepStatus(context, WriteLinkIconFile(context, icon));
     const bool described = IsOn(context, sw::kWAICompliant) || preset;
+    if (inAnchor) {
+        AppendOutput(context, "<img src=\"");
+        AppendOutput(context, iconPath);
+        if (described) {
+            AppendOutput(context, "\" alt=\"");
+            AppendOutput(context, AltWord(iconPath).c_str());
+            AppendOutput(context, " icon");
+        }
+        AppendOutput(context, context->format == kFormatXHTML ? "\" border=\"0\" />" : "\" border=\"0\">");
+        MoveToTextEnd(context);
+        return kOK;
+    }
     if (!parts.comment.empty() && described) {
         AppendOutput(context, "\" title=\"");
         WriteXMLEncodedText(context, parts.comment.data(),

@@ -94,6 +94,25 @@ TEST_F(DoclinksTest, LinkURLsByKindAndOption) {
     EXPECT_EQ(chunk->lastStatus, 0);
 }
 
+TEST_F(DoclinksTest, ALinkInTheTextOfAURLHotspotWritesItsIconInTheOuterAnchor) {
+    // The link's icon stays in the outer link's text, with no anchor of its
+    // own, and the outer link keeps its text after it.
+    const Bytes document = NoteLink(0x12345678, 0x9ABCDEF0, kView, kDocument);
+    ZervaRTChunk* chunk =
+        Define(URLHotspot("http://out/", " tail", {TextBytes("out "), ExportedLink(document, "Comment", "")}));
+    EXPECT_EQ(Body(chunk, nullptr), "<a href=\"http://out/\">out <img src=\"/icons/doclink.gif\" border=\"0\"> tail</a>");
+    const std::string xhtml = Generate(chunk, "XHTML", "WAICompliant=Yes");
+    EXPECT_NE(xhtml.find("<a href=\"http://out/\">out <img src=\"/icons/doclink.gif\" alt=\"doclink icon\" "
+                         "border=\"0\" /> tail</a>"),
+              std::string::npos)
+        << xhtml;
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
+    // A link outside any anchor still writes its own.
+    EXPECT_EQ(Body(Define({ExportedLink(document, "", "")}), nullptr),
+              "<a href=\"" + kPath + "?OpenDocument\"><img src=\"/icons/doclink.gif\" border=\"0\"></a>");
+}
+
 TEST_F(DoclinksTest, LinksByIndexIntoTheLinkList) {
     const Bytes first = NoteLink(0x12345678, 0x9ABCDEF0, kView, kDocument);
     const Records records = {IndexedLink(0, "first"), IndexedLink(1, "past the list")};
