@@ -240,7 +240,10 @@ CellBorders ReadCellBorders(const CDRecordNode* cell) {
 std::string CellBorderCode(const CDRecordNode* cell) {
     const CellBorders borders = ReadCellBorders(cell);
     std::string code;
-    AppendFormat(&code, "%u%u%u%u", borders.width[0], borders.width[1], borders.width[2], borders.width[3]);
+    // A digit per side, widths from 10 up as the letters a to f: written as
+    // decimal numbers, 1,0,11,0 and 10,1,1,0 would share a code and the
+    // second cell would take the first's rule.
+    AppendFormat(&code, "%x%x%x%x", borders.width[0], borders.width[1], borders.width[2], borders.width[3]);
     return code;
 }
 

@@ -323,9 +323,9 @@ void WriteCellBorders(XMLGenContext* context, const TableCall& call, const CDRec
                     *style += brace != nullptr ? brace + 1 : rule;
                 }
             } else {
-                std::snprintf(text, sizeof text, " class='brdr%u%u%u%u'", borders.top, borders.right, borders.bottom,
-                              borders.left);
-                AppendOutput(context, text);
+                AppendOutput(context, " class='brdr");
+                AppendOutput(context, code.c_str());
+                AppendOutput(context, "'");
             }
             return;
         }

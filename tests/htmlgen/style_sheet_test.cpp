@@ -185,16 +185,27 @@ TEST_F(StyleSheet, CellBordersHaveRulesInTheStyleElement) {
     EXPECT_FALSE(Has(Generate(chunk, "HTML", nullptr), "brdr"));
     EXPECT_FALSE(Has(Generate(chunk, "HTML", "CSSBorders=Yes StandardFontTags=Yes"), "brdr"));
 
-    // Borders wider than 9 pixels keep their whole widths in the code.
+    // Borders wider than 9 pixels keep their whole widths in the code, as
+    // letters: widths 1,0,11,0 and 10,1,1,0 (top, right, bottom, left) get
+    // codes and rules of their own, and each cell the class of its rule.
     Records wide = {Definition(1), Reference(1), TextBytes("before")};
-    AddTable(&wide, {0x0C00, 0x0A0A}, true);
-    const std::string wideSheet = StyleElement(Generate(Define(wide), "HTML", "CSSBorders=Yes"));
-    EXPECT_TRUE(Has(wideSheet, "td.brdr12000 {border-top:12px solid black; border-left:none; border-right:none; "
+    AddTable(&wide, {0x0C00, 0x0A0A, 0xB100, 0x1A10}, true);
+    const std::string wideHtml = Generate(Define(wide), "HTML", "CSSBorders=Yes");
+    const std::string wideSheet = StyleElement(wideHtml);
+    EXPECT_TRUE(Has(wideSheet, "td.brdrc000 {border-top:12px solid black; border-left:none; border-right:none; "
                                "border-bottom:none} "))
         << wideSheet;
-    EXPECT_TRUE(Has(wideSheet, "td.brdr100010 {border-top:10px solid black; border-left:10px solid black; "
+    EXPECT_TRUE(Has(wideSheet, "td.brdra00a {border-top:10px solid black; border-left:10px solid black; "
                                "border-right:none; border-bottom:none} "))
         << wideSheet;
+    EXPECT_TRUE(Has(wideSheet, "td.brdr10b0 {border-top:1px solid black; border-left:none; border-right:none; "
+                               "border-bottom: 11px solid black} "))
+        << wideSheet;
+    EXPECT_TRUE(Has(wideSheet, "td.brdra110 {border-top:10px solid black; border-left:none; "
+                               "border-right: 1px solid black; border-bottom: 1px solid black} "))
+        << wideSheet;
+    for (const char* code : {"c000", "a00a", "10b0", "a110"})
+        EXPECT_EQ(Count(wideHtml, std::string("class='brdr") + code + "'"), 1u) << code << "\n" << wideHtml;
 }
 
 TEST_F(StyleSheet, TheStyleElementGoesWhenNothingIsInIt) {
