@@ -5,6 +5,7 @@
 #include "htmlgen/generation_options.h"
 #include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/style_text.h"
+#include "htmlgen/table_writer.h"
 #include "htmlgen/walk_records.h"
 #include "talix/chunk.h"
 
@@ -17,10 +18,6 @@ constexpr long kListIndent = 360;      // a list's own quarter inch
 constexpr double kShallowList = 0.2;   // inches beyond the first inch under which a list is padded
 // A cell's left margin.
 constexpr std::uint32_t kCellLeftMarginAt = 4;
-// A cell's border widths: four bits a side in a word when its flags say
-// so, else two bits a side in a byte.
-constexpr std::uint32_t kCellBorderByteAt = 10, kCellFlagsAt = 11, kCellBorderWordAt = 12;
-constexpr std::uint8_t kCellWideBorders = 0x02;
 
 const char* LineEnd(const XMLGenContext* context) {
     return context->newlines != NewlineMode::None && !IsOn(context, sw::kQuotedPrintable) ? "\n" : " ";
@@ -205,58 +202,25 @@ std::string ComposeClassRule(XMLGenContext* context, CDRecordNode* definition, b
     return rule;
 }
 
-namespace {
-
-// A cell's border widths in pixels: top, right, bottom, left.
-struct CellBorders {
-    unsigned width[4] = {};
-};
-
-CellBorders ReadCellBorders(const CDRecordNode* cell) {
-    CellBorders borders;
-    unsigned top = 0, right = 0, bottom = 0, left = 0;
-    if ((NodeByte(cell, kCellFlagsAt) & kCellWideBorders) != 0) {
-        const unsigned widths = NodeWord(cell, kCellBorderWordAt);
-        left = widths & 0xF;
-        right = (widths >> 4) & 0xF;
-        top = (widths >> 8) & 0xF;
-        bottom = (widths >> 12) & 0xF;
-    } else {
-        const unsigned widths = NodeByte(cell, kCellBorderByteAt);
-        left = widths & 0x3;
-        right = (widths >> 2) & 0x3;
-        top = (widths >> 4) & 0x3;
-        bottom = (widths >> 6) & 0x3;
-    }
-    borders.width[0] = top;
-    borders.width[1] = right;
-    borders.width[2] = bottom;
-    borders.width[3] = left;
-    return borders;
-}
-
-} // namespace
-
 std::string CellBorderCode(const CDRecordNode* cell) {
     const CellBorders borders = ReadCellBorders(cell);
     std::string code;
     // A digit per side, widths from 10 up as the letters a to f: written as
     // decimal numbers, 1,0,11,0 and 10,1,1,0 would share a code and the
     // second cell would take the first's rule.
-    AppendFormat(&code, "%x%x%x%x", borders.width[0], borders.width[1], borders.width[2], borders.width[3]);
+    AppendFormat(&code, "%x%x%x%x", borders.top, borders.right, borders.bottom, borders.left);
     return code;
 }
 
 std::string ComposeBorderRule(const XMLGenContext* context, const CDRecordNode* cell) {
     const CellBorders borders = ReadCellBorders(cell);
-    const unsigned* widths = borders.width;
     std::string rule;
     if (!IsOn(context, sw::kMoveStylesInline)) AppendFormat(&rule, "td.brdr%s {", CellBorderCode(cell).c_str());
-    if (widths[0] == widths[1] && widths[1] == widths[2] && widths[2] == widths[3]) {
-        if (widths[0] == 0) {
+    if (borders.All(borders.top)) {
+        if (borders.top == 0) {
             rule += "border:none; ";
         } else {
-            AppendFormat(&rule, "border:%upx solid black", widths[0]);
+            AppendFormat(&rule, "border:%upx solid black", borders.top);
         }
         return rule;
     }
@@ -267,10 +231,10 @@ std::string ComposeBorderRule(const XMLGenContext* context, const CDRecordNode* 
             AppendFormat(&rule, format, width);
         }
     };
-    side("border-top:none; ", "border-top:%upx solid black; ", widths[0]);
-    side("border-left:none; ", "border-left:%upx solid black; ", widths[3]);
-    side("border-right:none; ", "border-right: %upx solid black; ", widths[1]);
-    side("border-bottom:none; ", "border-bottom: %upx solid black; ", widths[2]);
+    side("border-top:none; ", "border-top:%upx solid black; ", borders.top);
+    side("border-left:none; ", "border-left:%upx solid black; ", borders.left);
+    side("border-right:none; ", "border-right: %upx solid black; ", borders.right);
+    side("border-bottom:none; ", "border-bottom: %upx solid black; ", borders.bottom);
     rule.resize(rule.size() - 2);
     return rule;
 }
