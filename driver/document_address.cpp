@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "core/ascii.h"
 #include "core/record_forms.h"
@@ -57,6 +58,26 @@ STATUS CopyField(DriverContext* context, const ArgEntry& entry, char* out, std::
     if (CopyEntry(entry, out, outSize)) return kOK;
     return RefuseArguments(context, kArgumentError, "The %s is %zu bytes long; it may have at most %zu.", what,
                            strnlen(reinterpret_cast<const char*>(entry.data), entry.size), outSize - 1);
+}
+
+// A server or file name of the formula, in the platform's character set,
+// copied into its field as the platform takes paths (the system's own
+// character set, as the path of the current database is): read as it was
+// given, a name with a letter outside ASCII would name a file that is not
+// there. Refused, naming it, when it holds a zero byte or does not fit.
+STATUS CopyPathField(DriverContext* context, const ArgEntry& entry, char* out, std::size_t outSize,
+                     const char* what) {
+    const STATUS status = RefuseZero(context, entry, what);
+    if (status != kOK) return status;
+    const std::string path =
+        plat::LmbcsToNative(std::string_view(reinterpret_cast<const char*>(entry.data), entry.size));
+    out[0] = '\0';
+    if (path.size() >= outSize)
+        return RefuseArguments(context, kArgumentError, "The %s is %zu bytes long; it may have at most %zu.", what,
+                               path.size(), outSize - 1);
+    std::memcpy(out, path.data(), path.size());
+    out[path.size()] = '\0';
+    return kOK;
 }
 
 const ArgValue& CurrentArg(const DriverContext* context) { return context->args[context->argCursor]; }
@@ -140,13 +161,20 @@ STATUS SplitServerPath(DriverContext* context, char* server, char* file) {
     if (NextArgCount(context) >= 2) {
         const ArgValue& value = CurrentArg(context);
         Consume(context);
-        STATUS status = CopyField(context, value.entries[0], server, kServerFieldSize, "server name");
-        if (status == kOK) status = CopyField(context, value.entries[1], file, kServerFieldSize, "database file name");
+        STATUS status = CopyPathField(context, value.entries[0], server, kServerFieldSize, "server name");
+        if (status == kOK)
+            status = CopyPathField(context, value.entries[1], file, kServerFieldSize, "database file name");
         if (status != kOK) return status;
         return file[0] == '\0' ? plat::PathNetSplit(g_defaultDatabasePath, server, file) : kOK;
     }
     const STATUS status = RefuseZeroInNext(context, "database name");
     if (status != kOK) return status;
+    // A path the formula gives is in the platform's character set; the
+    // current database's path, which stands for an empty one, is not.
+    if (IsNextArgText(context) && NextArgCount(context) > 0 && CurrentArg(context).entries[0].size > 0) {
+        const std::string path = plat::LmbcsToNative(NextArgWholeText(context));
+        return plat::PathNetSplit(path.c_str(), server, file);
+    }
     NextArgText(context, g_defaultDatabasePath, context->scratchText, kScratchTextSize);
     return plat::PathNetSplit(context->scratchText, server, file);
 }

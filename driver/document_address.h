@@ -49,7 +49,9 @@ STATUS TakeNoteWriteLock(CallState* state);
 
 // Reads the database argument into server and file: a text list of server
 // and file (an empty file: the current database), or one text holding the
-// whole path (empty or missing: the current database). Consumes it.
+// whole path (empty or missing: the current database). The names, given in
+// the platform's character set, are kept in the system's, as the platform
+// takes paths. Consumes it.
 // Returns 0, 1028 for a server or file longer than 256 characters, or the
 // status of the path split.
 STATUS SplitServerPath(DriverContext* context, char* server, char* file);

@@ -2,6 +2,7 @@
 // addressing, and refusals of bad input.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,41 @@ TEST_F(CallSequence, NotesAreAddressedByIdTextUniversalIdOrTheCurrentDatabase) {
     other.Note.Innards[0] ^= 0xFFFF;
     EXPECT_NE(create({NoteRefArg(other)}, "K").status, 0);
     EXPECT_FALSE(StoredItem("I"));
+}
+
+TEST_F(CallSequence, DatabaseNamesOutsideAsciiNameTheirFiles) {
+    // A database whose file name has letters outside ASCII, beside the
+    // current one; the formula names it in the platform's character set.
+    const std::string name = "d\u00e4\u6f22.nsf";
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbCreate(name.c_str(), &db), plat::NOERROR);
+    plat::NOTEHANDLE note = plat::NULLHANDLE;
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NOTEID id = 0;
+    plat::ORIGINATORID oid;
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id);
+    plat::NoteGetInfo(note, plat::NOTE_FIELD_OID, &oid);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    const std::string lmbcs = plat::NativeToLmbcs(name);
+    const std::string hex = "N" + HexNoteId(id);
+
+    EXPECT_EQ(Command({TextArg("Create"), TextArg(lmbcs), TextArg(hex), TextArg("A")}).status, 0);
+    EXPECT_TRUE(Logged("AtTalix #11 server= filepath=" + name + " fieldname=A"));
+    EXPECT_EQ(Command({TextArg("Create"), TextListArg({"", lmbcs}), TextArg(hex), TextArg("B")}).status, 0);
+    EXPECT_EQ(Command({TextArg("Create"), TextArg(lmbcs), NoteRefArg(plat::UNID{oid.File, oid.Note}), TextArg("C")})
+                  .status,
+              0);
+    ASSERT_EQ(plat::DbOpen(name.c_str(), &db), plat::NOERROR);
+    ASSERT_EQ(plat::NoteOpen(db, id, 0, &note), plat::NOERROR);
+    for (const char* item : {"A", "B", "C"})
+        EXPECT_TRUE(plat::ItemIsPresent(note, item, static_cast<plat::WORD>(std::strlen(item)))) << item;
+    plat::NoteClose(note);
+    plat::DbClose(db);
+    // The current database is still named by its own path.
+    EXPECT_EQ(Command(Join({TextArg("Create")}, At("D"))).status, 0);
+    EXPECT_TRUE(StoredItem("D"));
 }
 
 TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
