@@ -261,10 +261,19 @@ STATUS ReadItemAndChunk(DriverContext* context, CallState* state) {
             return CopyField(context, value.entries[0], state->chunkDefinition, kChunkDefinitionSize,
                              "chunk definition");
         if (value.count < 2) return kOK;
-        const STATUS status = CopyField(context, value.entries[0], state->itemName, kItemNameFieldSize, "item name");
-        return status != kOK ? status
-                             : CopyField(context, value.entries[1], state->chunkDefinition, kChunkDefinitionSize,
-                                         "chunk definition");
+        STATUS status = CopyField(context, value.entries[0], state->itemName, kItemNameFieldSize, "item name");
+        if (status != kOK) return status;
+        // The design element was connected through the item of its kind
+        // ($Body, $ImageData): another item named here would be neither
+        // read nor changed, and that item would be in its place.
+        const ZervaRTItem* item = context->item;
+        if (item != nullptr && item->connected != 0 && item->itemName != nullptr &&
+            CompareNamesNoCase(state->itemName, item->itemName) != 0)
+            return RefuseArguments(context, kItemNotFound,
+                                   "The design element '%s' is read through its item '%s', not '%s'.",
+                                   context->designElementName, item->itemName, state->itemName);
+        return CopyField(context, value.entries[1], state->chunkDefinition, kChunkDefinitionSize,
+                         "chunk definition");
     }
     TraceStep(8);
     if (value.count >= 2) {

@@ -66,8 +66,9 @@ STATUS SplitServerPath(DriverContext* context, char* server, char* file);
 STATUS AddressDocument(DriverContext* context, CallState* state);
 
 // Reads the item-and-chunk argument when there is one. Returns 0, 12545
-// for an empty item name, or 1028 for an item name longer than 255
-// characters or a chunk definition longer than 127.
+// for an empty item name, 1028 for an item name longer than 255 characters
+// or a chunk definition longer than 127, or 546 for an item of a connected
+// design element other than the one it is read through.
 STATUS ReadItemAndChunk(DriverContext* context, CallState* state);
 
 } // namespace talix

@@ -177,6 +177,37 @@ TEST_F(CallSequence, DatabaseNamesOutsideAsciiNameTheirFiles) {
     EXPECT_TRUE(StoredItem("D"));
 }
 
+TEST_F(CallSequence, ADesignElementIsReadThroughItsOwnItemOnly) {
+    plat::DBHANDLE db = plat::NULLHANDLE;
+    ASSERT_EQ(plat::DbOpen("calls.nsf", &db), plat::NOERROR);
+    plat::DxlImportResult imported;
+    ASSERT_EQ(plat::DxlImportFile(db, (SampleDxlDir() / "form-layout.xml").string().c_str(), &imported),
+              plat::NOERROR);
+    plat::DbClose(db);
+    const std::string form = TextListArg({"Form", "Layout Form"});
+    auto text = [&](const std::string& itemAndChunk, const std::vector<std::string>& value = {}) {
+        return Command(Join({TextArg("Text"), TextArg(""), form, itemAndChunk}, value));
+    };
+    const std::string before = text(TextArg("Everything")).result;
+    ASSERT_NE(before, TextArg(""));
+
+    // Another item of the element is neither read nor changed through its
+    // "$Body", and the call says so.
+    ShownMessages().clear();
+    EXPECT_EQ(text(TextListArg({"Other", "Everything"}), {TextArg("new")}).status, 546);
+    EXPECT_EQ(text(TextListArg({"$Title", "Everything"})).status, 546);
+    EXPECT_EQ(ShownMessages(),
+              (std::vector<std::string>{
+                  "@Talix: The design element 'Layout Form' is read through its item '$Body', not 'Other'.",
+                  "@Talix: The design element 'Layout Form' is read through its item '$Body', not '$Title'.",
+              }));
+    EXPECT_EQ(text(TextArg("Everything")).result, before);
+
+    // Its own item may be named, in any case.
+    EXPECT_EQ(text(TextListArg({"$body", "Everything"}), {TextArg("new")}).status, 0);
+    EXPECT_EQ(text(TextArg("Everything")).result, TextArg("new"));
+}
+
 TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
     plat::DWORD live = plat::MemLiveCount();
     ASSERT_EQ(Command(Join({TextArg("ItemNOOP")}, At())).status, 0);   // a session to lose
