@@ -215,7 +215,8 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
     if (!IsNextArgText(context)) return RefuseArguments(context, kDrvMissingArgument, "No note follows the database.");
 
     context->designElementName[0] = '\0';
-    if (NextArgCount(context) >= 2) {
+    const bool kindAndName = NextArgCount(context) >= 2;
+    if (kindAndName) {
         status = CopyField(context, CurrentArg(context).entries[1], context->designElementName, kDesignNameSize,
                            "design element name");
         if (status != kOK) return status;
@@ -229,6 +230,10 @@ STATUS AddressDocument(DriverContext* context, CallState* state) {
 
     // The text is copied before a message is formatted into the scratch text.
     const std::string note(context->scratchText);
+    // A kind whose name is empty would be read as a note id ("Form" as
+    // 0xF) and fail as a note that is not there.
+    if (kindAndName && context->designElementName[0] == '\0' && DesignConnectFor(note.c_str()) != nullptr)
+        return RefuseArguments(context, kDrvMissingArgument, "The name of the %s is an empty text.", note.c_str());
     if (context->designElementName[0] == '\0') {
         if (ParseNoteId(note.c_str(), &state->noteId)) return kOK;
         return RefuseArguments(context, kDrvMissingArgument,

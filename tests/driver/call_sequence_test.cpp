@@ -203,6 +203,15 @@ TEST_F(CallSequence, ADesignElementIsReadThroughItsOwnItemOnly) {
               }));
     EXPECT_EQ(text(TextArg("Everything")).result, before);
 
+    // A kind with an empty name is not read as a note id.
+    ShownMessages().clear();
+    for (const char* kind : {"Form", "page", "ImageResource"})
+        EXPECT_EQ(Command({TextArg("Text"), TextArg(""), TextListArg({kind, ""}), TextArg("Everything")}).status,
+                  12545);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{"@Talix: The name of the Form is an empty text.",
+                                                         "@Talix: The name of the page is an empty text.",
+                                                         "@Talix: The name of the ImageResource is an empty text."}));
+
     // Its own item may be named, in any case.
     EXPECT_EQ(text(TextListArg({"$body", "Everything"}), {TextArg("new")}).status, 0);
     EXPECT_EQ(text(TextArg("Everything")).result, TextArg("new"));
