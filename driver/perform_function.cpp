@@ -11,6 +11,7 @@
 #include "core/host_message.h"
 #include "core/owned_text.h"
 #include "core/text_compare.h"
+#include "core/text_search.h"
 #include "driver/arg_values.h"
 #include "driver/call_trace.h"
 #include "driver/document_address.h"
@@ -85,7 +86,10 @@ STATUS ReadName(DriverContext* context, CallState* state, const std::uint32_t* l
     if (EntryHoldsZero(first))
         return RefuseArguments(context, kArgumentError, "The function name holds a NUL character.");
     std::size_t length = strnlen(reinterpret_cast<const char*>(first.data), first.size);
-    std::size_t kept = length < kFunctionNameSize ? length : kFunctionNameSize - 1;
+    // A name too long for the field keeps its whole characters: the part of
+    // one would show, in the message that quotes the name, as another.
+    std::size_t kept = WholeCharsWithin(reinterpret_cast<const char*>(first.data), static_cast<std::uint32_t>(length),
+                                        kFunctionNameSize - 1);
     std::memcpy(state->name, first.data, kept);
     state->name[kept] = '\0';
     *nameLength = length;

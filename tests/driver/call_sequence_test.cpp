@@ -56,6 +56,15 @@ TEST_F(CallSequence, NamesAreResolvedThroughAliasesAndTables) {
     run = Command(Join({TextArg(std::string(40, 'z'))}, At()));
     EXPECT_EQ(run.status, kDrvUnknownFunction);
     EXPECT_TRUE(Shown("@Talix: Function '" + std::string(31, 'z') + "' not recognized."));
+    // ... and its whole characters: a character cut at the field's end is
+    // left out, not shown as another.
+    for (int z : {29, 30}) {
+        ShownMessages().clear();
+        run = Command(Join({TextArg(std::string(z, 'z') + plat::NativeToLmbcs("\u6f22\u6f22"))}, At()));
+        EXPECT_EQ(run.status, kDrvUnknownFunction);
+        EXPECT_EQ(ShownMessages(),
+                  std::vector<std::string>{"@Talix: Function '" + std::string(z, 'z') + "' not recognized."});
+    }
 
     // A number in the name's place leaves the call without a name.
     run = Command(Join({NumberArg(5)}, At()));
