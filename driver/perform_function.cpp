@@ -67,7 +67,9 @@ STATUS ReadName(DriverContext* context, CallState* state, const std::uint32_t* l
         if (status != kOK) return status;
         state->consumed = false;
     } else if (name.type != kValueText && name.type != kValueTextList) {
-        return kDrvWrongArgumentType;
+        return RefuseArguments(context, kDrvWrongArgumentType,
+                               "The function name is not a text: a text naming a function or property must come "
+                               "first.");
     }
     if (name.count == 0) return kDrvMissingArgument;
 

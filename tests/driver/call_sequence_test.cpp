@@ -262,6 +262,11 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
         EXPECT_EQ(plat::MemLiveCount(), live);
     }
     EXPECT_FALSE(StoredItem("Body"));
+    // So does a name that is no text.
+    ShownMessages().clear();
+    EXPECT_EQ(Command(Join({TimeArg()}, At())).status, kDrvWrongArgumentType);
+    EXPECT_EQ(ShownMessages(), std::vector<std::string>{"@Talix: The function name is not a text: a text naming a "
+                                                        "function or property must come first."});
     // Refused addressing arguments say what is wrong with them.
     ShownMessages().clear();
     EXPECT_EQ(Command({TextArg("Create"), TimeArg(), TextArg("1")}).status, kDrvMissingArgument);
