@@ -111,9 +111,10 @@ STATUS LookUpUniversalId(DriverContext* context, CallState* state) {
 }
 
 // A note id written in hexadecimal: up to 16 characters after an optional
-// leading "N", or "N" and 17 characters. Reading stops at the first
-// character that is not a hexadecimal digit; a value beyond 32 bits gives
-// the largest 32-bit value. False for any other length.
+// leading "N", or "N" and 17 characters; a value beyond 32 bits gives the
+// largest 32-bit value. False for any other length, and for a text with no
+// digits or with a character after them that is not a hexadecimal digit:
+// read up to that character, "N104O" would address the note 0x104.
 bool ParseNoteId(const char* text, std::uint32_t* noteId) {
     std::size_t length = std::strlen(text);
     const char* digits = text;
@@ -125,10 +126,12 @@ bool ParseNoteId(const char* text, std::uint32_t* noteId) {
         return false;
     }
     std::uint64_t value = 0;
+    const char* first = digits;
     for (int digit; (digit = HexDigitValue(*digits)) >= 0; ++digits) {
         value = value * 16 + static_cast<std::uint64_t>(digit);
         if (value > 0xFFFFFFFFull) value = 0x100000000ull;   // stays beyond 32 bits without overflowing
     }
+    if (digits == first || *digits != '\0') return false;
     *noteId = value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value);
     return true;
 }

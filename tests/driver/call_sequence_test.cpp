@@ -128,7 +128,16 @@ TEST_F(CallSequence, NotesAreAddressedByIdTextUniversalIdOrTheCurrentDatabase) {
     std::string padded = std::string(17 - hex.size(), '0') + hex;
     EXPECT_EQ(create({TextArg(""), TextArg("N" + padded)}, "C").status, 0);
     EXPECT_EQ(create({TextArg(""), TextArg(padded)}, "D").status, kDrvMissingArgument);   // 17 characters
-    EXPECT_NE(create({TextArg("calls.nsf"), TextArg("NT" + hex)}, "E").status, 0);   // note id 0
+    // A text that is not all hexadecimal digits names no note, not the one
+    // its first digits name.
+    ShownMessages().clear();
+    EXPECT_EQ(create({TextArg("calls.nsf"), TextArg("NT" + hex)}, "E").status, kDrvMissingArgument);
+    EXPECT_EQ(create({TextArg(""), TextArg("N" + hex + "O")}, "E").status, kDrvMissingArgument);
+    EXPECT_EQ(create({TextArg(""), TextArg(hex + " ")}, "E").status, kDrvMissingArgument);
+    EXPECT_EQ(create({TextArg(""), TextArg("N")}, "E").status, kDrvMissingArgument);
+    EXPECT_EQ(ShownMessages().size(), 4u);
+    EXPECT_EQ(ShownMessages()[1], "@Talix: The note 'N" + hex + "O' is not a note id in hexadecimal (\"20FA\" or "
+                                  "\"N20FA\").");
     // The current database: an empty file entry, or a universal id alone.
     EXPECT_EQ(create({TextListArg({"", ""}), TextArg(hex)}, "F").status, 0);
     EXPECT_EQ(create({NoteRefArg(unid_)}, "G").status, 0);
