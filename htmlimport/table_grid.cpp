@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "core/record_list.h"
@@ -208,8 +209,16 @@ void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild,
     int rowCount = 0;
     int widest = 1;
     int spannedRows = 0;   // rows the last counted row still spans into
+    // The last row (by the rows' numbers, as the grid is filled) that a
+    // cell of an earlier row takes in each column: the cells of a row go
+    // round those positions, so that they may reach further right than
+    // their own spans add up to.
+    int takenUntil[kGridColumns];
+    std::fill(std::begin(takenUntil), std::end(takenUntil), -1);
+    int rowIndex = -1;
     for (const HtmlNode* row : TableRows(firstChild)) {
         if (tabbed && FindTableTabMarker(import, row, nullptr, 0) != 0) continue;
+        ++rowIndex;
         if (spannedRows > 1 && SingleEmptyElement(row)) {
             --spannedRows;
             continue;
@@ -217,8 +226,12 @@ void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild,
         int width = 0;
         int height = 0;
         ForEachCell(row, [&](const HtmlNode* cell) {
-            width = std::min(width + Span(cell, "colspan"), kGridColumns);
+            while (width < kGridColumns && takenUntil[width] >= rowIndex) ++width;
             const int span = Span(cell, "rowspan");
+            const int end = std::min(width + Span(cell, "colspan"), kGridColumns);
+            for (int column = width; column < end; ++column)
+                takenUntil[column] = std::max(takenUntil[column], rowIndex + span - 1);
+            width = end;
             height = height == 0 ? span : std::min(height, span);
         });
         if (height == 0) height = 1;

@@ -178,10 +178,12 @@ std::vector<const HtmlNode*> TableRows(const HtmlNode* firstChild);
 // Counts the table whose first child is given: its rows (each tr adds the
 // smallest row span of its cells; a tr that follows a row spanning h > 1
 // rows and holds nothing but one empty element is taken into that row,
-// h - 1 times at most) and its columns (the widest row, adding up column
-// spans). Tab rows of a tabbed table are not counted. Spans below 1 or not
-// numbers count as 1. Both counts are held within the grid (64 columns,
-// kGridPositions in all); columns is at least 1.
+// h - 1 times at most) and its columns (the widest row: where its last
+// cell ends, its cells going round the positions that cells of earlier
+// rows span into, as the grid places them). Tab rows of a tabbed table are
+// not counted. Spans below 1 or not numbers count as 1. Both counts are
+// held within the grid (64 columns, kGridPositions in all); columns is at
+// least 1.
 void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild, int* rows, int* columns);
 
 // Fills the grid of the import's current table level from the table's

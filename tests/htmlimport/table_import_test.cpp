@@ -122,6 +122,22 @@ const ItemRecord* InCellOf(const Imported& imported, const std::string& text, st
     return nullptr;
 }
 
+// The texts of the outermost tables' cells that a span does not hide,
+// joined by "|".
+std::string VisibleTexts(const Imported& imported) {
+    std::string texts;
+    int depth = 0;
+    std::uint8_t flags = 0;
+    for (const ItemRecord& record : imported.records) {
+        if (record.signature == talix::kSigTableBegin) depth = 1;
+        if (record.signature == talix::kSigTableEnd) depth = 0;
+        if (record.signature == talix::kSigTableCell) flags = Byte(&record, 11);
+        if (depth == 1 && record.signature == talix::kSigText && record.bytes.size() > 8 && (flags & 0x0C) == 0)
+            texts += (texts.empty() ? "" : "|") + record.Text();
+    }
+    return texts;
+}
+
 class TableImport : public import_test::WalkTest {
 protected:
     // The targets of a type within a chunk of the imported item, as
@@ -292,6 +308,40 @@ TEST_F(TableImport, SpanningCellsFindTheirPlaces) {
     const Imported odd = Import("<table><tr><td colspan=\"0\">a</td><td colspan=\"-1\" rowspan=\"abc\">b</td></tr></table>");
     EXPECT_EQ(Byte(Of(odd, talix::kSigPreTableBegin)[0], 9), 2);
     EXPECT_EQ(CellTexts(odd), (std::map<Position, std::string>{{{0, 0}, "a"}, {{0, 1}, "b"}}));
+}
+
+TEST_F(TableImport, CellsPushedRightByRowSpansKeepTheirOwnCells) {
+    // A cell spanning rows pushes the cells of the rows below it to the
+    // right: those rows end further right than their own cells add up to,
+    // and the table is as wide as they reach.
+    const Imported pushed =
+        Import("<table><tr><td rowspan=\"2\">A</td><td>B</td></tr><tr><td>C</td><td>D</td></tr></table>");
+    ASSERT_EQ(pushed.status, 0);
+    EXPECT_EQ(pushed.problem, "");
+    EXPECT_EQ(Byte(Of(pushed, talix::kSigPreTableBegin)[0], 9), 3);
+    EXPECT_EQ(CellTexts(pushed), (std::map<Position, std::string>{
+                                     {{0, 0}, ""}, {{0, 1}, "B"}, {{0, 2}, ""}, {{1, 0}, "A"}, {{1, 1}, "C"}, {{1, 2}, "D"}}));
+
+    // A spanning cell pushed right keeps its spans.
+    const Imported wide = Import(
+        "<table><tr><td rowspan=\"2\" colspan=\"2\">X</td><td>y</td></tr><tr><td colspan=\"3\">z</td></tr></table>");
+    EXPECT_EQ(wide.problem, "");
+    EXPECT_EQ(Byte(Of(wide, talix::kSigPreTableBegin)[0], 9), 5);
+    const auto wideCells = Cells(wide);
+    ASSERT_EQ(wideCells.count({1, 4}), 1u);
+    EXPECT_EQ(Byte(wideCells.at({1, 4}), 15), 3);
+    EXPECT_EQ(CellTexts(wide).at({1, 4}), "z");
+
+    // No text lands in a position hidden by a span, where it cannot be
+    // seen: the second row's cell lies right of the first row's tall cell,
+    // and the last row's third cell right of the second.
+    const Imported hidden = Import(
+        "<table><tr><td rowspan=\"3\">a</td></tr><tr><td>b</td></tr><tr><td></td></tr><tr><td>c</td></tr></table>"
+        "<table><tr><td>1</td><td rowspan=\"2\">2</td></tr><tr><td>3</td><td>4</td></tr></table>");
+    EXPECT_EQ(hidden.problem, "");
+    EXPECT_EQ(VisibleTexts(hidden), "b|a|c|1|3|2|4");
+    EXPECT_EQ(CellTexts(hidden).at({1, 1}), "b");
+    EXPECT_EQ(CellTexts(hidden, 1).at({1, 2}), "4");
 }
 
 TEST_F(TableImport, NestedTablesStayInTheirCell) {
