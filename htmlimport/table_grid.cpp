@@ -60,6 +60,14 @@ int FreeFrom(const SpanGrid& grid, int row, int column) {
     return column;
 }
 
+// How many positions of the row from column on, at most span, no cell of
+// an earlier row takes (at least 1).
+int FreeRun(const SpanGrid& grid, int row, int column, int span) {
+    int run = 1;
+    while (run < span && !Taken(grid, row, column + run)) ++run;
+    return run;
+}
+
 // Marks a spanning cell whose first row and column are given, its spans cut
 // to the table's grid (and its row span to what a cell record holds);
 // returns the spans kept.
@@ -229,8 +237,9 @@ void CountTableGrid(const HTMLImportContext* import, const HtmlNode* firstChild,
             while (width < kGridColumns && takenUntil[width] >= rowIndex) ++width;
             const int span = Span(cell, "rowspan");
             const int end = std::min(width + Span(cell, "colspan"), kGridColumns);
-            for (int column = width; column < end; ++column)
-                takenUntil[column] = std::max(takenUntil[column], rowIndex + span - 1);
+            // The cell takes its positions up to one an earlier row takes.
+            for (int column = width; column < end && (column == width || takenUntil[column] < rowIndex); ++column)
+                takenUntil[column] = rowIndex + span - 1;
             width = end;
             height = height == 0 ? span : std::min(height, span);
         });
@@ -265,12 +274,18 @@ void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
         int position = 0;
         ForEachCell(row, [&](const HtmlNode* cell) {
             GridPlace place{rowIndex, position, Span(cell, "rowspan"), Span(cell, "colspan")};
+            const int columnSpan = place.columnSpan;
             if (inGrid) {
                 place.column = FreeFrom(grid, rowIndex, position);
+                // A column span that runs into a position an earlier row's
+                // cell takes ends before it: the cells do not overlap, and
+                // the cell's text does not go where that span hides it.
+                place.columnSpan = FreeRun(grid, rowIndex, place.column, columnSpan);
                 if (place.column < level->columns && (place.rowSpan > 1 || place.columnSpan > 1))
                     MarkSpans(grid, *level, &place);
             }
-            position = std::min(place.column + place.columnSpan, kGridColumns + 1);
+            // The next cell goes after the whole span the HTML gives.
+            position = std::min(place.column + columnSpan, kGridColumns + 1);
             level->places.Set(cell, place);
         });
     }

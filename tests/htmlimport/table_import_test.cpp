@@ -344,6 +344,26 @@ TEST_F(TableImport, CellsPushedRightByRowSpansKeepTheirOwnCells) {
     EXPECT_EQ(CellTexts(hidden, 1).at({1, 2}), "4");
 }
 
+TEST_F(TableImport, OverlappingSpansHideNoText) {
+    // The second row's cell spans two columns, the second of which the
+    // first row's tall cell takes: its span ends before that position, and
+    // every text stays where it can be seen.
+    const Imported overlap = Import(
+        "<table><tr><td>1</td><td rowspan=\"3\">2</td></tr><tr><td colspan=\"2\">3</td></tr>"
+        "<tr><td>4</td><td>5</td><td>6</td></tr></table>"
+        "<table><tr><td>a</td><td rowspan=\"2\">b</td><td>c</td></tr>"
+        "<tr><td colspan=\"3\" rowspan=\"2\">d</td><td>e</td></tr><tr><td>f</td></tr></table>");
+    ASSERT_EQ(overlap.status, 0);
+    EXPECT_EQ(overlap.problem, "");
+    EXPECT_EQ(VisibleTexts(overlap), "1|3|4|2|5|6|a|c|b|e|d|f");
+    const auto cells = Cells(overlap);
+    EXPECT_EQ(Byte(cells.at({1, 0}), 11) & 0x0C, 0);
+    EXPECT_EQ(Byte(cells.at({1, 0}), 15), 1);
+    EXPECT_EQ(CellTexts(overlap).at({1, 0}), "3");
+    EXPECT_EQ(CellTexts(overlap).at({2, 1}), "2");
+    EXPECT_EQ(CellTexts(overlap, 1).at({2, 0}), "d");
+}
+
 TEST_F(TableImport, NestedTablesStayInTheirCell) {
     const Imported nested = Import(
         "<table><tr><td>a<table><tr><td>i</td><td>j</td></tr></table>after</td><td>z</td></tr></table><p>y</p>");
