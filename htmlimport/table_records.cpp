@@ -78,6 +78,9 @@ struct TableBuild {
     HtmlNode* table;
     ImportTableLevel* level;
     int depth;
+    // The table lies in a table cell: one of the HTML, or one of the item
+    // that the HTML goes into. It is written with the nested table records.
+    bool nested;
     int rows, columns;
     const char* options;
     TableRequest* request;         // the fit-to-window switch and the column content slots
@@ -358,7 +361,7 @@ std::uint16_t TableBegin(TableBuild& build, std::uint16_t left, std::int32_t wid
         if (StyleValue right = padding("padding-right"))
             horizontal = RoundedTwips(ParseCSSLength(import, right->c_str(), 0.0f));
     }
-    const std::uint16_t signature = build.depth > 1 ? kSigNestedTableBegin : kSigTableBegin;
+    const std::uint16_t signature = build.nested ? kSigNestedTableBegin : kSigTableBegin;
     std::uint8_t record[kTableBeginLength] = {};
     record[0] = static_cast<std::uint8_t>(signature);
     record[1] = static_cast<std::uint8_t>(kTableBeginLength);
@@ -420,7 +423,7 @@ void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
     CellBorders(build.options, &borderByte, &borderWord);
     std::uint8_t emptyRun[8] = {};
     WriteFontId(emptyRun + 4, ItemDefaultFont(context->output.item));
-    const std::uint16_t cellSignature = build.depth > 1 ? kSigNestedTableCell : kSigTableCell;
+    const std::uint16_t cellSignature = build.nested ? kSigNestedTableCell : kSigTableCell;
     const SpanGrid& grid = *level->grid;
     level->cells.assign(static_cast<std::size_t>(build.rows) * build.columns, nullptr);
 
@@ -527,7 +530,8 @@ STATUS ConvertTableFromHTML(int columns, int rows, HTMLImportContext* import, Bu
         context->session->workArea == nullptr || table == nullptr || columns <= 0 || columns > level->grid->columns || rows < 0 ||
         rows > level->grid->rows)
         return kArgumentError;
-    TableBuild build{import, context, table, level, import->tableLevel, rows, columns,
+    TableBuild build{import, context, table, level, import->tableLevel,
+                     import->tableLevel > 1 || context->output.tableLevel > 0, rows, columns,
                      import->optionText != nullptr ? import->optionText : "", &context->session->workArea->table};
 
     TableWidth(build);
@@ -542,13 +546,13 @@ STATUS ConvertTableFromHTML(int columns, int rows, HTMLImportContext* import, Bu
     const std::uint16_t spacing = TableBegin(build, left, width, &cellStart);
     Cells(build, spacing, cellStart);
 
-    const std::uint16_t endSignature = build.depth > 1 ? kSigNestedTableEnd : kSigTableEnd;
+    const std::uint16_t endSignature = build.nested ? kSigNestedTableEnd : kSigTableEnd;
     std::uint8_t end[kTableEndLength] = {static_cast<std::uint8_t>(endSignature),
                                          static_cast<std::uint8_t>(kTableEndLength)};
     const STATUS ended = Append(build, end, endSignature, sizeof end);
     level->tableEnd = import->lastAdded;
     if (g_debugLevel > 2)
-        plat::LogLine(0, "%s: Sig=%ld Len=%ld sizeof=%ld", build.depth > 1 ? "NestedTableEnd" : "TableEnd",
+        plat::LogLine(0, "%s: Sig=%ld Len=%ld sizeof=%ld", build.nested ? "NestedTableEnd" : "TableEnd",
                       static_cast<long>(endSignature), static_cast<long>(kTableEndLength),
                       static_cast<long>(kTableEndLength));
 

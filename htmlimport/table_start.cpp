@@ -2,6 +2,7 @@
 // filled and its skeleton written (with the table's temporary option words)
 // before its rows and cells are walked; tab headers of tabbed tables and
 // the header tables of collapsed sections are left out.
+#include <algorithm>
 #include <string>
 
 #include "builders/build_context.h"
@@ -102,9 +103,11 @@ StartAction StartTableFromHTML(BuildContext* context, HTMLImportContext* import,
     if (context->session != nullptr && context->session->workArea != nullptr)
         context->session->workArea->table.fitToWindow = 0;
     CountTableGrid(import, node->firstChild, &import->tableRows, &import->tableColumns);
-    // A table nested deeper than the record writer keeps, or one without
-    // rows, writes no table: its content goes where the walk is.
-    if (import->tableLevel >= kImportTableLevels || import->tableRows == 0) return StartAction::kWalkChildren;
+    // A table nested deeper than the record writer keeps (counting the
+    // tables of the item around the place the HTML goes into), or one
+    // without rows, writes no table: its content goes where the walk is.
+    if (import->tableLevel + std::max(context->output.tableLevel, 0) >= kImportTableLevels || import->tableRows == 0)
+        return StartAction::kWalkChildren;
     ImportTableLevel* level = TableLevelAt(import, import->tableLevel + 1);
     if (level == nullptr) {
         // (The table levels could not be made: memory ran out.)

@@ -384,6 +384,48 @@ TEST_F(TableImport, NestedTablesStayInTheirCell) {
     EXPECT_NE(layout.find("#A5 P D"), std::string::npos) << layout;
 }
 
+TEST_F(TableImport, TablesAppendedIntoACellAreNestedTables) {
+    // HTML appended into a cell of a table of the item: its tables lie in
+    // that cell, and are written as nested tables; as many levels as the
+    // item keeps are tables, counting the table around them, and the rest
+    // goes into the innermost cell.
+    auto intoCell = [this](const std::string& html) {
+        const plat::NOTEID note = NewNote();
+        {
+            ZervaRTItem item(&session_);
+            EXPECT_EQ(item.Connect("", path_.c_str(), note, "Body", 1), 0);
+            std::unique_ptr<ZervaRTChunk> everything(item.DefineChunk("Everything"));
+            EXPECT_EQ(everything->AppendTable(2, 2, 0, nullptr, nullptr), 0);
+            std::unique_ptr<ZervaRTChunk> cell(item.DefineChunk("Table 1; Row 2; Column 1"));
+            EXPECT_EQ(cell->AppendHTML("Inline", html.c_str(), nullptr), 0);
+            EXPECT_EQ(item.Save(), 0);
+        }
+        // Nothing more is appended: the item is read back as it was saved.
+        return Import("", nullptr, note);
+    };
+    const Imported one = intoCell("<table><tr><td>a</td><td>b</td></tr></table>");
+    EXPECT_EQ(one.problem, "");
+    EXPECT_EQ(one.Count(talix::kSigTableBegin), 1u);
+    EXPECT_EQ(one.Count(talix::kSigTableCell), 4u);
+    EXPECT_EQ(one.Count(talix::kSigTableEnd), 1u);
+    EXPECT_EQ(one.Count(talix::kSigNestedTableBegin), 1u);
+    EXPECT_EQ(one.Count(talix::kSigNestedTableCell), 2u);
+    EXPECT_EQ(one.Count(talix::kSigNestedTableEnd), 1u);
+    EXPECT_EQ(one.Texts(), "a|b");
+    EXPECT_EQ(Count(one.note, "Table", "Table 1; Row 2; Column 1"), 1);
+
+    std::string deep;
+    for (int level = 0; level < 10; ++level) deep += "<table><tr><td>L" + std::to_string(level);
+    for (int level = 0; level < 10; ++level) deep += "</td></tr></table>";
+    const Imported nested = intoCell(deep);
+    EXPECT_EQ(nested.problem, "");
+    EXPECT_EQ(nested.Count(talix::kSigTableBegin), 1u);
+    EXPECT_EQ(nested.Count(talix::kSigNestedTableBegin), 8u);
+    std::string expected;
+    for (int level = 0; level < 10; ++level) expected += (level == 0 ? "L" : "|L") + std::to_string(level);
+    EXPECT_EQ(nested.Texts(), expected);
+}
+
 TEST_F(TableImport, ATableEndingADivisionAddsNoEmptyLine) {
     // The generation writes each table inside a division of its own, the
     // next paragraph in the next division: the table ends, and the next
