@@ -319,6 +319,12 @@ CellPlace PlaceCell(const HtmlNode* cell, HTMLImportContext* import) {
         result.target = CellTarget::kPastLastColumn;
         result.row = place->row;
         result.column = level->columns - 1;
+        // A last cell that a span of an earlier row hides passes the text
+        // on down to the spanning cell's last row, where its text is shown.
+        if (level->grid != nullptr)
+            while (result.row + 1 < level->rows &&
+                   (level->grid->At(result.row, result.column).flags & kGridRowCovered) != 0)
+                ++result.row;
     } else {
         result.target = CellTarget::kGrid;
         result.row = place->row + place->rowSpan - 1;

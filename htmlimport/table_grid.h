@@ -210,7 +210,8 @@ enum class CellTarget : std::uint8_t {
     kNone,          // no cell of the current table: its content goes where the walk is
     kGrid,          // its grid cell
     kRowPastGrid,   // a row past the grid: after the table
-    kPastLastColumn // a cell past the grid's last column: the end of its row's last cell
+    kPastLastColumn // a cell past the grid's last column: the end of its row's last cell,
+                    // or of the spanning cell that shows in place of a hidden one
 };
 struct CellPlace {
     CellTarget target = CellTarget::kNone;

@@ -776,6 +776,15 @@ TEST_F(TableImport, TablesBeyondWhatATableHolds) {
     for (const char* word : {"|s|", "|t|", "|0|", "|254|", "|255|", "|1999|", "|loose|"})
         EXPECT_NE(texts.find(word), std::string::npos) << word;
 
+    // Cells past the last column whose row's last cell a tall cell spans
+    // over: their texts go to the tall cell, where they are seen.
+    std::string covered = "<table><tr><td>a</td><td rowspan=\"3\" colspan=\"70\">tall</td><td>past1</td></tr>"
+                          "<tr><td>b</td><td>past2</td></tr><tr><td>c</td></tr></table>";
+    const Imported hidden = Import(covered);
+    ASSERT_EQ(hidden.status, 0);
+    EXPECT_EQ(hidden.problem, "");
+    EXPECT_EQ(VisibleTexts(hidden), "a|b|c|tall|past1|past2");
+
     // Twenty tables, each in a cell of the one before: nine levels of
     // tables, the rest taken into the innermost cell, nothing lost.
     std::string deep;
