@@ -135,15 +135,16 @@ void TableWidth(TableBuild& build) {
     const char* width = AttributeValue(build.table, "width");
     if (width != nullptr) {
         if (std::strchr(width, '%') == nullptr) {
-            const float inches = ParseCSSLength(build.import, width, kInchesDefault);
-            // A negative width is no width: the table keeps the default.
-            if (inches >= 0) {
-                level->width = Twips(inches);
+            // A width of nothing or less is no width: the table keeps the
+            // default (cells of no width could show nothing).
+            if (const std::uint16_t twips = Twips(ParseCSSLength(build.import, width, kInchesDefault))) {
+                level->width = twips;
                 build.widthSet = true;
             }
         } else if (build.depth >= 2) {
-            if (const std::uint16_t extent = EnclosingCellExtent(build)) {
-                level->width = Share(extent, width);
+            const std::uint16_t extent = EnclosingCellExtent(build);
+            if (const std::uint16_t share = extent != 0 ? Share(extent, width) : 0) {
+                level->width = share;
                 build.widthSet = true;
             }
         }
@@ -185,14 +186,14 @@ void ColumnWidths(TableBuild& build) {
             const char* attribute = AttributeValue(cell, "width");
             const char* width = css.has_value() ? css->c_str() : attribute;
             if (width == nullptr) continue;
-            if (std::strchr(width, '%') == nullptr) {
-                const float inches = ParseCSSLength(build.import, width, 6.0f / static_cast<float>(build.columns));
-                // A negative width is no width: the column keeps its share.
-                if (inches < 0) continue;
-                level->columnWidths[column] = Twips(inches);
-            } else {
-                level->columnWidths[column] = Share(level->width, width);
-            }
+            // A width of nothing or less is no width: the column keeps its
+            // share.
+            const std::uint16_t twips =
+                std::strchr(width, '%') == nullptr
+                    ? Twips(ParseCSSLength(build.import, width, 6.0f / static_cast<float>(build.columns)))
+                    : Share(level->width, width);
+            if (twips == 0) continue;
+            level->columnWidths[column] = twips;
             measured[column] = true;
             if (column < build.columns) --left;
         }

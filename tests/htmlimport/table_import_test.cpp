@@ -243,6 +243,16 @@ TEST_F(TableImport, WidthsAndSpacing) {
     // A negative width, of a cell or of the table, is no width.
     EXPECT_EQ(firstColumn("-1in"), firstColumn("auto"));
     EXPECT_GT(firstColumn("-1in"), 0);
+    // So is a width of nothing: no cell is left without room for its text.
+    EXPECT_EQ(firstColumn("0px"), firstColumn("auto"));
+    EXPECT_EQ(firstColumn("0%"), firstColumn("auto"));
+    for (const std::string html : {"<table width=\"0px\"><tr><td>a</td><td>b</td></tr></table>",
+                                   "<table><tr><td>out<table width=\"0%\"><tr><td>a</td><td>b</td></tr></table></td></tr></table>"}) {
+        const Imported zero = Import(html);
+        std::vector<const ItemRecord*> cells = Of(zero, talix::kSigTableCell);
+        for (const ItemRecord* nested : Of(zero, talix::kSigNestedTableCell)) cells.push_back(nested);
+        for (const ItemRecord* cell : cells) EXPECT_GT(cell->Word(6) - cell->Word(4), 1000) << html;
+    }
     const Imported negative = Import("<table width=\"-2in\"><tr><td>a</td></tr></table>");
     const Imported unsized = Import("<table><tr><td>a</td></tr></table>");
     const auto negativeCells = Cells(negative), unsizedCells = Cells(unsized);
