@@ -413,6 +413,20 @@ void CellBorders(const char* options, std::uint8_t* borderByte, std::uint16_t* b
     }
 }
 
+// A table whose columns reach past the largest margin a cell record holds
+// shares out the room there is in its columns' proportions: cells past it
+// would have no width left, and no room for their text.
+void FitColumnsInRecords(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
+    ImportTableLevel* level = build.level;
+    std::int64_t sum = 0;
+    for (int column = 0; column < build.columns; ++column) sum += level->columnWidths[column];
+    const std::int64_t room =
+        std::int64_t{65535} - spacing - cellStart - static_cast<std::int64_t>(kCellGap) * (build.columns - 1);
+    if (sum <= room || room < build.columns) return;
+    for (int column = 0; column < build.columns; ++column)
+        level->columnWidths[column] = static_cast<std::uint16_t>(level->columnWidths[column] * room / sum);
+}
+
 // Every position of the grid: a cell record, a paragraph, a definition of
 // the cell's margins, a reference to it and an empty run.
 void Cells(TableBuild& build, std::uint16_t spacing, std::int32_t cellStart) {
@@ -545,6 +559,7 @@ STATUS ConvertTableFromHTML(int columns, int rows, HTMLImportContext* import, Bu
     const std::int32_t width = LeadRecords(build, reference, &left);
     std::int32_t cellStart = left;
     const std::uint16_t spacing = TableBegin(build, left, width, &cellStart);
+    FitColumnsInRecords(build, spacing, cellStart);
     Cells(build, spacing, cellStart);
 
     const std::uint16_t endSignature = build.nested ? kSigNestedTableEnd : kSigTableEnd;

@@ -253,6 +253,15 @@ TEST_F(TableImport, WidthsAndSpacing) {
         for (const ItemRecord* nested : Of(zero, talix::kSigNestedTableCell)) cells.push_back(nested);
         for (const ItemRecord* cell : cells) EXPECT_GT(cell->Word(6) - cell->Word(4), 1000) << html;
     }
+    // Columns wider in all than a cell's margins reach share out the room
+    // there is: every column keeps its part of it.
+    std::string wide = "<table><tr>";
+    for (int column = 0; column < 14; ++column) wide += "<td width=\"400\">" + std::to_string(column) + "</td>";
+    const Imported broad = Import(wide + "</tr></table>");
+    const auto broadCells = Of(broad, talix::kSigTableCell);
+    ASSERT_EQ(broadCells.size(), 14u);
+    for (const ItemRecord* cell : broadCells) EXPECT_GT(cell->Word(6) - cell->Word(4), 4000) << int{Byte(cell, 3)};
+    EXPECT_EQ(broadCells[0]->Word(6) - broadCells[0]->Word(4), broadCells[13]->Word(6) - broadCells[13]->Word(4));
     const Imported negative = Import("<table width=\"-2in\"><tr><td>a</td></tr></table>");
     const Imported unsized = Import("<table><tr><td>a</td></tr></table>");
     const auto negativeCells = Cells(negative), unsizedCells = Cells(unsized);
