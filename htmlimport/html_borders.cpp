@@ -108,6 +108,37 @@ std::string_view ColourIn(std::string_view value) {
     return value;
 }
 
+bool ShowsNoBorder(std::string_view style) { return EqualNoCase(style, "none") || EqualNoCase(style, "hidden"); }
+
+// The style the record takes, and the sides whose style shows no border. A
+// style of one word is the style of every side ("hidden" written "none").
+// Several words give the sides their own styles by the box rule (top and
+// bottom, right and left: "solid dashed"), where the record holds one: it
+// takes the first side's style (top, right, bottom, left) that shows a
+// border, and the sides whose style shows none get no thickness.
+struct BorderStyles {
+    std::string record;
+    bool hidden[4] = {};   // top, right, bottom, left
+};
+
+BorderStyles StylesOf(const std::string& value) {
+    BorderStyles styles;
+    std::string_view words[4];
+    const std::size_t count = css::SplitWords(value, words, 4);
+    if (count < 2) {
+        styles.record = EqualNoCase(value, "hidden") ? "none" : value;
+        return styles;
+    }
+    const std::string_view bySide[4] = {words[0], words[1], count == 2 ? words[0] : words[2],
+                                        count == 4 ? words[3] : words[1]};
+    for (int side = 0; side < 4; ++side) {
+        if (ShowsNoBorder(bySide[side])) styles.hidden[side] = true;
+        else if (styles.record.empty()) styles.record = bySide[side];
+    }
+    if (styles.record.empty()) styles.record = "none";
+    return styles;
+}
+
 const char* CellStyleOf(std::string_view style) {
     struct Row {
         const char* words[3];
@@ -232,24 +263,26 @@ void CalcBorderSetFromHTML(const HTMLImportContext* import, const HtmlNode* node
             return;
         }
     }
+    const StyleValue style = reader.FirstOf({{"border-style", up}, {"border-top-style", up}, {"border-left-style", up}});
+    const BorderStyles styles = style.has_value() ? StylesOf(*style) : BorderStyles{};
     bool thickBorder = false;
-    auto thickness = [&](const StyleValue& width, const char* keyword) {
-        const std::string written = !width.has_value() ? htmlThickness : width->empty() ? "1" : *width;
+    auto thickness = [&](const StyleValue& width, const char* keyword, int side) {
+        std::string written = !width.has_value() ? htmlThickness : width->empty() ? "1" : *width;
+        if (styles.hidden[side]) written = "0";
         if (suppressZero && !written.empty() && written.front() == '0') return;
         if (AppendOptionWord(text, keyword, written) && !written.empty() && written.front() != '0') thickBorder = true;
     };
-    thickness(bottom, "BorderThicknessBottom");
-    thickness(reader.Look("border-top-width", up), "BorderThicknessTop");
-    thickness(reader.Look("border-left-width", up), "BorderThicknessLeft");
-    thickness(reader.Look("border-right-width", up), "BorderThicknessRight");
+    thickness(bottom, "BorderThicknessBottom", 2);
+    thickness(reader.Look("border-top-width", up), "BorderThicknessTop", 0);
+    thickness(reader.Look("border-left-width", up), "BorderThicknessLeft", 3);
+    thickness(reader.Look("border-right-width", up), "BorderThicknessRight", 1);
 
     if (const StyleValue colour =
             reader.FirstOf({{"border-color", up}, {"border-top-color", true}, {"border-left-color", true}});
         colour.has_value())
         AppendOptionWord(text, "BorderColor", ColourTextForParser(*colour));
 
-    const StyleValue style = reader.FirstOf({{"border-style", up}, {"border-top-style", up}, {"border-left-style", up}});
-    if (style.has_value()) AppendOptionWord(text, "BorderStyle", EqualNoCase(*style, "hidden") ? "none" : *style);
+    if (style.has_value()) AppendOptionWord(text, "BorderStyle", styles.record);
     else if (thickBorder) AppendOptionWord(text, "BorderStyle", "SOLID");
 
     if (Holds(*text, "BorderStyle") && !ContainsNoCase(*text, "NONE")) {

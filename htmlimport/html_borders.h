@@ -25,7 +25,10 @@ struct HtmlNode;
 //   border-left-color.
 // - BorderStyle from border-style, else the top, else the left style
 //   ("hidden" is "none"); without one, "SOLID" when a thickness other than
-//   0 was written.
+//   0 was written. A style of several words names the sides' styles by the
+//   box rule ("solid dashed"): the first side's (top, right, bottom, left)
+//   that shows a border is written, and a side whose style is none or
+//   hidden gets thickness "0".
 // - PaddingLeft (pixels) from padding-left of the node, else of the nearest
 //   block ancestor (div, p, center, blockquote) that has one, when a style
 //   other than none was written; a block ancestor with a margin-left but no

@@ -173,6 +173,25 @@ TEST_F(BorderText, RgbBorderColoursReachTheBuildersReadable) {
     EXPECT_EQ(Border("side", true), " BorderThicknessTop='1px' BorderColor='rgb(1,2,3)' BorderStyle='dotted'");
 }
 
+TEST_F(BorderText, StylesGivenPerSide) {
+    Page("<table id=t style='border-width: 2px; border-style: solid dashed'><tr><td>a</td></tr></table>"
+         "<div id=sides style='border-width: 1px; border-style: none double'>b</div>"
+         "<div id=three style='border: 3px solid; border-style: hidden hidden groove'>c</div>"
+         "<div id=gone style='border-width: 1px; border-style: none hidden'>d</div>"
+         "<div id=one style='border-width: 1px; border-style: hidden'>e</div>");
+    // The record takes the first side's style that shows a border.
+    EXPECT_EQ(Border("t", true), " BorderThicknessBottom='2px' BorderThicknessTop='2px' BorderThicknessLeft='2px' "
+                                 "BorderThicknessRight='2px' BorderStyle='solid'");
+    // The sides whose style shows none have no thickness.
+    EXPECT_EQ(Border("sides", true), " BorderThicknessLeft='1px' BorderThicknessRight='1px' BorderStyle='double'");
+    EXPECT_EQ(Border("sides", false), " BorderThicknessBottom='0' BorderThicknessTop='0' BorderThicknessLeft='1px' "
+                                      "BorderThicknessRight='1px' BorderStyle='double'");
+    EXPECT_EQ(Border("three", true), " BorderThicknessBottom='3px' BorderStyle='groove'");
+    EXPECT_EQ(Border("gone", true), " BorderStyle='none'");
+    EXPECT_EQ(Border("one", true), " BorderThicknessBottom='1px' BorderThicknessTop='1px' BorderThicknessLeft='1px' "
+                                   "BorderThicknessRight='1px' BorderStyle='none'");
+}
+
 class ParagraphText : public StyleTest {
 protected:
     std::string Paragraph(const char* id) {
