@@ -88,7 +88,7 @@ public:
         while (at_ < text_.size()) {
             const char c = text_[at_];
             const char next = at_ + 1 < text_.size() ? text_[at_ + 1] : '\0';
-            if (c == '<' && next == '!') SkipHtmlComment();
+            if (c == '<' && next == '!') SkipHtmlMarkup();
             else if (c == '/' && next == '*') SkipComment();
             else if (c == '#') SkipId();
             else if (c == '@') SkipAtRule();
@@ -105,8 +105,16 @@ private:
     }
     void ResumeAfter(std::size_t position) { at_ = position == kNone ? text_.size() : position + 1; }
 
-    // Up to the first ">" that follows a "-".
-    void SkipHtmlComment() {
+    // "<!--" is stepped over: a style element's text wrapped in "<!--" and
+    // "-->" (to hide it from browsers that knew no style elements) is read
+    // as CSS, as browsers read it; the "-->" is stepped over as any other
+    // character that begins no selector. Any other "<!" is skipped up to the
+    // first ">" that follows a "-".
+    void SkipHtmlMarkup() {
+        if (text_.compare(at_, 4, "<!--") == 0) {
+            at_ += 4;
+            return;
+        }
         for (std::size_t at = at_ + 2; at < text_.size(); ++at) {
             if (text_[at] == '>' && text_[at - 1] == '-') {
                 at_ = at + 1;

@@ -12,8 +12,10 @@
 // dropped with its block, while later selectors of its group still count;
 // at-rules are skipped up to their ";" or their first "}" (nesting is not
 // followed, so the rules inside a media block are read as ordinary rules).
-// Comments of both kinds are skipped; a style text wrapped in an HTML
-// comment gives no rule.
+// CSS comments are skipped; the "<!--" and "-->" that wrap a style text to
+// hide it from old browsers are stepped over, and the rules between them
+// count, as browsers read them. Any other "<!" is skipped up to the first
+// ">" after a "-".
 #pragma once
 
 #include <cstdint>

@@ -62,16 +62,30 @@ TEST_F(CssRules, SelectorsKeptAndDropped) {
     EXPECT_EQ(Rules("a:link { color: blue } A:LINK.x{c:d}"), (Texts{"a{ color: blue }", "A.x{c:d}"}));
 
     for (const char* dropped : {"a:hover { color: red }", ".my-class { x: y }", "ul > li { x: y }", "* { x: y }",
-                                "#x { x: y }", "p[lang] { x: y }", "a:linked { x: y }", "<!-- p { color: red } -->",
+                                "#x { x: y }", "p[lang] { x: y }", "a:linked { x: y }", "<!x p { color: red } ->",
                                 "/* p { x: y } */", "{ x: y }"})
         EXPECT_EQ(Rules(dropped), Texts{}) << dropped;
     // An id at the start of a group drops only itself; any other bad
     // selector drops the rest of its group.
     EXPECT_EQ(Rules("#x, p { c: d }"), Texts{"p{ c: d }"});
     EXPECT_EQ(Rules("p, a:hover, b { c: d } i { e: f }"), (Texts{"p{ c: d }", "i{ e: f }"}));
-    EXPECT_EQ(Rules("<!-- p { c: d } --> b { e: f }"), Texts{"b{ e: f }"});
+    // The "<!--" and "-->" that hide a style text from old browsers are no
+    // comment: the rules between them count, as in a browser.
+    EXPECT_EQ(Rules("<!-- p { c: d } --> b { e: f }"), (Texts{"p{ c: d }", "b{ e: f }"}));
+    EXPECT_EQ(Rules("\n<!--\np.x{c:d}\n-->\n"), Texts{"p.x{c:d}"});
+    EXPECT_EQ(Rules("<!--p{c:d}-->i{e:f}<!--"), (Texts{"p{c:d}", "i{e:f}"}));
+    EXPECT_EQ(Rules("<!x p { c: d } -> b { e: f }"), Texts{"b{ e: f }"});
     // Empty blocks keep their rule but hold nothing.
     EXPECT_EQ(Rules("p {}"), Texts{"p{-}"});
+}
+
+TEST_F(CssRules, AStyleTextWrappedForOldBrowsersStyles) {
+    Page("<p id=p class=MsoNormal>a</p><i id=i>b</i>",
+         "<!--\n/* Style Definitions */\np.MsoNormal { margin: 0cm; font-family: \"Calibri\", sans-serif }\n"
+         "i { color: red }\n-->");
+    EXPECT_EQ(Value("p", "font-family"), "\"Calibri\", sans-serif");
+    EXPECT_EQ(Value("p", "margin-left"), "0cm");
+    EXPECT_EQ(Value("i", "color"), "red");
 }
 
 TEST_F(CssRules, AtRulesAreSkippedAndAnnounced) {
@@ -88,7 +102,8 @@ TEST_F(CssRules, AtRulesAreSkippedAndAnnounced) {
 TEST_F(CssRules, BadInputEndsWithinTheText) {
     EXPECT_EQ(Rules("p { a: b } /* never closed i { c: d }"), Texts{"p{ a: b }"});
     EXPECT_EQ(Rules("p { color: red"), Texts{});
-    EXPECT_EQ(Rules("<!-- p { a: b }"), Texts{});
+    EXPECT_EQ(Rules("<!-- p { a: b }"), Texts{"p{ a: b }"});
+    EXPECT_EQ(Rules("<!- p { a: b }"), Texts{});
     EXPECT_EQ(Rules("@import url(x.css)"), Texts{});
     EXPECT_EQ(Rules("@media a { @media b { p { a: b } } } div { c: d }"), Texts{"div{ c: d }"});
     EXPECT_EQ(Rules("p { content: \"abc } div { x: y }"), (Texts{"p{ content: \"abc }", "div{ x: y }"}));
