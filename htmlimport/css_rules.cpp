@@ -149,8 +149,27 @@ private:
             break;
         }
         const std::size_t stop = FindAny(";{", end);
-        if (stop != kNone && text_[stop] == '{') SkipBlockAt(stop);
+        if (stop != kNone && text_[stop] == '{') SkipNestedBlockAt(stop);
         else ResumeAfter(stop);
+    }
+
+    // From a "{" to just after the "}" that closes it: the block of an
+    // at-rule ("@media print { p { ... } div { ... } }") holds rules of its
+    // own, which are skipped with it. Braces in comments do not count.
+    void SkipNestedBlockAt(std::size_t open) {
+        std::size_t depth = 0;
+        for (std::size_t at = open; at < text_.size(); ++at) {
+            if (text_[at] == '/' && at + 1 < text_.size() && text_[at + 1] == '*') {
+                const std::size_t close = text_.find("*/", at + 2);
+                if (close == kNone) break;
+                at = close + 1;
+            } else if (text_[at] == '{') ++depth;
+            else if (text_[at] == '}' && --depth == 0) {
+                at_ = at + 1;
+                return;
+            }
+        }
+        at_ = text_.size();
     }
 
     // A selector group: one rule per kept selector, each with the group's

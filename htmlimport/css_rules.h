@@ -10,8 +10,8 @@
 // ("-", "_", ">", "+", "*", "[", "#", ":" not followed by "link") drops
 // itself and the rest of its group; a selector that begins with an id is
 // dropped with its block, while later selectors of its group still count;
-// at-rules are skipped up to their ";" or their first "}" (nesting is not
-// followed, so the rules inside a media block are read as ordinary rules).
+// at-rules are skipped up to their ";" or the "}" that closes their block,
+// with the rules a block holds (those of "@media print" apply to no import).
 // CSS comments are skipped; the "<!--" and "-->" that wrap a style text to
 // hide it from old browsers are stepped over, and the rules between them
 // count, as browsers read them. Any other "<!" is skipped up to the first

@@ -94,9 +94,25 @@ TEST_F(CssRules, AtRulesAreSkippedAndAnnounced) {
     g_messages.clear();
     EXPECT_EQ(Rules("@charset \"utf-8\"; @FONT-FACE { font-family: x } @page { margin: 1in } @media print { p "
                     "{ a: b } div { c: d } } i { e: f }"),
-              (Texts{"div{ c: d }", "i{ e: f }"}));
+              Texts{"i{ e: f }"});
     EXPECT_EQ(g_messages, (Texts{"Talix: Ignoring @charset rules for now", "Talix: Ignoring @font-face rules for now",
                                  "Talix: Ignoring @media rules for now"}));
+}
+
+TEST_F(CssRules, RulesInsideAtRuleBlocksApplyToNothing) {
+    // The rules of a media block are for print or for other screens: all
+    // of them are left out, not the first only.
+    Page("<p id=p class=c>a</p><td id=d>b</td><i id=i>c</i>",
+         "@media only screen and (max-width: 480px) { p.c { font-size: 30px } td { color: white } "
+         "@supports (display: grid) { i { color: red } } } p { font-size: 10pt } "
+         "@media print { i { display: none } p { color: gray }");
+    EXPECT_EQ(Value("p", "font-size"), "10pt");
+    EXPECT_EQ(Value("d", "color"), "-");
+    EXPECT_EQ(Value("i", "color"), "-");
+    EXPECT_EQ(Value("p", "color"), "-");
+    EXPECT_EQ(Rules("@page :first { margin: 1in } @font-face { font-family: x } h1 { a: b }"), Texts{"h1{ a: b }"});
+    EXPECT_EQ(Rules("@media print { /* { */ p { a: b } } h2 { c: d } @media x { /* } */ i { e: f } } h3{g:h}"),
+              (Texts{"h2{ c: d }", "h3{g:h}"}));
 }
 
 TEST_F(CssRules, BadInputEndsWithinTheText) {
