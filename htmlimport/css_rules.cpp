@@ -108,12 +108,15 @@ private:
     // "<!--" is stepped over: a style element's text wrapped in "<!--" and
     // "-->" (to hide it from browsers that knew no style elements) is read
     // as CSS, as browsers read it; the "-->" is stepped over as any other
-    // character that begins no selector. Any other "<!" is skipped up to the
-    // first ">" that follows a "-".
+    // character that begins no selector. So is "<![CDATA[", which wraps the
+    // style text of XHTML up to its "]]>". Any other "<!" is skipped up to
+    // the first ">" that follows a "-".
     void SkipHtmlMarkup() {
-        if (text_.compare(at_, 4, "<!--") == 0) {
-            at_ += 4;
-            return;
+        for (const std::string_view wrapper : {std::string_view("<!--"), std::string_view("<![CDATA[")}) {
+            if (text_.compare(at_, wrapper.size(), wrapper) == 0) {
+                at_ += wrapper.size();
+                return;
+            }
         }
         for (std::size_t at = at_ + 2; at < text_.size(); ++at) {
             if (text_[at] == '>' && text_[at - 1] == '-') {

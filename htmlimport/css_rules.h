@@ -14,7 +14,8 @@
 // with the rules a block holds (those of "@media print" apply to no import).
 // CSS comments are skipped; the "<!--" and "-->" that wrap a style text to
 // hide it from old browsers are stepped over, and the rules between them
-// count, as browsers read them. Any other "<!" is skipped up to the first
+// count, as browsers read them, and so are the "<![CDATA[" and "]]>" that
+// wrap the style text of XHTML. Any other "<!" is skipped up to the first
 // ">" after a "-".
 #pragma once
 

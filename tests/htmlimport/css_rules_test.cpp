@@ -75,6 +75,9 @@ TEST_F(CssRules, SelectorsKeptAndDropped) {
     EXPECT_EQ(Rules("\n<!--\np.x{c:d}\n-->\n"), Texts{"p.x{c:d}"});
     EXPECT_EQ(Rules("<!--p{c:d}-->i{e:f}<!--"), (Texts{"p{c:d}", "i{e:f}"}));
     EXPECT_EQ(Rules("<!x p { c: d } -> b { e: f }"), Texts{"b{ e: f }"});
+    // Nor is the CDATA section that wraps the style text of XHTML.
+    EXPECT_EQ(Rules("<![CDATA[\np.x { c: d }\ni{e:f}]]>"), (Texts{"p.x{ c: d }", "i{e:f}"}));
+    EXPECT_EQ(Rules("<![CDATA p { c: d } -> b { e: f }"), Texts{"b{ e: f }"});
     // Empty blocks keep their rule but hold nothing.
     EXPECT_EQ(Rules("p {}"), Texts{"p{-}"});
 }
