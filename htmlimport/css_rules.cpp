@@ -132,10 +132,12 @@ private:
         at_ = close == kNone ? text_.size() : close + 2;
     }
 
-    // To the next blank, comma or "}", which the scan then reads.
+    // A selector that begins with an id, to the comma, "{" or "}" that ends
+    // it, which the scan then reads: the compounds after the id ("#main p")
+    // go with it, since they name the elements inside that one element only.
     void SkipId() {
         ++at_;
-        while (at_ < text_.size() && !css::IsBlank(text_[at_]) && text_[at_] != ',' && text_[at_] != '}') ++at_;
+        while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '{' && text_[at_] != '}') ++at_;
     }
 
     // From a "{" to just after the next "}".

@@ -8,8 +8,9 @@
 // this import reads as parent chains: "div p" applies to a p whose parent
 // is a div. Anything else is skipped: a selector with another character
 // ("-", "_", ">", "+", "*", "[", "#", ":" not followed by "link") drops
-// itself and the rest of its group; a selector that begins with an id is
-// dropped with its block, while later selectors of its group still count;
+// itself and the rest of its group; a selector that begins with an id
+// ("#main", "#main p") is dropped, with its block when it is the last of its
+// group, while later selectors of its group still count;
 // at-rules are skipped up to their ";" or the "}" that closes their block,
 // with the rules a block holds (those of "@media print" apply to no import).
 // CSS comments are skipped; the "<!--" and "-->" that wrap a style text to

@@ -68,6 +68,10 @@ TEST_F(CssRules, SelectorsKeptAndDropped) {
     // An id at the start of a group drops only itself; any other bad
     // selector drops the rest of its group.
     EXPECT_EQ(Rules("#x, p { c: d }"), Texts{"p{ c: d }"});
+    // The elements an id selector names inside that element are not every
+    // such element.
+    EXPECT_EQ(Rules("#main p { c: d } #head a, #foot .x, i { e: f }\n#x\nb { g: h } #y{a:b}u{c:d}"),
+              (Texts{"i{ e: f }", "u{c:d}"}));
     EXPECT_EQ(Rules("p, a:hover, b { c: d } i { e: f }"), (Texts{"p{ c: d }", "i{ e: f }"}));
     // The "<!--" and "-->" that hide a style text from old browsers are no
     // comment: the rules between them count, as in a browser.
