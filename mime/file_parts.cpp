@@ -69,10 +69,7 @@ std::string_view HeaderValue(std::string_view headers, std::string_view name) {
 // no type it refuses) whose body in the item is short enough for it.
 bool PictureForTheHtml(const LockedPart& part) {
     const std::string_view headers = part.texts.headers;
-    return ContainsNoCase(headers, "image/") && !ContainsNoCase(headers, "image/png") &&
-           !ContainsNoCase(headers, "image/svg") &&
-           (ContainsNoCase(headers, "image/gif") || ContainsNoCase(headers, "image/jpeg")) &&
-           part.texts.body.size() < kLargestReadBody;
+    return MimePictureKind(headers) != 0 && part.texts.body.size() < kLargestReadBody;
 }
 
 // The file name the part gives (UTF-8): the "filename" parameter of its
@@ -430,6 +427,15 @@ std::unordered_set<std::string> MimeShownContentIds(std::string_view html) {
 
 bool MimePartIsAttachment(std::string_view headers) {
     return StartsWithNoCase(HeaderValue(headers, "Content-Disposition"), "attachment");
+}
+
+int MimePictureKind(std::string_view headers) {
+    if (ContainsNoCase(headers, "image/png") || ContainsNoCase(headers, "image/svg")) return 0;
+    if (ContainsNoCase(headers, "image/gif")) return 1;
+    if (ContainsNoCase(headers, "image/jpeg") || ContainsNoCase(headers, "image/jpg") ||
+        ContainsNoCase(headers, "image/pjpeg"))
+        return 2;
+    return 0;
 }
 
 bool MimePartHasType(std::string_view headers, std::string_view type) {

@@ -43,6 +43,11 @@ bool MimePartIsAttachment(std::string_view headers);
 // elsewhere in the header text (a Subject of a message of one part) do not.
 bool MimePartHasType(std::string_view headers, std::string_view type);
 
+// The kind of picture a part's header text names that rich text holds: 1
+// GIF, 2 JPEG ("image/jpeg", or "image/jpg" and "image/pjpeg" as many mail
+// programs write it), 0 any other (PNG and SVG among them).
+int MimePictureKind(std::string_view headers);
+
 // The Content-IDs that the "cid:" sources of an HTML body name, lower-cased
 // (the import finds a picture by its Content-ID in either case): the
 // pictures the HTML shows.

@@ -163,16 +163,13 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
     if (!ContainsNoCase(headers, "image/")) return kItemNotFound;
     // A picture of a type the rich text cannot hold that the HTML does not
     // show (attached, or beside the text) is left to the message's files.
-    const bool held = !ContainsNoCase(headers, "image/png") && !ContainsNoCase(headers, "image/svg") &&
-                      (ContainsNoCase(headers, "image/gif") || ContainsNoCase(headers, "image/jpeg"));
+    const std::uint16_t kind = static_cast<std::uint16_t>(MimePictureKind(headers));
+    const bool held = kind != 0;
     if (!held && walk != nullptr && walk->shown != nullptr && !ShownByTheHtml(*walk->shown, headers))
         return kItemNotFound;
     if (ContainsNoCase(headers, "image/png")) return SkipRendering(walk, "PNG");
     if (ContainsNoCase(headers, "image/svg")) return SkipRendering(walk, "SVG");
-    std::uint16_t kind = 0;
-    if (ContainsNoCase(headers, "image/gif")) kind = 1;
-    else if (ContainsNoCase(headers, "image/jpeg")) kind = 2;
-    else return SkipRendering(walk, "unsupported");
+    if (kind == 0) return SkipRendering(walk, "unsupported");
 
     try {
         std::string data;

@@ -19,6 +19,7 @@
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
 #include "mime_fixture.h"
+#include "support/picture_files.h"
 #include "support/test_support.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -351,6 +352,26 @@ TEST_F(MimeReading, PicturesByContentId) {
     const std::vector<engine_test::Rec> records = Records();
     EXPECT_EQ(engine_test::Count(records, talix::kSigGraphic), 1u);
     EXPECT_EQ(Text(), "A  dot");
+}
+
+TEST_F(MimeReading, AJpegPictureIsShownUnderEachTypeNameMailProgramsGiveIt) {
+    // "image/jpg" and "image/pjpeg", as many mail programs label a JPEG
+    // picture: the message is converted and the picture holds its bytes.
+    const std::string jpeg = talix_test::JpegPicture(3, 2);
+    for (const char* type : {"image/jpeg", "image/jpg", "image/pjpeg", "IMAGE/JPG"}) {
+        Store(std::string("Content-Type: multipart/related; boundary=b\r\n\r\n"
+                          "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:img1\"> dot</p>\r\n"
+                          "--b\r\nContent-Type: ") +
+              type + "\r\nContent-ID: <img1>\r\n\r\n" + jpeg + "\r\n--b--\r\n");
+        ZervaRTItem item(&session_);
+        Connect(&item);
+        ASSERT_EQ(item.connected, 1) << type;
+        std::string segments;
+        for (const engine_test::Rec& record : Records())
+            if (record.signature == talix::kSigImageSegment) segments.append(record.bytes.begin(), record.bytes.end());
+        EXPECT_NE(segments.find(jpeg), std::string::npos) << type;
+        EXPECT_EQ(Text(), "A  dot") << type;
+    }
 }
 
 TEST_F(MimeReading, APictureShowsItsOwnBytesWhateverFileOfItsNameTheNoteHolds) {
