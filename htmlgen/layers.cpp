@@ -157,7 +157,10 @@ bool IsLayoutElement(std::uint16_t signature) {
 unsigned Pixels(unsigned twips) { return twips / kTwipsPerPixel; }
 unsigned LeftPixels(unsigned twips) { return twips >= kTwipsPerInch ? (twips - kTwipsPerInch) / kTwipsPerPixel : 0; }
 
-void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t depth, STATUS* status) {
+// Writes one element and its content; returns whether the content ended
+// where the region goes on (at a record of the region, or the list's end)
+// rather than at a record that ends something the region lies in.
+bool WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t depth, STATUS* status) {
     AppendPrintf(context, "<div style=\"%s", context->openBrace);
     AppendPrintf(context, "position:absolute;top:%upx;left:%upx;z-index:2; ", Pixels(NodeWord(element, kElementTopAt)),
                  LeftPixels(NodeWord(element, kElementLeftAt)));
@@ -202,6 +205,10 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
     const WalkCall call{kSigLayout, depth};
     context->node = element->next;
     while (context->overflow == 0 && InRange(context, context->node) && !IsLayoutRecord(context->node->signature)) {
+        // An END here closes no bracket of the content (each BEGIN's walk
+        // takes its own END): it ends what the region lies in, a layer or
+        // a hotspot, and is left to the walk that renders that.
+        if (context->node->signature == kSigEnd) break;
         const CDRecordNode* before = context->node;
         const StepResult result = DispatchRecord(context, call);
         if (result.status != kOK && *status == kOK) *status = result.status;
@@ -210,6 +217,7 @@ void WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
     }
     context->layoutElementDepth = outerElementDepth;
     CloseDownTo(context, mark);
+    return !InRange(context, context->node) || IsLayoutRecord(context->node->signature);
 }
 
 } // namespace
@@ -297,7 +305,14 @@ STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
             PushCloseTag(context, "</div>");
             node = node->next;
         } else if (IsLayoutElement(signature)) {
-            WriteElement(context, node, depth, &status);
+            if (!WriteElement(context, node, depth, &status)) {
+                // The element's content stopped at a record that ends what
+                // holds the region (an END, a table cell, a hotspot's end):
+                // the region closes there and the walk around it goes on
+                // from that record, so that nothing after it is skipped.
+                CloseDownTo(context, mark);
+                return status;
+            }
             node = context->node;
         } else if (signature == kSigLayoutEnd) {
             CloseDownTo(context, mark);

@@ -275,6 +275,41 @@ TEST_F(Layers, ElementFontsLeaveWhatTextOpenedAlone) {
     }
 }
 
+TEST_F(Layers, AnElementEndingAtWhatHoldsTheRegionLeavesTheRestToItsHolder) {
+    // An element's content that runs into the END of the layer around the
+    // region, a stray END, or the next cell of the table around it: the
+    // region closes there and everything after it is written, the layer's
+    // text after its END outside the layer, the next cell as a cell.
+    const Records inLayer = {Definition(1), Reference(1), TextBytes("Before"), Bracket(kBegin, kLayer),
+                             htmlgen_test::LayerRecord(), htmlgen_test::BoxSize(200, 100), Reference(1),
+                             TextBytes("Layer"), htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                             htmlgen_test::LayoutElement(2880, 720, 1500, 300), TextBytes("Element"),
+                             Bracket(kEnd, kLayer), TextBytes("Behind"), htmlgen_test::LayoutEnd(), Reference(1),
+                             TextBytes("After")};
+    std::string body = Checked(inLayer);
+    EXPECT_TRUE(Has(body, ">Element</div></div></div></div>Behind</div><div class=\"pabid1\">After</div>")) << body;
+
+    const Records stray = {Definition(1), Reference(1), TextBytes("Before"),
+                           htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                           htmlgen_test::LayoutElement(2880, 720, 1500, 300), TextBytes("Element"),
+                           Bracket(kEnd, 0x0107), TextBytes("Behind"), htmlgen_test::LayoutEnd(), Reference(1),
+                           TextBytes("After")};
+    body = Checked(stray);
+    EXPECT_LT(body.find("Element"), body.find("Behind")) << body;
+    EXPECT_LT(body.find("Behind"), body.find("After")) << body;
+
+    const Records inCell = {Definition(1), Reference(1), TextBytes("Before"), htmlgen_test::TableBegin(),
+                            htmlgen_test::Cell({0, 0}), Reference(1), TextBytes("First"),
+                            htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                            htmlgen_test::LayoutElement(2880, 720, 1500, 300), TextBytes("Element"),
+                            htmlgen_test::Cell({0, 1}), Reference(1), TextBytes("Second"), htmlgen_test::LayoutEnd(),
+                            htmlgen_test::TableEnd(), Reference(1), TextBytes("After")};
+    body = Checked(inCell);
+    EXPECT_EQ(Count(body, "<td"), 2u) << body;
+    EXPECT_TRUE(Has(body, ">Element</div></div></div></td><td")) << body;
+    EXPECT_LT(body.find("Second"), body.find("</table>")) << body;
+}
+
 std::string g_layerMarkup;
 std::uint16_t KeepLayerMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
     g_layerMarkup.append(text, length);
