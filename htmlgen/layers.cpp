@@ -132,8 +132,12 @@ bool LayerEmpty(const XMLGenContext* context, const CDRecordNode* from) {
 }
 
 // Writes the closing tags of what was opened above the mark, each one
-// (content nested deep leaves more open than any fixed room holds).
-void CloseDownTo(XMLGenContext* context, std::uint32_t mark) {
+// (content nested deep leaves more open than any fixed room holds). A
+// table begun above the mark closes with the rest: the table depth falls
+// back to the one given, so that a cell of that table met later starts a
+// table of its own instead of standing outside any.
+void CloseDownTo(XMLGenContext* context, std::uint32_t mark, std::uint16_t tableDepth) {
+    if (context->tableDepth > tableDepth) context->tableDepth = tableDepth;
     if (CloseTagDepth(context) <= mark) return;
     MoveToTextEnd(context);
     while (CloseTagDepth(context) > mark) {
@@ -195,6 +199,7 @@ bool WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
     if ((flags & kBorder) != 0 && (flags & kNoBorder) == 0) AppendOutput(context, "border:1px solid black;");
     AppendPrintf(context, "%s\">", context->closeBrace);
     const std::uint32_t mark = CloseTagDepth(context);
+    const std::uint16_t tableDepth = context->tableDepth;
     PushCloseTag(context, "</div>");
     // The element's content, up to the next element or the region's end,
     // rendered as the walk renders it: text, pictures, fields, buttons.
@@ -216,7 +221,7 @@ bool WriteElement(XMLGenContext* context, CDRecordNode* element, std::uint16_t d
         if (context->node == before) context->node = before->next;
     }
     context->layoutElementDepth = outerElementDepth;
-    CloseDownTo(context, mark);
+    CloseDownTo(context, mark, tableDepth);
     return !InRange(context, context->node) || IsLayoutRecord(context->node->signature);
 }
 
@@ -270,9 +275,10 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         // written, so that what was open around it closes after it; what
         // the content leaves open closes with the layer.
         const std::uint32_t mark = CloseTagDepth(context);
+        const std::uint16_t tableDepth = context->tableDepth;
         PushCloseTag(context, "</div>");
         status = PrXMLStr(context, kSigLayer, depth, 0);
-        CloseDownTo(context, mark);
+        CloseDownTo(context, mark, tableDepth);
     } else {
         AppendOutput(context, "</div>");
         CDRecordNode* at = context->node;
@@ -293,6 +299,7 @@ STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
     CloseForBlock(context);
     STATUS status = kOK;
     const std::uint32_t mark = CloseTagDepth(context);
+    const std::uint16_t tableDepth = context->tableDepth;
     while (InRange(context, node)) {
         const std::uint16_t signature = node->signature;
         if (signature == kSigLayout) {
@@ -310,12 +317,12 @@ STATUS WriteXMLLayoutRegion(XMLGenContext* context, std::uint16_t depth) {
                 // holds the region (an END, a table cell, a hotspot's end):
                 // the region closes there and the walk around it goes on
                 // from that record, so that nothing after it is skipped.
-                CloseDownTo(context, mark);
+                CloseDownTo(context, mark, tableDepth);
                 return status;
             }
             node = context->node;
         } else if (signature == kSigLayoutEnd) {
-            CloseDownTo(context, mark);
+            CloseDownTo(context, mark, tableDepth);
             context->node = node->next;
             return status;
         } else {

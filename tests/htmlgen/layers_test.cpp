@@ -310,6 +310,38 @@ TEST_F(Layers, AnElementEndingAtWhatHoldsTheRegionLeavesTheRestToItsHolder) {
     EXPECT_LT(body.find("Second"), body.find("</table>")) << body;
 }
 
+TEST_F(Layers, ATableCutByItsLayersEndGoesOnInATableOfItsOwn) {
+    // A layer that ends in a cell of a table begun inside it closes the
+    // table with it; the cells after the layer's END go into a table of
+    // their own rather than standing outside any, at the top level and in
+    // a cell of an outer table alike.
+    const Records top = {Definition(1), Reference(1), TextBytes("Before"), Bracket(kBegin, kLayer),
+                         htmlgen_test::LayerRecord(), htmlgen_test::BoxSize(200, 100), Reference(1),
+                         TextBytes("Layer"), htmlgen_test::TableBegin(), htmlgen_test::Cell({0, 0}), Reference(1),
+                         TextBytes("First"), Bracket(kEnd, kLayer), TextBytes("Behind"), htmlgen_test::Cell({0, 1}),
+                         Reference(1), TextBytes("Second"), htmlgen_test::Cell({1, 0}), Reference(1),
+                         TextBytes("Third"), htmlgen_test::TableEnd(), Reference(1), TextBytes("After")};
+    std::string body = Checked(top);
+    EXPECT_EQ(Count(body, "<table"), 2u) << body;
+    EXPECT_EQ(Count(body, "<td"), 3u) << body;
+    EXPECT_TRUE(Has(body, "First</div></td></tr></table></div>Behind<table")) << body;
+    EXPECT_LT(body.find("Third"), body.rfind("</table>")) << body;
+    EXPECT_LT(body.rfind("</table>"), body.find("After")) << body;
+
+    const Records nested = {Definition(1), Reference(1), TextBytes("Before"), htmlgen_test::TableBegin(),
+                            htmlgen_test::Cell({0, 0}), Reference(1), TextBytes("Outer"), Bracket(kBegin, kLayer),
+                            htmlgen_test::LayerRecord(), Reference(1), TextBytes("Layer"),
+                            htmlgen_test::TableBegin(true), htmlgen_test::Cell({0, 0}, true), Reference(1),
+                            TextBytes("Inner"), Bracket(kEnd, kLayer), TextBytes("Behind"),
+                            htmlgen_test::Cell({0, 1}, true), Reference(1), TextBytes("Second"),
+                            htmlgen_test::TableEnd(true), htmlgen_test::Cell({0, 1}), Reference(1),
+                            TextBytes("Last"), htmlgen_test::TableEnd(), Reference(1), TextBytes("After")};
+    body = Checked(nested);
+    EXPECT_EQ(Count(body, "<td"), 4u) << body;
+    EXPECT_LT(body.find("Last"), body.rfind("</table>")) << body;
+    EXPECT_LT(body.rfind("</table>"), body.find("After")) << body;
+}
+
 std::string g_layerMarkup;
 std::uint16_t KeepLayerMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
     g_layerMarkup.append(text, length);
