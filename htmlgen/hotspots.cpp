@@ -140,6 +140,19 @@ bool RenderContent(HotspotCall* call) {
     return context->node != before;
 }
 
+// Content nested too deep for a walk of its own: the record goes to the
+// writer of its kind here, in this range's loop, so that its text is
+// written all the same (a table's content is written as it comes, without
+// the table's elements).
+void RenderInPlace(HotspotCall* call) {
+    XMLGenContext* context = call->context;
+    const CDRecordNode* before = context->node;
+    const StepResult result =
+        DispatchRecord(context, WalkCall{call->kind, static_cast<std::uint16_t>(call->depth + 1u)});
+    KeepStatus(context, result.status == kOutOfMemory ? kOK : result.status);
+    if (context->node == before) PassOver(context);
+}
+
 // ---- Attributes of the records that follow a link -------------------------
 
 // The attribute a record gives the link it follows: a target record's
@@ -780,7 +793,7 @@ STATUS PXMLH(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
                 break;
             }
             TraceStep("PXMLH - #5");
-            if (!RenderContent(&call)) PassOver(context);
+            if (!RenderContent(&call)) RenderInPlace(&call);
             {
                 const CDRecordNode* at = context->node;
                 if (kind != 0 && depth >= 1 && at != nullptr && at->prev != nullptr && at->prev->signature == kSigEnd &&

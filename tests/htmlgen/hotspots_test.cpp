@@ -12,6 +12,7 @@
 #include "active_content_fixture.h"
 #include "support/markup_validators.h"
 #include "support/test_support.h"
+#include "table_records.h"
 #include "core/pool.h"
 #include "talix_platform.h"
 
@@ -525,6 +526,49 @@ TEST_F(HotspotsTest, AHotspotInsideAnotherOpensNoAnchorInItsAnchor) {
         const std::string xhtml = Generate(chunk, "XHTML", nullptr);
         std::string report;
         EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
+    }
+}
+
+TEST_F(HotspotsTest, TextOfHotspotsNestedPastTheWalksBoundIsWritten) {
+    // Pop-ups each in the text of the one before, 80 deep, the innermost
+    // holding a table: past the depth the walk follows, their text, the
+    // table's cells and the text after each end are still written, in
+    // order, and the markup stays whole.
+    constexpr int kDepth = 80;
+    Records records = {Definition(1), Reference(1)};
+    std::vector<std::string> words;
+    for (int level = 0; level < kDepth; ++level) {
+        for (const FixtureRecord& record : {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 1, 4, TextData("Tip")),
+                                            TextBytes("in" + std::to_string(level) + "x ")})
+            records.push_back(record);
+        words.push_back("in" + std::to_string(level) + "x");
+    }
+    const Records table = {htmlgen_test::TableBegin(), htmlgen_test::Cell({0, 0}), Reference(1), TextBytes("cell"),
+                           htmlgen_test::TableEnd()};
+    records.insert(records.end(), table.begin(), table.end());
+    words.push_back("cell");
+    for (int level = kDepth; level-- > 0;) {
+        for (const FixtureRecord& record : {HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes("out" + std::to_string(level) + "x ")})
+            records.push_back(record);
+        words.push_back("out" + std::to_string(level) + "x");
+    }
+    ZervaRTChunk* chunk = Define(records);
+    for (const char* format : {"HTML", "XHTML"}) {
+        const std::string markup = Generate(chunk, format, nullptr);
+        EXPECT_EQ(chunk->lastStatus, 0) << format;
+        const std::string text = format[0] == 'X' ? talix_test::XhtmlBodyText(markup) : talix_test::HtmlBodyText(markup);
+        std::size_t at = 0;
+        for (const std::string& word : words) {
+            const std::size_t found = text.find(word, at);
+            ASSERT_NE(found, std::string::npos) << format << ": " << word << " in " << text;
+            at = found + word.size();
+        }
+        std::string report;
+        if (format[0] == 'X') {
+            EXPECT_TRUE(talix_test::XmlWellFormed(markup, &report)) << report;
+        } else {
+            EXPECT_EQ(talix_test::TidyErrors(markup, &report), 0) << report;
+        }
     }
 }
 
