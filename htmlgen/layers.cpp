@@ -277,7 +277,10 @@ STATUS PXMLL(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
         const std::uint32_t mark = CloseTagDepth(context);
         const std::uint16_t tableDepth = context->tableDepth;
         PushCloseTag(context, "</div>");
+        const std::uint32_t outerLayerDivision = context->layerDivisionDepth;
+        context->layerDivisionDepth = CloseTagDepth(context);
         status = PrXMLStr(context, kSigLayer, depth, 0);
+        context->layerDivisionDepth = outerLayerDivision;
         CloseDownTo(context, mark, tableDepth);
     } else {
         AppendOutput(context, "</div>");

@@ -66,6 +66,17 @@ const CDRecordNode* LookBackOver(const CDRecordNode* begin) {
     return node;
 }
 
+// Whether the innermost open division is the one of a layer or of a layout
+// element: the table is part of its content and stays inside it.
+bool InnermostDivisionPositioned(const XMLGenContext* context) {
+    if (context->layerDivisionDepth == 0 && context->layoutElementDepth == 0) return false;
+    for (std::uint32_t i = context->closeTagCount; i-- > 0;) {
+        if (SameCloseTag(context->closeTags[i].tag, "</div>"))
+            return i + 1 == context->layerDivisionDepth || i + 1 == context->layoutElementDepth;
+    }
+    return false;
+}
+
 // What the table interrupts: an open division or paragraph closes. Only
 // one open in the cell the table stands in: a division or paragraph around
 // the table of that cell holds this table too.
@@ -77,7 +88,8 @@ void CloseInterrupted(XMLGenContext* context, const CDRecordNode* begin) {
         const bool tabbed = IsOn(context, sw::kTabbedTablesInCSS) && enclosing != nullptr && enclosing->tabbed != 0;
         const bool section = IsOn(context, sw::kSectionsInCSS) && IsSectionLevel(FindCloseTag(context, "</div>", 1));
         const bool paragraph = reached != nullptr && reached->signature == kSigPabReference;
-        if (!tabbed && !section && !paragraph) CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
+        if (!tabbed && !section && !paragraph && !InnermostDivisionPositioned(context))
+            CloseOpenXMLTagsToOutput(context, "</div>", 1, 1, 0, 0);
     } else if (HasCloseTagBefore(context, "</p>", "</td>", "</th>", "</table>") != 0) {
         const CDRecordNode* reached = LookBackOver(begin);
         if (reached != nullptr && reached->signature == kSigPabReference) {

@@ -540,6 +540,7 @@ struct XMLGenContext : GenerationWalkState {
     std::uint16_t layerDepth = 0;            // layers begun and not ended
     std::uint16_t outermostLayerDepth = 0;   // the walk depth at which the outermost layer began, 0 none
     std::uint32_t layoutElementDepth = 0;    // the close-tag depth with a layout element's division on top, 0 none
+    std::uint32_t layerDivisionDepth = 0;    // the close-tag depth with the innermost layer's division on top, 0 none
     std::uint16_t walkNesting = 0;           // nested walks in progress (bounded: see record_walk.cpp)
     std::uint32_t unnestedTables = 0;        // tables begun past the walk's nesting bound and not ended
     CDRecordNode* tableRecord = nullptr;     // the table-begin or pre-table record the table writer starts at

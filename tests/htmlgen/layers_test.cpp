@@ -342,6 +342,35 @@ TEST_F(Layers, ATableCutByItsLayersEndGoesOnInATableOfItsOwn) {
     EXPECT_LT(body.rfind("</table>"), body.find("After")) << body;
 }
 
+TEST_F(Layers, ATableAfterTextStaysInItsLayerOrElement) {
+    // A table after the first text of a layer, or of a layout element,
+    // closes no division of theirs: it and the text after it stay inside
+    // the positioned division.
+    for (const char* options : {"", "UsePTags=Yes"}) {
+        const Records layer = {Definition(1), Reference(1), TextBytes("Before"), Bracket(kBegin, kLayer),
+                               htmlgen_test::LayerRecord(), htmlgen_test::BoxSize(200, 100),
+                               TextBytes("Layer"), htmlgen_test::TableBegin(), htmlgen_test::Cell({0, 0}),
+                               Reference(1), TextBytes("Cell"), htmlgen_test::TableEnd(), TextBytes("Rest"),
+                               Bracket(kEnd, kLayer), Reference(1), TextBytes("After")};
+        const Records element = {Definition(1), Reference(1), TextBytes("Before"),
+                                 htmlgen_test::LayoutRegion(2880, 4320, 1440),
+                                 htmlgen_test::LayoutElement(2880, 720, 1500, 300), TextBytes("Layer"),
+                                 htmlgen_test::TableBegin(), htmlgen_test::Cell({0, 0}), Reference(1),
+                                 TextBytes("Cell"), htmlgen_test::TableEnd(), TextBytes("Rest"),
+                                 htmlgen_test::LayoutEnd(), Reference(1), TextBytes("After")};
+        for (const Records& records : {layer, element}) {
+            ZervaRTChunk* chunk = Define(records);
+            const std::string xhtml = Generate(chunk, "XHTML", options);
+            std::string report;
+            EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+            const std::vector<std::string> divisions = talix_test::XhtmlElementTexts(xhtml, {"div"});
+            bool held = false;
+            for (const std::string& text : divisions) held = held || text == "LayerCellRest";
+            EXPECT_TRUE(held) << options << Body(xhtml);
+        }
+    }
+}
+
 std::string g_layerMarkup;
 std::uint16_t KeepLayerMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
     g_layerMarkup.append(text, length);
