@@ -102,9 +102,10 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
         !(IsOn(context, sw::kUsePTags) && HasCloseTagBefore(context, "</p>", "</div>", nullptr, nullptr) != 0)) {
         for (const CDRecordNode* at = reference->prev; at != nullptr; at = at->prev) {
             const std::uint16_t signature = at->signature;
-            if (signature == kSigLayer) break;
+            // The layer's first paragraph, with or without size and
+            // position records before it: the layer's division stays.
             if (signature == kSigPabReference || IsTableEndRecord(signature) || signature == kSigBoxSize ||
-                signature == kSigPositioning)
+                signature == kSigPositioning || signature == kSigLayer)
                 return true;
         }
     }

@@ -371,6 +371,23 @@ TEST_F(Layers, ATableAfterTextStaysInItsLayerOrElement) {
     }
 }
 
+TEST_F(Layers, ALayerWithoutSizeOrPositionHoldsItsParagraphs) {
+    // A layer of no size or position records whose content begins with a
+    // paragraph: its division holds that paragraph and the rest.
+    const Records records = {Definition(1), Reference(1), TextBytes("Before"), Bracket(kBegin, kLayer),
+                             htmlgen_test::LayerRecord(), Reference(1), TextBytes("One"), htmlgen_test::ParagraphBreak(),
+                             Reference(1), TextBytes("Two"), Bracket(kEnd, kLayer), Reference(1), TextBytes("After")};
+    ZervaRTChunk* chunk = Define(records);
+    for (const char* options : {"", "UsePTags=Yes"}) {
+        const std::string xhtml = Generate(chunk, "XHTML", options);
+        std::string report;
+        EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+        EXPECT_TRUE(Has(Body(xhtml), "<div style=\"\"><")) << options << Body(xhtml);
+        EXPECT_FALSE(Has(Body(xhtml), "<div style=\"\"></div>")) << options << Body(xhtml);
+        EXPECT_LT(Body(xhtml).find("Two"), Body(xhtml).rfind("</div>", Body(xhtml).find("After"))) << Body(xhtml);
+    }
+}
+
 std::string g_layerMarkup;
 std::uint16_t KeepLayerMarkup(ZervaRTChunk*, char* text, std::uint16_t length) {
     g_layerMarkup.append(text, length);
