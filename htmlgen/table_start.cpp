@@ -155,16 +155,14 @@ std::string IdNameText(const CDRecordNode* record, int which) {
     return {};
 }
 
-// An attribute value in single quotes, encoded so that it cannot end the
-// attribute or open markup.
-void WriteQuotedAttribute(XMLGenContext* context, const char* name, const std::string& value) {
+// A value encoded for an attribute in single quotes, so that it cannot
+// end the attribute or open markup.
+std::string SingleQuotedValue(XMLGenContext* context, const std::string& value) {
     std::vector<char> encoded(value.size() * 10 + 16, '\0');
     if (WriteXMLEncodedTextTo(context, value.data(), static_cast<std::uint32_t>(value.size()), encoded.data(),
                               static_cast<std::uint32_t>(encoded.size()), 1, 0, 0, 0) != kOK)
         encoded[0] = '\0';
-    std::string text = " ";
-    text += name;
-    text += "='";
+    std::string text;
     for (const char* at = encoded.data(); *at != '\0'; ++at) {
         if (*at == '\'') {
             text += "&#39;";
@@ -172,6 +170,16 @@ void WriteQuotedAttribute(XMLGenContext* context, const char* name, const std::s
             text += *at;
         }
     }
+    return text;
+}
+
+// An attribute value in single quotes, encoded so that it cannot end the
+// attribute or open markup.
+void WriteQuotedAttribute(XMLGenContext* context, const char* name, const std::string& value) {
+    std::string text = " ";
+    text += name;
+    text += "='";
+    text += SingleQuotedValue(context, value);
     text += "'";
     AppendOutput(context, text.data(), text.size());
 }
@@ -225,13 +233,20 @@ void WriteSpaces(XMLGenContext* context, const CDRecordNode* border) {
     if (left + right != 0) AppendPrintf(context, " hspace=\"%u\"", left > right ? left : right);
 }
 
-// The border attributes of the table (borders as attributes or CSS).
-void WriteBorderAttributes(XMLGenContext* context, const TableCall& call, CDRecordNode* begin, bool encapsulating) {
+// Whether the border attributes of the table write a style attribute.
+bool BordersWriteStyle(const XMLGenContext* context, const TableCall& call, const BorderSurvey& survey) {
+    return IsOn(context, sw::kCSSBorders) && !IsOn(context, sw::kSparseTable) &&
+           !(survey.noBorders && call.border == nullptr);
+}
+
+// The border attributes of the table (borders as attributes or CSS). The
+// table's stored style (storedStyle, ready for single quotes) goes first
+// into the style attribute they write: a start tag holds one.
+void WriteBorderAttributes(XMLGenContext* context, const TableCall& call, const BorderSurvey& survey,
+                           CDRecordNode* begin, bool encapsulating, const std::string& storedStyle) {
     TableLevelState* level = CurrentTableLevel(context);
     const bool css = IsOn(context, sw::kCSSBorders);
     const bool sparse = IsOn(context, sw::kSparseTable);
-    BorderSurvey survey;
-    if (!sparse && css) survey = SurveyBorders(context, begin);
     level->noCellBorders = survey.noBorders ? 1 : 0;
     level->borderMode = survey.noBorders ? 0 : -1;
     if (sparse) return;
@@ -262,19 +277,20 @@ void WriteBorderAttributes(XMLGenContext* context, const TableCall& call, CDReco
         }
         WriteSpaces(context, call.border);
         if (!(survey.noBorders && cssEmpty)) {
-            AppendPrintf(context, " style='%sborder-collapse: collapse; %s%s'", context->openBrace, context->closeBrace,
-                         cssText);
+            AppendPrintf(context, " style='%s%sborder-collapse: collapse; %s%s'", context->openBrace,
+                         storedStyle.c_str(), context->closeBrace, cssText);
         }
         return;
     }
     const bool styled = call.border != nullptr && NodeWord(call.border, kBorderStyleAt) != 0;
-    const char* separate = encapsulating ? " style='%sborder-collapse: separate%s%s'"
-                                         : " style='%sborder-collapse: separate; %s%s'";
+    const char* separate = encapsulating ? " style='%s%sborder-collapse: separate%s%s'"
+                                         : " style='%s%sborder-collapse: separate; %s%s'";
     if (!survey.noBorders && (survey.uniform || styled)) {
-        AppendPrintf(context, separate, context->openBrace, context->closeBrace, cssText);
+        AppendPrintf(context, separate, context->openBrace, storedStyle.c_str(), context->closeBrace, cssText);
     } else {
         if (!cssHasBorder) AppendOutput(context, " border='0'");
-        if (!(survey.noBorders && cssEmpty)) AppendPrintf(context, separate, context->openBrace, context->closeBrace, cssText);
+        if (!(survey.noBorders && cssEmpty))
+            AppendPrintf(context, separate, context->openBrace, storedStyle.c_str(), context->closeBrace, cssText);
     }
     WriteSpaces(context, call.border);
 }
@@ -282,6 +298,12 @@ void WriteBorderAttributes(XMLGenContext* context, const TableCall& call, CDReco
 // The start tag of the table and its attributes (up to and including ">").
 void WriteTableStartTag(XMLGenContext* context, TableCall* call, CDRecordNode* begin, bool encapsulating) {
     TableLevelState* level = CurrentTableLevel(context);
+    BorderSurvey survey;
+    if (!IsOn(context, sw::kSparseTable) && IsOn(context, sw::kCSSBorders)) survey = SurveyBorders(context, begin);
+    // When the borders write a style attribute, the table's stored style
+    // (and in XHTML a style among its other attributes) joins it.
+    const bool joinStyle = BordersWriteStyle(context, *call, survey);
+    std::string storedStyle;
     AppendOutput(context, "<table");
     bool idWritten = false;
     if (call->idName != nullptr) {
@@ -292,7 +314,11 @@ void WriteTableStartTag(XMLGenContext* context, TableCall* call, CDRecordNode* b
         for (const auto& attribute : kAttributes) {
             const std::string value = IdNameText(call->idName, attribute.which);
             if (value.empty()) continue;
-            WriteQuotedAttribute(context, attribute.name, value);
+            if (attribute.which == 2 && joinStyle) {
+                storedStyle = value;
+            } else {
+                WriteQuotedAttribute(context, attribute.name, value);
+            }
             idWritten = true;
         }
     }
@@ -314,6 +340,18 @@ void WriteTableStartTag(XMLGenContext* context, TableCall* call, CDRecordNode* b
             rest.push_back('\0');
             RemoveOption(rest.data(), "TalixDataTable=");
             call->other = rest.data();
+        }
+        std::string otherStyle;
+        if (joinStyle && context->format == kFormatXHTML && TakeAttribute(&call->other, "style", &otherStyle) &&
+            !otherStyle.empty()) {
+            const std::size_t end = storedStyle.find_last_not_of(" \t");
+            if (end != std::string::npos) {
+                storedStyle.resize(end + 1);
+                if (storedStyle.back() != ';') storedStyle += ';';
+                storedStyle += ' ';
+            }
+            storedStyle += otherStyle;
+            call->other.erase(0, call->other.find_first_not_of(" \t"));
         }
         if (!call->other.empty()) {
             // XHTML needs every value quoted and each name once; in no form
@@ -354,7 +392,14 @@ void WriteTableStartTag(XMLGenContext* context, TableCall* call, CDRecordNode* b
         if (!OtherHas(*call, "width=")) AppendOutput(context, " width='100%'");
         level->fitWidth = FitWidth(context, begin);
     }
-    WriteBorderAttributes(context, *call, begin, encapsulating);
+    // The stored style as its declarations, the last one ended.
+    std::string style;
+    const std::size_t styleEnd = storedStyle.find_last_not_of(" \t\r\n");
+    if (styleEnd != std::string::npos) {
+        storedStyle.resize(styleEnd + 1);
+        style = SingleQuotedValue(context, storedStyle) + (storedStyle.back() == ';' ? " " : "; ");
+    }
+    WriteBorderAttributes(context, *call, survey, begin, encapsulating, style);
     if ((level->beginFlags & kTableRightToLeft) != 0) {
         AppendOutput(context, " dir='rtl'");
         context->rightToLeftSeen = 1;

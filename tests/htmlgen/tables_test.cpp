@@ -341,6 +341,33 @@ TEST_F(Tables, ACellsOtherStyleJoinsItsBorderStyleInXhtml) {
         << xhtml;
 }
 
+TEST_F(Tables, ATablesStoredStyleJoinsItsBorderStyle) {
+    // The style of the table's id/name record, in both forms, and a style
+    // among its other attributes, in XHTML: one style attribute that holds
+    // the stored style and the borders' CSS.
+    Records stored = Table(Grid(1, 2), false, 0x0010);
+    const std::string style = "font-family: 'Arial'";
+    talix_test::FixtureRecord idName = talix_test::HostRecord(0xFF7A, static_cast<std::uint32_t>(26 + style.size()));
+    talix_test::PutWord(&idName, 8, static_cast<std::uint16_t>(style.size()));
+    std::copy(style.begin(), style.end(), idName.bytes.begin() + 26);
+    stored.insert(stored.begin(), idName);
+    const std::string body = Checked(Document(stored), "CSSBorders=Yes");
+    EXPECT_TRUE(Has(body, "<table cellspacing='0' cellpadding='0' style='font-family: &#39;Arial&#39;; "
+                          "border-collapse: collapse; ' dir='rtl'>"))
+        << body;
+    Records other = Table(Grid(1, 2));
+    other.insert(other.begin(), htmlgen_test::OtherText("style='color:red' class=x"));
+    Checked(Document(other), "CSSBorders=Yes");
+    const std::string xhtml = Generate(Define(Document(other)), "XHTML", "CSSBorders=Yes");
+    EXPECT_TRUE(Has(xhtml, "<table class=\"x\" cellspacing='0' cellpadding='0' "
+                           "style='color:red; border-collapse: collapse; '>"))
+        << xhtml;
+    // Without a style of the borders' own the stored style stands where it
+    // always did.
+    const std::string plain = Checked(Document(stored), "");
+    EXPECT_TRUE(Has(plain, "<table style='font-family: &#39;Arial&#39;' border='1' dir='rtl'>")) << plain;
+}
+
 // The attributes a table or cell writes give way only to an attribute of
 // the same whole name among its other attributes.
 TEST_F(Tables, OtherAttributesStopOnlyAttributesOfTheirOwnName) {
