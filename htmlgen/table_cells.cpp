@@ -103,17 +103,32 @@ void StartRow(XMLGenContext* context, TableCall* call, const CDRecordNode* posit
             const bool head = GroupOn(&other, "TalixTHEAD=");
             const bool foot = GroupOn(&other, "TalixTFOOT=");
             const bool body = GroupOn(&other, "TalixTBODY=");
+            // Only the row groups of this table close: a group of a table
+            // around it holds the cell this table stands in. A group never
+            // opens inside another, and a header or footer row after one of
+            // its kind goes on in the group open.
+            auto open = [context](const char* tag) { return HasCloseTagBefore(context, tag, "</table>") != 0; };
+            auto close = [context, &open](const char* tag) {
+                if (open(tag)) CloseOpenXMLTagsToOutput(context, tag, 1, 1, 0, 0);
+            };
             if (head) {
-                AppendOutput(context, "<thead>");
-                PushCloseTag(context, "</thead>");
+                if (!open("</thead>")) {
+                    close("</tfoot>");
+                    close("</tbody>");
+                    AppendOutput(context, "<thead>");
+                    PushCloseTag(context, "</thead>");
+                }
             } else if (foot) {
-                CloseOpenXMLTagsToOutput(context, "</thead>", 1, 1, 0, 0);
-                AppendOutput(context, "<tfoot>");
-                PushCloseTag(context, "</tfoot>");
+                close("</thead>");
+                if (!open("</tfoot>")) {
+                    close("</tbody>");
+                    AppendOutput(context, "<tfoot>");
+                    PushCloseTag(context, "</tfoot>");
+                }
             } else if (body) {
-                CloseOpenXMLTagsToOutput(context, "</thead>", 1, 1, 0, 0);
-                CloseOpenXMLTagsToOutput(context, "</tfoot>", 1, 1, 0, 0);
-                CloseOpenXMLTagsToOutput(context, "</tbody>", 1, 1, 0, 0);
+                close("</thead>");
+                close("</tfoot>");
+                close("</tbody>");
                 AppendOutput(context, "<tbody>");
                 PushCloseTag(context, "</tbody>");
             }

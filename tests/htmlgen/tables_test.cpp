@@ -408,6 +408,44 @@ TEST_F(Tables, NestedTablesAndRowGroups) {
     EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "r0c0r0c1r0c1", "r0c0", "r0c1", "r1c0", "r1c1"})) << body;
 }
 
+TEST_F(Tables, RowGroupsStayInTheirOwnTableAndNeverNest) {
+    // A table nested in a header row, whose rows are a body and a footer:
+    // its groups open and close inside it, and the outer table's header
+    // ends only with its own row.
+    std::vector<CellFields> inner = Grid(2, 1);
+    inner[0].text = "in0";
+    inner[1].text = "in1";
+    inner[0].extra = {htmlgen_test::OtherText("TalixTBODY=Yes", true)};
+    inner[1].extra = {htmlgen_test::OtherText("TalixTFOOT=Yes", true)};
+    std::vector<CellFields> outer = Grid(2, 2);
+    outer[0].extra = {htmlgen_test::OtherText("TalixTHEAD=Yes", true)};
+    outer[1].extra = Table(inner, true);
+    outer[2].extra = {htmlgen_test::OtherText("TalixTBODY=Yes", true)};
+    const std::string nested = Checked(Document(Table(outer)), "", false);
+    EXPECT_TRUE(Has(nested, "<tbody><tr valign='top'><td  width='95' border=\"1\" style=\"border: 1px solid black; \">"
+                            "<div align='left' class=\"pabid1\">in0</div></td></tr></tbody><tfoot>"))
+        << nested;
+    EXPECT_TRUE(Has(nested, "in1</div></td></tr></tfoot></table><div align='left' class=\"pabid1\">r0c1</div></td>"
+                            "</tr></thead><tbody>"))
+        << nested;
+    EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "in0in1r0c1", "in0", "in1", "r1c0", "r1c1"})) << nested;
+    EXPECT_LT(nested.find("</table>", nested.find("r1c1")), nested.find("After")) << nested;
+
+    // Two header rows share one header; a footer after a body closes it.
+    std::vector<CellFields> cells = Grid(4, 1);
+    cells[0].extra = {htmlgen_test::OtherText("TalixTHEAD=Yes", true)};
+    cells[1].extra = {htmlgen_test::OtherText("TalixTHEAD=Yes", true)};
+    cells[2].extra = {htmlgen_test::OtherText("TalixTBODY=Yes", true)};
+    cells[3].extra = {htmlgen_test::OtherText("TalixTFOOT=Yes", true)};
+    const std::string groups = Checked(Document(Table(cells)), "", false);
+    EXPECT_EQ(Count(groups, "<thead>"), 1u) << groups;
+    EXPECT_TRUE(Has(groups, "r1c0</div></td></tr></thead><tbody>")) << groups;
+    EXPECT_TRUE(Has(groups, "r2c0</div></td></tr></tbody><tfoot>")) << groups;
+    EXPECT_TRUE(Has(groups, "r3c0</div></td></tr></tfoot></table>")) << groups;
+    cells.pop_back();
+    Checked(Document(Table(cells)));
+}
+
 TEST_F(Tables, TablesNestedBeyondTheKeptLevelsStayWellNested) {
     // 70 tables, each in the only cell of the one before it.
     constexpr int kDepth = 70;
