@@ -2,6 +2,7 @@
 // block is stored on its last cell and written at its first position), the
 // row start with its row group, and the cell element with its header kind,
 // width, borders, alignment, colour and spans.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -373,6 +374,16 @@ void WriteCellBorders(XMLGenContext* context, const TableCall& call, const CDRec
     }
 }
 
+// Whether the cell's start tag being written holds an id already (its
+// stored id, one among its other attributes, or its data-table id): an id
+// the writer makes then gives way, so that the tag holds one.
+bool StartTagHasId(XMLGenContext* context) {
+    MoveToTextEnd(context);
+    const std::vector<std::string> names = OpenStartTagNames(
+        std::string_view(context->buffer, static_cast<std::size_t>(context->writePosition - context->buffer)));
+    return std::find(names.begin(), names.end(), "id") != names.end();
+}
+
 // Writes the cell element of the cell (its tag, attributes and ">").
 void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cell) {
     TableLevelState* level = CurrentTableLevel(context);
@@ -435,7 +446,7 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     switch (level->dataTableKind) {
     case 1:
         if (row == 0) {
-            AppendPrintf(context, " id='c%u'", column + 1);
+            if (!StartTagHasId(context)) AppendPrintf(context, " id='c%u'", column + 1);
         } else if (!OtherHas(*call, "headers=")) {
             AppendPrintf(context, " headers='c%u'", column + 1);
         }
@@ -448,7 +459,7 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
         break;
     case 4:
         if (column == 0) {
-            AppendPrintf(context, " id='r%u'", row + 1);
+            if (!StartTagHasId(context)) AppendPrintf(context, " id='r%u'", row + 1);
         } else if (!OtherHas(*call, "headers=")) {
             AppendPrintf(context, " headers='r%u'", row + 1);
         }
@@ -456,7 +467,7 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
     default:
         break;
     }
-    if (IsOn(context, sw::kAutoTagCell)) {
+    if (IsOn(context, sw::kAutoTagCell) && !StartTagHasId(context)) {
         if (context->tableDepth < 2) {
             AppendPrintf(context, " id='tbl%u_r%u_c%u'", level->tableNumber, row + 1, column + 1);
         } else {

@@ -290,6 +290,33 @@ TEST_F(Tables, DataTableWithCaption) {
 // bracket right before the table begin (so the table builder stores it, and
 // so do documents): its attributes reach the table element. An id/name
 // record beyond another bracket belongs to something else.
+TEST_F(Tables, ACellCarriesOneIdUnderDataTablesAndAutomaticIds) {
+    // The header cells of a data table keep the ids their column's cells
+    // name; the other cells get the automatic id.
+    for (const char* kind : {"1", "4"}) {
+        Records table = Table(Grid(2, 2));
+        table.insert(table.begin(), htmlgen_test::OtherText(std::string("TalixDataTable=") + kind));
+        const std::string body = Checked(Document(table), "AutoTag=Cell");
+        EXPECT_EQ(Count(body, " id="), 4u) << body;
+        EXPECT_TRUE(Has(body, std::string(kind) == "1" ? "<th width='95' id='c2' border" : "<th width='95' id='r2' border"))
+            << body;
+        EXPECT_TRUE(Has(body, std::string(kind) == "1" ? " headers='c1' id='tbl1_r2_c1' border"
+                                                        : " headers='r1' id='tbl1_r1_c2' border"))
+            << body;
+    }
+    // A cell's stored id is the one it carries.
+    std::vector<CellFields> cells = Grid(2, 2);
+    cells[1].extra = {htmlgen_test::OtherText("", true, "mine")};
+    cells[2].extra = {htmlgen_test::OtherText("", true, "own")};
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::OtherText("TalixDataTable=1"));
+    const std::string body = Generate(Define(Document(table)), "XHTML", "AutoTag=Cell");
+    std::string report;
+    EXPECT_TRUE(talix_test::XmlWellFormed(body, &report)) << report << body;
+    EXPECT_TRUE(Has(body, "<th id=\"mine\" width='95' style=")) << body;
+    EXPECT_TRUE(Has(body, "<td id=\"own\" width='95' headers='c1' style=")) << body;
+}
+
 TEST_F(Tables, HeaderCellsByTheirFont) {
     // Two cells: a bold one and a plain one.
     Records table = Table(Grid(1, 2));
