@@ -374,15 +374,17 @@ void WriteCellBorders(XMLGenContext* context, const TableCall& call, const CDRec
     }
 }
 
-// Whether the cell's start tag being written holds an id already (its
-// stored id, one among its other attributes, or its data-table id): an id
-// the writer makes then gives way, so that the tag holds one.
-bool StartTagHasId(XMLGenContext* context) {
+// Whether the cell's start tag being written holds the attribute already
+// (an id: its stored id, one among its other attributes, or its data-table
+// id; a scope: the one its data flags give): the attribute the writer makes
+// then gives way, so that the tag holds one.
+bool StartTagHas(XMLGenContext* context, const char* name) {
     MoveToTextEnd(context);
     const std::vector<std::string> names = OpenStartTagNames(
         std::string_view(context->buffer, static_cast<std::size_t>(context->writePosition - context->buffer)));
-    return std::find(names.begin(), names.end(), "id") != names.end();
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
+bool StartTagHasId(XMLGenContext* context) { return StartTagHas(context, "id"); }
 
 // Writes the cell element of the cell (its tag, attributes and ">").
 void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cell) {
@@ -452,10 +454,11 @@ void WriteCellElement(XMLGenContext* context, TableCall* call, CDRecordNode* cel
         }
         break;
     case 2:
-        if (row == 0 && !OtherHas(*call, "scope=")) AppendOutput(context, " scope='col'");
+        if (row == 0 && !OtherHas(*call, "scope=") && !StartTagHas(context, "scope")) AppendOutput(context, " scope='col'");
         break;
     case 3:
-        if (column == 0 && !OtherHas(*call, "scope=")) AppendOutput(context, " scope='row'");
+        if (column == 0 && !OtherHas(*call, "scope=") && !StartTagHas(context, "scope"))
+            AppendOutput(context, " scope='row'");
         break;
     case 4:
         if (column == 0) {

@@ -317,6 +317,31 @@ TEST_F(Tables, ACellCarriesOneIdUnderDataTablesAndAutomaticIds) {
     EXPECT_TRUE(Has(body, "<td id=\"own\" width='95' headers='c1' style=")) << body;
 }
 
+TEST_F(Tables, AHeaderCellByItsDataFlagsCarriesOneScopeInADataTable) {
+    // Data flags that make the first cell of rows 0 and 1 a header of its
+    // column (bit 0) or its row (bit 1), in tables whose data-table kind
+    // gives a scope to row 0 (2) or column 0 (3).
+    auto flags = [](std::uint32_t bits) {
+        talix_test::FixtureRecord record = talix_test::HostRecord(0x0057, 16);
+        talix_test::PutWord(&record, 2, 1);
+        talix_test::PutWord(&record, 4, 0x0083);
+        talix_test::PutDword(&record, 12, bits);
+        return record;
+    };
+    for (const char* kind : {"2", "3"}) {
+        std::vector<CellFields> cells = Grid(2, 2);
+        cells[0].extra = {flags(1)};
+        cells[2].extra = {flags(2)};
+        Records table = Table(cells);
+        table.insert(table.begin(), htmlgen_test::OtherText(std::string("TalixDataTable=") + kind));
+        const std::string body = Checked(Document(table));
+        EXPECT_TRUE(Has(body, "<th scope=\"col\" width='95' border")) << body;
+        EXPECT_TRUE(Has(body, "<th scope=\"row\" width='95' border")) << body;
+        // Kind 2 adds the scope of the other cell of row 0.
+        EXPECT_EQ(Count(body, "scope="), std::string(kind) == "2" ? 3u : 2u) << body;
+    }
+}
+
 TEST_F(Tables, HeaderCellsByTheirFont) {
     // Two cells: a bold one and a plain one.
     Records table = Table(Grid(1, 2));
