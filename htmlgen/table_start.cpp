@@ -283,8 +283,10 @@ void WriteBorderAttributes(XMLGenContext* context, const TableCall& call, const 
         return;
     }
     const bool styled = call.border != nullptr && NodeWord(call.border, kBorderStyleAt) != 0;
-    const char* separate = encapsulating ? " style='%s%sborder-collapse: separate%s%s'"
-                                         : " style='%s%sborder-collapse: separate; %s%s'";
+    // The border record's CSS follows a declaration ended as every other:
+    // run on, it made one declaration no browser reads and lost both.
+    const char* separate = encapsulating && cssEmpty ? " style='%s%sborder-collapse: separate%s%s'"
+                                                     : " style='%s%sborder-collapse: separate; %s%s'";
     if (!survey.noBorders && (survey.uniform || styled)) {
         AppendPrintf(context, separate, context->openBrace, storedStyle.c_str(), context->closeBrace, cssText);
     } else {

@@ -694,6 +694,33 @@ TEST_F(Tables, CSSBordersChooseCollapseOrSeparate) {
     EXPECT_TRUE(Has(plain, "<table border='1'")) << plain;
 }
 
+TEST_F(Tables, AnEncapsulatedTableKeepsTheCSSOfItsBorderRecord) {
+    // A range inside a table of a border record and cells of two widths:
+    // the table element written for it reads as the whole table's does.
+    std::vector<CellFields> cells = Grid(2, 2);
+    cells[3].borders = 0xAA;
+    Records table = Table(cells);
+    talix_test::FixtureRecord border = talix_test::HostRecord(0xFFFC, 50);
+    talix_test::PutWord(&border, 8, 6);
+    for (int side = 0; side < 4; ++side) talix_test::PutWord(&border, 10 + 2 * side, 2);
+    table.insert(table.begin(), border);
+    const Records records = Document(table);
+    const std::string whole = Checked(records, "CSSBorders=Yes");
+    const std::string css = "border-collapse: separate;  border-style:groove;border-width:2;'>";
+    EXPECT_TRUE(Has(whole, css)) << whole;
+    ZervaRTChunk* chunk = Define(records, "Table 1; Row 2");
+    for (const char* format : {"HTML", "XHTML"}) {
+        const std::string range = Body(Generate(chunk, format, "EncapsulateTable=Yes CSSBorders=Yes"));
+        EXPECT_EQ(range.rfind("<table cellspacing='0' cellpadding='0' style='" + css + "<tr", 0), 0u) << range;
+    }
+    // Without a border record the style stays as it was.
+    cells[3].borders = 0xAA;
+    const std::string bare = Body(Generate(Define(Document(Table(cells)), "Table 1; Row 2"), "HTML",
+                                           "EncapsulateTable=Yes CSSBorders=Yes"));
+    EXPECT_TRUE(Has(bare, "<table cellspacing='0' cellpadding='0' border='0' style='border-collapse: separate'><tr"))
+        << bare;
+}
+
 TEST_F(Tables, CellsAndTheirColoursAndPictures) {
     std::vector<CellFields> cells = Grid(1, 4);
     cells[0].extra = htmlgen_test::CellPicture("pics/a.gif|x", 6);
