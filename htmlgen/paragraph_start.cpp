@@ -28,8 +28,8 @@ namespace {
 constexpr std::uint32_t kStyleNameIdAt = 8, kStyleNameAt = 10;
 // Border record: the outer margins.
 constexpr std::uint32_t kBorderTopAt = 36, kBorderLeftAt = 38, kBorderBottomAt = 40, kBorderRightAt = 42;
-// Table cell: its column and flags.
-constexpr std::uint32_t kCellColumnAt = 3, kCellFlagsAt = 11;
+// Table cell: its flags.
+constexpr std::uint32_t kCellFlagsAt = 11;
 constexpr std::uint8_t kCellHidden = 0x04 | 0x08;
 constexpr std::size_t kBorderCSSSize = 512;
 constexpr const char* kZeroMargin = "margin-left: 0.00in;";
@@ -90,10 +90,9 @@ std::uint16_t FindStyleName(const XMLGenContext* context, const CDRecordNode* re
         IsTabbedRowLevel(FindCloseTag(context, "</div>", 1)) && HasCloseTag(context, "</td>", 0) != 0) {
         for (const CDRecordNode* at = reference->prev; at != nullptr; at = at->prev) {
             if (at->signature == kSigPabReference) break;
-            if (IsCellRecord(at->signature)) {
-                if (NodeByte(at, kCellColumnAt) == 0) return true;
-                break;
-            }
+            // The division on top opened in this cell's tag: the row's first
+            // written cell, in column 0 or after a block that covers it.
+            if (IsCellRecord(at->signature)) return true;
         }
     }
     // A paragraph element opened inside the layer's division closes as

@@ -789,6 +789,29 @@ TEST_F(Tables, TabbedTablesInCSSAndTabRows) {
     EXPECT_EQ(Count(rows, "alt='TableTab'"), 2u) << rows;
 }
 
+TEST_F(Tables, ARowOfACSSTabbedTableWhoseFirstCellABlockCoversHoldsItsTextInItsDivision) {
+    // Three rows of two cells; a block spanning rows 1 and 2 in column 0
+    // covers the second row's first cell: that row's division opens in its
+    // other cell and holds that cell's text.
+    std::vector<CellFields> cells = Grid(3, 2);
+    cells[0].flags = 0x04;
+    cells[0].text.clear();
+    cells[2].rowSpan = 2;
+    cells[2].text = "block";
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
+    const std::string body = Checked(Document(table), "TabbedTablesInCSS=Yes");
+    EXPECT_TRUE(Has(body, "<div id=ttbl1row2 style=\"display: none\"><div align='left' class=\"pabid1\">r1c1</div>"
+                          "</div></td>"))
+        << body;
+    EXPECT_TRUE(Has(body, "<div id=ttbl1row1 style=\"display: block\"><div align='left' class=\"pabid1\">block</div>"
+                          "</div></td>"))
+        << body;
+    EXPECT_TRUE(Has(body, "<div id=ttbl1row3 style=\"display: none\"><div align='left' class=\"pabid1\">r2c0</div>"
+                          "</div></td>"))
+        << body;
+}
+
 // A tabbed table of two rows whose tabs are the name followed by 1 and 2.
 Records TabbedTable(const std::string& name) {
     std::vector<CellFields> cells = Grid(2, 1);
