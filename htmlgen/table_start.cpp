@@ -116,27 +116,6 @@ void CloseRunningFonts(XMLGenContext* context) {
     context->currentColourGiven = 0;
 }
 
-// RespectHiddenFormulas: whether every paragraph of the table (nested
-// tables included) is hidden; *end gets the table's end.
-bool TableHidden(XMLGenContext* context, CDRecordNode* begin, CDRecordNode** end) {
-    int nesting = 0;
-    bool anyParagraph = false;
-    for (CDRecordNode* node = begin->next; InRange(context, node); node = node->next) {
-        if (IsTableBeginRecord(node->signature)) {
-            ++nesting;
-        } else if (IsTableEndRecord(node->signature)) {
-            if (nesting == 0) {
-                *end = node;
-                return anyParagraph;
-            }
-            --nesting;
-        } else if (node->signature == kSigPabReference) {
-            if (!ParagraphReferenceHidden(context, node)) return false;
-            anyParagraph = true;
-        }
-    }
-    return false;   // no end within the range: written as it stands
-}
 
 // A text of an id/name record (0 id, 1 class, 2 style, 3 title, 4 other,
 // 5 name); empty when the record is short.
@@ -463,6 +442,26 @@ void LookBackForTableRecords(XMLGenContext* context, TableCall* call, const CDRe
     }
 }
 
+bool TableHidden(XMLGenContext* context, CDRecordNode* begin, CDRecordNode** end) {
+    int nesting = 0;
+    bool anyParagraph = false;
+    for (CDRecordNode* node = begin->next; InRange(context, node); node = node->next) {
+        if (IsTableBeginRecord(node->signature)) {
+            ++nesting;
+        } else if (IsTableEndRecord(node->signature)) {
+            if (nesting == 0) {
+                *end = node;
+                return anyParagraph;
+            }
+            --nesting;
+        } else if (node->signature == kSigPabReference) {
+            if (!ParagraphReferenceHidden(context, node)) return false;
+            anyParagraph = true;
+        }
+    }
+    return false;   // no end within the range: written as it stands
+}
+
 STATUS StartTable(XMLGenContext* context, TableCall* call) {
     CDRecordNode* begin = context->node;
     CloseRunningFonts(context);
@@ -470,6 +469,12 @@ STATUS StartTable(XMLGenContext* context, TableCall* call) {
     if (IsOn(context, sw::kRespectHiddenFormulas)) {
         CDRecordNode* end = nullptr;
         if (TableHidden(context, begin, &end)) {
+            // The display kind its pre-table record gave was the hidden
+            // table's: the next table at its level is an ordinary one.
+            if (context->tableDepth + 1 < kGenTableLevels) {
+                context->tableLevels[context->tableDepth + 1].tabbed = 0;
+                context->tableLevels[context->tableDepth + 1].animated = 0;
+            }
             context->node = end->next;
             return kOK;
         }

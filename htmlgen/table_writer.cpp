@@ -92,6 +92,23 @@ void EndTable(XMLGenContext* context) {
     PassOver(context);
 }
 
+// Whether the table a pre-table record comes before is hidden whole
+// (RespectHiddenFormulas): its tab strip is left out with it.
+bool ComingTableHidden(XMLGenContext* context, CDRecordNode* preTable) {
+    if (!IsOn(context, sw::kRespectHiddenFormulas)) return false;
+    for (CDRecordNode* node = preTable->next; InRange(context, node); node = node->next) {
+        const std::uint16_t signature = node->signature;
+        if (IsTableBeginRecord(signature)) {
+            CDRecordNode* end = nullptr;
+            return TableHidden(context, node, &end);
+        }
+        if (signature == kSigPabReference || IsTextRun(signature) || IsCellRecord(signature) ||
+            IsTableEndRecord(signature))
+            return false;
+    }
+    return false;
+}
+
 // At a pre-table record: the flags of the table it comes before.
 void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
     context->lastPreTable = node;
@@ -102,7 +119,8 @@ void NotePreTable(XMLGenContext* context, CDRecordNode* node) {
         next.animated = kind == kPreAnimated && IsOn(context, sw::kSupportRico) ? 1 : 0;
         next.tabbed = tabbed ? 1 : 0;
     }
-    if (tabbed && IsOn(context, sw::kTabbedTablesInCSS)) WriteCSSTabStrip(context, node);
+    if (tabbed && IsOn(context, sw::kTabbedTablesInCSS) && !ComingTableHidden(context, node))
+        WriteCSSTabStrip(context, node);
 }
 
 } // namespace

@@ -86,6 +86,11 @@ bool OtherHas(const TableCall& call, const char* keyword);
 // out of it and trailing blanks trimmed.
 void TakeOtherText(TableCall* call, const CDRecordNode* idName);
 
+// RespectHiddenFormulas: whether every paragraph of the table that begins
+// at begin (nested tables included) is hidden; *end gets the table's end.
+// False when the table does not end within the range.
+bool TableHidden(XMLGenContext* context, CDRecordNode* begin, CDRecordNode** end);
+
 // The table start at a table-begin record: the start tag with its
 // attributes, the caption; the level rises. Leaves the current node after
 // the begin record, or after the table's end when the table is hidden.

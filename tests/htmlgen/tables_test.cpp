@@ -986,6 +986,41 @@ TEST_F(Tables, HiddenTablesArePassedOverWhole) {
     }
 }
 
+TEST_F(Tables, AHiddenTabbedTableLeavesNoTabsBehind) {
+    // A tabbed table whose every paragraph is hidden, then a plain table
+    // at the same level: nothing of the first is written, the second shows
+    // every row, under each tab option.
+    Records records = {Definition(1), Definition(2, 0, 0x0010), Reference(1), TextBytes("Before")};
+    std::vector<CellFields> cells = Grid(2, 1);
+    cells[0].extra = {htmlgen_test::TabLabel("tabA")};
+    cells[1].extra = {htmlgen_test::TabLabel("tabB")};
+    Records hidden = Table(cells);
+    for (auto& record : hidden) {
+        if (record.signature == 0x0083) talix_test::PutWord(&record, 2, 2);
+    }
+    hidden.insert(hidden.begin(), htmlgen_test::PreTable(0, 4));
+    records.insert(records.end(), hidden.begin(), hidden.end());
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("Between"));
+    const Records plain = Table(Grid(2, 1));
+    records.insert(records.end(), plain.begin(), plain.end());
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("After"));
+    for (const char* options : {"TabbedTablesInCSS=Yes", "ZelundaTabs=Yes"}) {
+        const std::string body = Checked(records, std::string("RespectHiddenFormulas=Yes ") + options);
+        EXPECT_FALSE(Has(body, "tabA")) << options << body;
+        EXPECT_FALSE(Has(body, "tabnav")) << options << body;
+        EXPECT_FALSE(Has(body, "display: none")) << options << body;
+        EXPECT_FALSE(Has(body, "TableTab")) << options << body;
+        EXPECT_EQ(Count(body, "<tr"), 2u) << options << body;
+        EXPECT_EQ(cells_, (std::vector<std::string>{"r0c0", "r1c0"})) << options << body;
+    }
+    // Shown, the same table has its tabs.
+    records[1] = Definition(2);
+    const std::string shown = Checked(records, "RespectHiddenFormulas=Yes TabbedTablesInCSS=Yes");
+    EXPECT_TRUE(Has(shown, ">tabA</a>")) << shown;
+}
+
 TEST_F(Tables, DamagedTablesEndTolerantly) {
     // No table end: the walk ends at the range's end, everything closed.
     Records open = {Definition(1), Reference(1), TextBytes("Before")};
