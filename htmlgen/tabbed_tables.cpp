@@ -29,6 +29,24 @@ constexpr const char* kNoTabLabel = "&lt;No&nbsp;tab&nbsp;label&gt;";
 // it is never written, only taken off at the table's end.
 constexpr std::uint16_t kAccordionMark = 0xFFFF;
 
+// A picture's address as the value of an attribute in single quotes: what
+// would end the value or be read as markup or a reference is written as a
+// reference, so that the address reaches the browser as given.
+std::string AttributeText(const char* text) {
+    std::string written;
+    for (const char* at = text; *at != '\0'; ++at) {
+        switch (*at) {
+        case '&': written += "&amp;"; break;
+        case '\'': written += "&#39;"; break;
+        case '"': written += "&quot;"; break;
+        case '<': written += "&lt;"; break;
+        case '>': written += "&gt;"; break;
+        default: written += *at; break;
+        }
+    }
+    return written;
+}
+
 bool IsLabel(const CDRecordNode* node) {
     return node->signature == kSigTableLabel && (NodeWord(node, kLabelFlagsAt) & kIsTabLabel) != 0;
 }
@@ -174,8 +192,11 @@ void WriteTabRow(XMLGenContext* context, const CDRecordNode* cell) {
         picture = "cid:_a_tabletab";
         context->tabPictureNeeded = 1;
     }
-    AppendPrintf(context, "<img src='%s' border='0' width='10' height='9' alt='TableTab'%s>", picture,
-                 context->format == kFormatXHTML ? " /" : "");
+    AppendOutput(context, "<img src='");
+    const std::string source = AttributeText(picture);
+    AppendOutput(context, source.data(), source.size());
+    AppendOutput(context, context->format == kFormatXHTML ? "' border='0' width='10' height='9' alt='TableTab' />"
+                                                          : "' border='0' width='10' height='9' alt='TableTab'>");
     if (label != nullptr) {
         WriteLabel(context, label);
     } else {

@@ -812,6 +812,25 @@ TEST_F(Tables, ARowOfACSSTabbedTableWhoseFirstCellABlockCoversHoldsItsTextInItsD
         << body;
 }
 
+TEST_F(Tables, TheTabGraphicOfTabRowsStaysInItsAttribute) {
+    std::vector<CellFields> cells = Grid(2, 1);
+    cells[0].extra = {htmlgen_test::TabLabel("A")};
+    Records table = Table(cells);
+    table.insert(table.begin(), htmlgen_test::PreTable(0, 4));
+    // An address with a query of two parts: the XHTML is valid, and both
+    // forms give the browser the address as given.
+    const std::string query = Checked(Document(table), "ZelundaTabs=Yes TabGraphic=|/pics/tab.gif?Open&x=1|");
+    EXPECT_EQ(Count(query, "<img src='/pics/tab.gif?Open&amp;x=1' border='0'"), 2u) << query;
+    // Quotes end no attribute.
+    const std::string quoted = Checked(Document(table), "ZelundaTabs=Yes TabGraphic=|x' onerror='y\"<|");
+    EXPECT_EQ(Count(quoted, "<img src='x&#39; onerror=&#39;y&quot;&lt;' border='0'"), 2u) << quoted;
+    EXPECT_FALSE(Has(quoted, "onerror='")) << quoted;
+    // A long address is written whole.
+    const std::string path = "/" + std::string(1500, 'p') + ".gif";
+    const std::string longer = Checked(Document(table), "ZelundaTabs=Yes TabGraphic=" + path);
+    EXPECT_EQ(Count(longer, "<img src='" + path + "' border='0' width='10' height='9' alt='TableTab'>"), 2u);
+}
+
 // A tabbed table of two rows whose tabs are the name followed by 1 and 2.
 Records TabbedTable(const std::string& name) {
     std::vector<CellFields> cells = Grid(2, 1);
