@@ -212,6 +212,20 @@ void WriteSpaces(XMLGenContext* context, const CDRecordNode* border) {
     if (left + right != 0) AppendPrintf(context, " hspace=\"%u\"", left > right ? left : right);
 }
 
+// The table's style attribute: the stored style and the border collapse
+// between the inline-style brackets, then the border record's CSS; each
+// piece written whole, however long.
+void WriteTableStyle(XMLGenContext* context, const std::string& storedStyle, const char* collapse,
+                     const char* cssText) {
+    AppendOutput(context, " style='");
+    AppendOutput(context, context->openBrace);
+    AppendOutput(context, storedStyle.data(), storedStyle.size());
+    AppendOutput(context, collapse);
+    AppendOutput(context, context->closeBrace);
+    AppendOutput(context, cssText);
+    AppendOutput(context, "'");
+}
+
 // Whether the border attributes of the table write a style attribute.
 bool BordersWriteStyle(const XMLGenContext* context, const TableCall& call, const BorderSurvey& survey) {
     return IsOn(context, sw::kCSSBorders) && !IsOn(context, sw::kSparseTable) &&
@@ -256,22 +270,20 @@ void WriteBorderAttributes(XMLGenContext* context, const TableCall& call, const 
         }
         WriteSpaces(context, call.border);
         if (!(survey.noBorders && cssEmpty)) {
-            AppendPrintf(context, " style='%s%sborder-collapse: collapse; %s%s'", context->openBrace,
-                         storedStyle.c_str(), context->closeBrace, cssText);
+            WriteTableStyle(context, storedStyle, "border-collapse: collapse; ", cssText);
         }
         return;
     }
     const bool styled = call.border != nullptr && NodeWord(call.border, kBorderStyleAt) != 0;
     // The border record's CSS follows a declaration ended as every other:
     // run on, it made one declaration no browser reads and lost both.
-    const char* separate = encapsulating && cssEmpty ? " style='%s%sborder-collapse: separate%s%s'"
-                                                     : " style='%s%sborder-collapse: separate; %s%s'";
+    const char* separate = encapsulating && cssEmpty ? "border-collapse: separate" : "border-collapse: separate; ";
     if (!survey.noBorders && (survey.uniform || styled)) {
-        AppendPrintf(context, separate, context->openBrace, storedStyle.c_str(), context->closeBrace, cssText);
+        WriteTableStyle(context, storedStyle, separate, cssText);
     } else {
         if (!cssHasBorder) AppendOutput(context, " border='0'");
         if (!(survey.noBorders && cssEmpty))
-            AppendPrintf(context, separate, context->openBrace, storedStyle.c_str(), context->closeBrace, cssText);
+            WriteTableStyle(context, storedStyle, separate, cssText);
     }
     WriteSpaces(context, call.border);
 }

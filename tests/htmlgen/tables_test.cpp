@@ -414,6 +414,13 @@ TEST_F(Tables, ATablesStoredStyleJoinsItsBorderStyle) {
     EXPECT_TRUE(Has(xhtml, "<table class=\"x\" cellspacing='0' cellpadding='0' "
                            "style='color:red; border-collapse: collapse; '>"))
         << xhtml;
+    // A long stored style is written whole.
+    const std::string longStyle = "color: red; " + std::string(1500, ' ') + "margin: 1px";
+    Records held = Table(Grid(1, 2));
+    held.insert(held.begin(), htmlgen_test::OtherText("style='" + longStyle + "'"));
+    const std::string longXhtml = Generate(Define(Document(held)), "XHTML", "CSSBorders=Yes");
+    EXPECT_TRUE(talix_test::XhtmlValid(longXhtml)) << longXhtml;
+    EXPECT_TRUE(Has(longXhtml, "style='" + longStyle + "; border-collapse: collapse; '>")) << longXhtml;
     // Without a style of the borders' own the stored style stands where it
     // always did.
     const std::string plain = Checked(Document(stored), "");
