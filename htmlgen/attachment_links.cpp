@@ -71,7 +71,7 @@ void WriteSeeAttached(XMLGenContext* context, const std::string& file) {
 void WriteAttachmentGraphic(XMLGenContext* context, const std::string& file) {
     if (context->texts.attachmentGraphic == nullptr) return;
     AppendOutput(context, "<img src=\"");
-    AppendOutput(context, context->texts.attachmentGraphic);
+    AppendAttributeValue(context, context->texts.attachmentGraphic);
     AppendOutput(context, "\" alt=\" ");
     AppendAttributeValue(context, file);
     AppendOutput(context, context->format == kFormatXHTML ? " \" border=\"0\" />" : " \" border=\"0\">");

@@ -415,10 +415,10 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     const bool described = IsOn(context, sw::kWAICompliant) || preset;
     if (inAnchor) {
         AppendOutput(context, "<img src=\"");
-        AppendOutput(context, iconPath);
+        AppendAttributeValue(context, iconPath);
         if (described) {
             AppendOutput(context, "\" alt=\"");
-            AppendOutput(context, AltWord(iconPath).c_str());
+            AppendAttributeValue(context, AltWord(iconPath));
             AppendOutput(context, " icon");
         }
         AppendOutput(context, context->format == kFormatXHTML ? "\" border=\"0\" />" : "\" border=\"0\">");
@@ -436,14 +436,14 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
         AppendOutput(context, "\">");
     } else if (!described) {
         AppendOutput(context, "\"><img src=\"");
-        AppendOutput(context, iconPath);
+        AppendAttributeValue(context, iconPath);
         AppendOutput(context, "\" border=\"0");
         AppendOutput(context, close);
     } else {
         AppendOutput(context, "\"><img src=\"");
-        AppendOutput(context, iconPath);
+        AppendAttributeValue(context, iconPath);
         AppendOutput(context, "\" alt=\"");
-        AppendOutput(context, AltWord(iconPath).c_str());
+        AppendAttributeValue(context, AltWord(iconPath));
         AppendOutput(context, " icon\" border=\"0");
         AppendOutput(context, close);
     }

@@ -148,6 +148,15 @@ std::string NameInAddress(std::string_view name) {
     return out;
 }
 
+std::string SingleQuotedAttributeValue(std::string_view text) {
+    std::string out;
+    for (const char c : AttributeValue(text)) {
+        if (c == '\'') out += "&#39;";
+        else out += c;
+    }
+    return out;
+}
+
 void AppendAttributeValue(XMLGenContext* context, std::string_view text) {
     const std::string value = AttributeValue(text);
     AppendOutput(context, value.data(), value.size());

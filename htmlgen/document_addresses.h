@@ -36,6 +36,9 @@ const std::uint32_t* DocumentUnid(XMLGenContext* context);
 std::string AttributeValue(std::string_view text);
 // The same, appended at the end of the output.
 void AppendAttributeValue(XMLGenContext* context, std::string_view text);
+// The same for a value in single quotes: the single quote becomes "&#39;"
+// too.
+std::string SingleQuotedAttributeValue(std::string_view text);
 // A text for an address: blanks as "%20" and, when asked, backslashes as
 // "/"; a character of several bytes whole, whatever its later bytes look
 // like.

@@ -16,6 +16,7 @@
 #include "engine/css_format.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/font_change.h"
 #include "htmlgen/generation_options.h"
@@ -120,7 +121,9 @@ void WriteSwitchBlock(XMLGenContext* context, const char* division, int id, cons
     std::snprintf(text, sizeof text, "<h3><a href=\"#\" onclick=\"expandCollapseSection(%d,'%c')\">\n<img src='", id,
                   action);
     AppendOutput(context, text);
-    AppendOutput(context, picture);
+    // The picture's address as the options give it, fit for the value.
+    const std::string source = SingleQuotedAttributeValue(picture);
+    AppendOutput(context, source.data(), source.size());
     AppendOutput(context, "' alt='");
     AppendOutput(context, alt);
     AppendOutput(context, "' border='0'");
@@ -181,7 +184,8 @@ std::string CollapseImage(XMLGenContext* context) {
     if (source == nullptr) source = context->mimeMode != 0 ? "cid:_a_collapse" : "/icons/graycol.gif";
     if (StartsWithNoCase(source, "cid:")) context->iconUsed[4] = 1;
     const char* alt = context->mimeMode != 0 ? "Inactive - section collapsed" : "Click to collapse section";
-    return std::string("<img src='") + source + "' border='0' width='16' height='16' alt='" + alt + "'" +
+    return std::string("<img src='") + SingleQuotedAttributeValue(source) + "' border='0' width='16' height='16' alt='" +
+           alt + "'" +
            EmptyEnd(context);
 }
 

@@ -9,6 +9,7 @@
 #include "core/signature_groups.h"
 #include "htmlgen/close_open_tags.h"
 #include "htmlgen/close_tag_stack.h"
+#include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/line_buffer.h"
 #include "htmlgen/span_owners.h"
@@ -28,24 +29,6 @@ constexpr const char* kNoTabLabel = "&lt;No&nbsp;tab&nbsp;label&gt;";
 // The level the accordion's stand-in for the table's closing tag carries:
 // it is never written, only taken off at the table's end.
 constexpr std::uint16_t kAccordionMark = 0xFFFF;
-
-// A picture's address as the value of an attribute in single quotes: what
-// would end the value or be read as markup or a reference is written as a
-// reference, so that the address reaches the browser as given.
-std::string AttributeText(const char* text) {
-    std::string written;
-    for (const char* at = text; *at != '\0'; ++at) {
-        switch (*at) {
-        case '&': written += "&amp;"; break;
-        case '\'': written += "&#39;"; break;
-        case '"': written += "&quot;"; break;
-        case '<': written += "&lt;"; break;
-        case '>': written += "&gt;"; break;
-        default: written += *at; break;
-        }
-    }
-    return written;
-}
 
 bool IsLabel(const CDRecordNode* node) {
     return node->signature == kSigTableLabel && (NodeWord(node, kLabelFlagsAt) & kIsTabLabel) != 0;
@@ -193,7 +176,9 @@ void WriteTabRow(XMLGenContext* context, const CDRecordNode* cell) {
         context->tabPictureNeeded = 1;
     }
     AppendOutput(context, "<img src='");
-    const std::string source = AttributeText(picture);
+    // The address as given: what would end the value or be read as markup
+    // or a reference is written as a reference.
+    const std::string source = SingleQuotedAttributeValue(picture);
     AppendOutput(context, source.data(), source.size());
     AppendOutput(context, context->format == kFormatXHTML ? "' border='0' width='10' height='9' alt='TableTab' />"
                                                           : "' border='0' width='10' height='9' alt='TableTab'>");

@@ -150,5 +150,30 @@ TEST_F(SectionsTest, SectionsNestedBeyondTheTrackedLevelsStayWellFormed) {
     EXPECT_LE(Count(Body(chunk, "ZelundaSections=Yes"), "<hr"), 2u * 49);
 }
 
+TEST_F(SectionsTest, PictureAddressesFromTheOptionsStayInTheirAttributes) {
+    // Addresses with a query and with quotes, given for the section
+    // switches and the link icons: each reaches the browser as given, and no
+    // quote ends its attribute.
+    constexpr std::uint32_t kNone[4] = {0, 0, 0, 0}, kDocument[4] = {1, 2, 3, 4};
+    Records records = Section(kExpanded, "Title", "body");
+    records.push_back(ExportedLink(NoteLink(1, 2, kNone, kDocument), "", ""));
+    ZervaRTChunk* chunk = Define(records);
+    const std::string given = "|/p.gif?a=1&b=x' onerror='y\"<|";
+    const std::string single = "/p.gif?a=1&amp;b=x&#39; onerror=&#39;y&quot;&lt;";
+    const std::string dual = "/p.gif?a=1&amp;b=x' onerror='y&quot;&lt;";
+    const std::string links = "DoclinkGraphic=" + given;
+    for (const char* style : {"SectionsInCSS=Yes", "ZelundaSections=Yes"}) {
+        const std::string options = std::string(style) + " ExpandGraphic=" + given + " CollapseGraphic=" + given +
+                                    " " + links;
+        for (const char* format : {"HTML", "XHTML"}) {
+            const std::string markup = Generate(chunk, format, options.c_str());
+            EXPECT_EQ(Count(markup, "<img src='" + single + "' "), style[0] == 'S' ? 2u : 1u) << style << markup;
+            EXPECT_EQ(Count(markup, "<img src=\"" + dual + "\" border"), 1u) << style << "\n" << markup;
+            std::string report;
+            if (format[0] == 'X') EXPECT_TRUE(talix_test::XmlWellFormed(markup, &report)) << report << markup;
+        }
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
