@@ -66,6 +66,23 @@ bool OpensParagraph(std::uint16_t signature) {
            signature == kSigPabFormRef || signature == kSigPabHide;
 }
 
+// The records a table cell opens with: its cell record and the colour and
+// background records that go with it.
+bool OpensCell(std::uint16_t signature) {
+    return signature == kSigTableCell || signature == kSigNestedTableCell || signature == kSigTableCellColor ||
+           signature == kSigCellBackgroundData;
+}
+
+// Values of the pending switch: the bracket opens after a paragraph's own
+// records, or after a cell's own records and its paragraph's.
+constexpr std::uint32_t kBracketAfterParagraph = 1;
+constexpr std::uint32_t kBracketAfterCell = 2;
+
+// Whether a record still comes before a pending bracket begin.
+bool BeforePendingBracket(const RecordProcessContext* context, std::uint16_t signature) {
+    return OpensParagraph(signature) || (context->bracketPending == kBracketAfterCell && OpensCell(signature));
+}
+
 bool ParagraphChunk(const RecordProcessContext* context) {
     const ChunkDefInfo* level = context->matchedLevel;
     return level != nullptr && (level->elementType == kTypeParagraph || level->elementType == kTypeParagraphList);
@@ -77,7 +94,8 @@ bool ParagraphChunk(const RecordProcessContext* context) {
 // at the record that closes the paragraph before it: its bracket opens
 // after the paragraph's own records, so that the paragraph before keeps its
 // words and its end, and the bracket lies inside the chunk where the
-// reverse set finds it. A bracket begin that is the chunk's first record
+// reverse set finds it; a cell's bracket opens after the cell's own
+// records in the same way. A bracket begin that is the chunk's first record
 // belongs to the chunk, not before it.
 STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context) {
     context->bracketPending = 0;
@@ -86,7 +104,14 @@ STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context
     if (context->operation2 != 0) {
         if (open || signature == kSigHtmlBegin) return kOK;
         if (ParagraphChunk(context) && OpensParagraph(signature)) {
-            context->bracketPending = 1;
+            context->bracketPending = kBracketAfterParagraph;
+            return kOK;
+        }
+        // A cell (or a row, from its first cell) starts at its cell record:
+        // a begin before it would lie in the cell before, or between the
+        // table's start and its first cell.
+        if (signature == kSigTableCell || signature == kSigNestedTableCell) {
+            context->bracketPending = kBracketAfterCell;
             return kOK;
         }
         return AppendPassThrough(kSigHtmlBegin, context);
@@ -119,7 +144,7 @@ STATUS PassThroughInside(std::uint8_t*, std::uint16_t signature, std::uint32_t, 
         }
         return kOK;
     }
-    if (context->bracketPending != 0 && !OpensParagraph(signature)) {
+    if (context->bracketPending != 0 && !BeforePendingBracket(context, signature)) {
         context->bracketPending = 0;
         return AppendPassThrough(kSigHtmlBegin, context);
     }

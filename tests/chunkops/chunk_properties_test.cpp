@@ -336,6 +336,64 @@ TEST_F(ChunkPropertiesTest, PassThroughOfAParagraphStaysInItAndIsUndoneByZero) {
     EXPECT_TRUE(g_codedMessages.empty());
 }
 
+TEST_F(ChunkPropertiesTest, PassThroughOfACellStaysInTheCellAndIsUndoneByZero) {
+    Open(NewNote());
+    ZervaRTChunk* all = Chunk("Everything");
+    ASSERT_EQ(all->AppendTable(2, 2, 0, nullptr, nullptr), 0);
+    delete all;
+    const char* cells[] = {"Table 1; Row 1; Column 1", "Table 1; Row 1; Column 2", "Table 1; Row 2; Column 1",
+                           "Table 1; Row 2; Column 2"};
+    const char* texts[] = {"<i>a</i>", "b", "<b>c</b>", "d"};
+    for (int cell = 0; cell < 4; ++cell) {
+        ZervaRTChunk* chunk = Chunk(cells[cell]);
+        ASSERT_EQ(chunk->SetPropertyText("Text", texts[cell], 0), 1) << cells[cell];
+        delete chunk;
+    }
+    // The first cell (right after the table's start) and a cell after
+    // another, each set twice: one bracket each, within the cell.
+    for (int round = 0; round < 2; ++round) {
+        for (const char* definition : {cells[0], cells[2]}) {
+            ZervaRTChunk* chunk = Chunk(definition);
+            EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 1), 1) << definition;
+            delete chunk;
+        }
+    }
+    Save();
+    const Body bracketed = Stored(id_);
+    EXPECT_EQ(bracketed.problem, "");
+    EXPECT_EQ(bracketed.Count(talix::kSigHtmlBegin), 2u);
+    EXPECT_EQ(bracketed.Count(talix::kSigHtmlEnd), 2u);
+    std::vector<std::uint16_t> shown;
+    bool open = false;
+    for (std::uint16_t signature : bracketed.signatures) {
+        if (signature == talix::kSigHtmlBegin) open = true;
+        if (signature == talix::kSigHtmlEnd) open = false;
+        // No cell record, table start or end in a bracket.
+        if (open) EXPECT_NE(signature, talix::kSigTableCell);
+        if (open) EXPECT_NE(signature, talix::kSigTableBegin);
+        if (open) EXPECT_NE(signature, talix::kSigTableEnd);
+        if (signature == talix::kSigHtmlBegin || signature == talix::kSigTableCell) shown.push_back(signature);
+    }
+    EXPECT_FALSE(open);
+    // Each bracket opens in its own cell.
+    const std::vector<std::uint16_t> order = {talix::kSigTableCell, talix::kSigHtmlBegin, talix::kSigTableCell,
+                                              talix::kSigTableCell, talix::kSigHtmlBegin, talix::kSigTableCell};
+    EXPECT_EQ(shown, order);
+    EXPECT_EQ(bracketed.Joined(), "<i>a</i>|b|<b>c</b>|d");
+
+    for (const char* definition : {cells[0], cells[2]}) {
+        ZervaRTChunk* chunk = Chunk(definition);
+        EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 0), 1) << definition;
+        delete chunk;
+    }
+    Save();
+    const Body cleared = Stored(id_);
+    EXPECT_EQ(cleared.problem, "");
+    EXPECT_EQ(cleared.Count(talix::kSigHtmlBegin), 0u);
+    EXPECT_EQ(cleared.Count(talix::kSigHtmlEnd), 0u);
+    EXPECT_EQ(cleared.Joined(), "<i>a</i>|b|<b>c</b>|d");
+}
+
 TEST_F(ChunkPropertiesTest, ActionFormulaIsCompiledAndGivenBackAsText) {
     Open(NewNote());
     ZervaRTChunk* everything = Chunk();
