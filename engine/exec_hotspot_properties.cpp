@@ -30,6 +30,8 @@ namespace {
 
 // No border; a formula as data; a URL hotspot whose data is its URL.
 constexpr std::uint32_t kFlagNoBorder = 0x8, kFlagFormula = 0x10, kFlagUrlInData = 0x1000;
+// A hotspot whose code is LotusScript or JavaScript.
+constexpr std::uint32_t kFlagLotusScript = 0x100, kFlagJavaScript = 0x200000;
 constexpr std::uint16_t kTypePopup = 1, kTypeButton = 3, kTypeUrl = 11, kTypeMouseover = 22;
 // Event parts: the owner's signature, the text length and the text.
 constexpr std::uint32_t kPartOwner = 4, kPartLength = 6;
@@ -243,7 +245,11 @@ STATUS ChangeProperty(const std::uint8_t* record, std::uint16_t signature, std::
     }
     case kOpSetActionFormula: {
         // The compiled formula the caller left in the session's text result.
+        // A button that runs a script keeps its code: a formula in place of
+        // the script would be run as a script.
         if (!HasActionFormula(hotspot)) return kOK;
+        if ((hotspot.flags & kFlagFormula) == 0 && (hotspot.flags & (kFlagLotusScript | kFlagJavaScript)) != 0)
+            return kOK;
         RARIvoSession* session = context->session;
         return ReplaceHotspotData(record, signature, length, session->textResult, session->textResultLength, passOn,
                                   context);

@@ -444,6 +444,35 @@ std::vector<std::string> HideFormulas(const Body& body) {
     return formulas;
 }
 
+TEST_F(ChunkPropertiesTest, AScriptButtonKeepsItsScriptWhenGivenAFormula) {
+    Open(NewNote());
+    ZervaRTChunk* everything = Chunk();
+    const std::string script = "Sub Click(Source As Button)\n Print \"hi\"\nEnd Sub";
+    ASSERT_EQ(everything->AppendHotspot("BUTTON LOTUSSCRIPT", script.c_str(), 0, nullptr, "Run", 3), 0);
+    ASSERT_EQ(everything->AppendHotspot("BUTTON FORMULA", "@Command([FileSave])", 0, nullptr, "Save", 4), 0);
+    delete everything;
+    Save();
+    const Body before = Stored(id_);
+    ASSERT_EQ(before.problem, "");
+    ASSERT_TRUE(before.Holds(script));
+
+    // The script button takes no formula: its code stays as it was.
+    ZervaRTChunk* scripted = Chunk("Button 1");
+    ASSERT_EQ(scripted->Exists(), 1);
+    scripted->SetPropertyText("ActionFormula", "@Uppercase(\"go\")", 0);
+    delete scripted;
+    Save();
+    const Body after = Stored(id_);
+    EXPECT_TRUE(after.Holds(script));
+    EXPECT_EQ(after.records, before.records);
+
+    // The formula button still takes one.
+    ZervaRTChunk* formula = Chunk("Button 2");
+    EXPECT_EQ(formula->SetPropertyText("ActionFormula", "@Uppercase(\"go\")", 0), 1);
+    EXPECT_EQ(Text(formula, "ActionFormula"), "@Uppercase(\"go\")");
+    delete formula;
+}
+
 TEST_F(ChunkPropertiesTest, HideFormulaIsTheFormulaGivenWhateverWasReadBefore) {
     ZervaRTChunk* chunk = Runs({{0x0A000001, "shown text"}}, "Paragraph 1");
     // A read leaves its answer in the session's text result: the formula set
