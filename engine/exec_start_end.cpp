@@ -99,6 +99,7 @@ bool ParagraphChunk(const RecordProcessContext* context) {
 // belongs to the chunk, not before it.
 STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context) {
     context->bracketPending = 0;
+    context->bracketCell = 0;
     context->bracketFirstIndex = context->node != nullptr ? context->node->index : 0;
     const bool open = signature != kSigHtmlBegin && InsidePassThrough(context->node);
     if (context->operation2 != 0) {
@@ -112,6 +113,10 @@ STATUS PassThroughAtStart(std::uint16_t signature, RecordProcessContext* context
         // table's start and its first cell.
         if (signature == kSigTableCell || signature == kSigNestedTableCell) {
             context->bracketPending = kBracketAfterCell;
+            // A row's cells each get a bracket of their own: one across
+            // cells would take the cell boundaries for pass-through text.
+            const ChunkDefInfo* level = context->matchedLevel;
+            if (level != nullptr && level->elementType == kTypeRow) context->bracketCell = signature;
             return kOK;
         }
         return AppendPassThrough(kSigHtmlBegin, context);
@@ -143,6 +148,11 @@ STATUS PassThroughInside(std::uint8_t*, std::uint16_t signature, std::uint32_t, 
             *passOn = 0;
         }
         return kOK;
+    }
+    if (context->operation2 != 0 && context->bracketCell != 0 && signature == context->bracketCell &&
+        context->bracketPending == 0 && (node == nullptr || node->index != context->bracketFirstIndex)) {
+        context->bracketPending = kBracketAfterCell;
+        return AppendPassThrough(kSigHtmlEnd, context);
     }
     if (context->bracketPending != 0 && !BeforePendingBracket(context, signature)) {
         context->bracketPending = 0;

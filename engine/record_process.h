@@ -170,6 +170,7 @@ struct RecordProcessContext : BuildContext {
     std::uint32_t bracketReopen = 0;         // operation 48: reopen the pass-through bracket after the chunk
     std::uint32_t bracketPending = 0;        // operation 48: open the bracket after the paragraph's own records
     std::uint32_t bracketFirstIndex = 0;     // operation 48: index of the chunk's first record
+    std::uint16_t bracketCell = 0;           // operation 48: a row's cell record, where its bracket closes and opens again
 
     // Operation 2419: records collected for the generator.
     std::uint16_t definitionCount = 0;

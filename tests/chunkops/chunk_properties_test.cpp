@@ -394,6 +394,53 @@ TEST_F(ChunkPropertiesTest, PassThroughOfACellStaysInTheCellAndIsUndoneByZero) {
     EXPECT_EQ(cleared.Joined(), "<i>a</i>|b|<b>c</b>|d");
 }
 
+TEST_F(ChunkPropertiesTest, PassThroughOfARowBracketsEachOfItsCells) {
+    Open(NewNote());
+    ZervaRTChunk* all = Chunk("Everything");
+    ASSERT_EQ(all->AppendTable(2, 3, 0, nullptr, nullptr), 0);
+    delete all;
+    for (int row = 1; row <= 2; ++row) {
+        for (int column = 1; column <= 3; ++column) {
+            const std::string definition =
+                "Table 1; Row " + std::to_string(row) + "; Column " + std::to_string(column);
+            const std::string text = "<i>" + std::to_string(row) + std::to_string(column) + "</i>";
+            ZervaRTChunk* chunk = Chunk(definition.c_str());
+            ASSERT_EQ(chunk->SetPropertyText("Text", text.c_str(), 0), 1) << definition;
+            delete chunk;
+        }
+    }
+    const std::string texts = "<i>11</i>|<i>12</i>|<i>13</i>|<i>21</i>|<i>22</i>|<i>23</i>";
+    // Set twice: still one bracket in each cell of the row, none across a
+    // cell's boundary, none in the other row.
+    for (int round = 0; round < 2; ++round) {
+        ZervaRTChunk* chunk = Chunk("Table 1; Row 2");
+        EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 1), 1);
+        delete chunk;
+        Save();
+        const Body stored = Stored(id_);
+        EXPECT_EQ(stored.problem, "");
+        std::vector<std::uint16_t> shown;
+        for (std::uint16_t signature : stored.signatures) {
+            if (signature == talix::kSigHtmlBegin || signature == talix::kSigHtmlEnd ||
+                signature == talix::kSigTableCell || signature == talix::kSigTableEnd)
+                shown.push_back(signature);
+        }
+        const std::uint16_t cell = talix::kSigTableCell, begin = talix::kSigHtmlBegin, end = talix::kSigHtmlEnd;
+        const std::vector<std::uint16_t> order = {cell, cell,  cell, cell, begin, end,  cell,
+                                                  begin, end, cell, begin, end, talix::kSigTableEnd};
+        EXPECT_EQ(shown, order) << "round " << round;
+        EXPECT_EQ(stored.Joined(), texts);
+    }
+    ZervaRTChunk* chunk = Chunk("Table 1; Row 2");
+    EXPECT_EQ(chunk->SetPropertyNumber("PassthruHTML", 0), 1);
+    delete chunk;
+    Save();
+    const Body cleared = Stored(id_);
+    EXPECT_EQ(cleared.problem, "");
+    EXPECT_EQ(cleared.Count(talix::kSigHtmlBegin) + cleared.Count(talix::kSigHtmlEnd), 0u);
+    EXPECT_EQ(cleared.Joined(), texts);
+}
+
 TEST_F(ChunkPropertiesTest, ActionFormulaIsCompiledAndGivenBackAsText) {
     Open(NewNote());
     ZervaRTChunk* everything = Chunk();
