@@ -13,6 +13,7 @@
 #include "core/chunk_types.h"
 #include "core/font_spec.h"
 #include "core/operation_codes.h"
+#include "core/options.h"
 #include "core/paragraph_def.h"
 #include "core/properties.h"
 #include "core/statuses.h"
@@ -66,6 +67,19 @@ bool SetChangesRecords(const talix::PropertyTableEntry* row) {
     if (row->setOperation == talix::kOpSetGraphicStorage) return false;
     return row->handledByCode == 0 || row->code == talix::kChunkActionFormula ||
            row->setOperation == talix::kOpSetLinkValue;
+}
+
+// The row a list of Name=value words sets: the first row, in table order,
+// that can be set and whose name the list gives, as the library picks it.
+const talix::PropertyTableEntry* ListedRow(const std::string& list) {
+    std::vector<char> value(list.size() + 1);
+    for (const talix::PropertyTableEntry* row = talix::ChunkPropertyTable(); row->name != nullptr; ++row) {
+        if (row->setOperation == 0 || row->readOnly != 0) continue;
+        const std::string key = std::string(row->name) + "=";
+        if (talix::GetOptionValue(list.c_str(), key.c_str(), value.data(), static_cast<std::uint32_t>(value.size())) != 0)
+            return row;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -147,7 +161,9 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
     int set = 0;
     std::string what = "set-property";
     if (listed) {
-        set = chunk->SetPropertyText(Lmbcs(list).c_str(), nullptr, 0);
+        const std::string words = Lmbcs(list);
+        set = chunk->SetPropertyText(words.c_str(), nullptr, 0);
+        row = ListedRow(words);
     } else if (row->valueType == talix::kPropertyNumber) {
         set = chunk->SetPropertyNumber(row->name, number);
         what += std::string(" ") + row->name;

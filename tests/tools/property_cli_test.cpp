@@ -259,9 +259,18 @@ TEST_F(PropertyCommands, ASetThatFindsNothingToTakeItFails) {
         EXPECT_EQ(outcome.err, "talix: set-property " + set[0] + ": 'Text 2' holds nothing that takes it; nothing "
                                "was set\n");
     }
+    // The same from a list of Name=value words.
+    for (const std::string& list : {std::string("ButtonText=Other"), std::string("RowLabel=R SectionTitle=S")}) {
+        CliOutcome outcome = Talix({"set-property", db_, id, "Memo", "--list", list, "Text 2"});
+        EXPECT_EQ(outcome.status, 1) << list;
+        EXPECT_EQ(outcome.err, "talix: set-property: 'Text 2' holds nothing that takes it; nothing was set\n");
+    }
     // A button holds no text run: its Text is no run written beside it.
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "Text", "Beside", "Button 1"}).status, 1);
     EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, before);
+    CliOutcome listed = Talix({"set-property", db_, id, "Memo", "--list", "ButtonText=Listed", "Button 1"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "ButtonText", "Button 1"}).out, "Listed\n");
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "CaseSensitive", "1", "Text 2"}).status, 0);
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "PassthruHTML", "0", "Text 2"}).status, 0);
     CliOutcome button = Talix({"set-property", db_, id, "Memo", "ButtonText", "Other", "Button 1"});
