@@ -288,7 +288,12 @@ void CloseElement(BuildContext* context, HTMLImportContext* import, HtmlNode* no
         CloseListFromHTML(context, import, node);
     } else if (node->Is(HtmlTag::kDiv) || node->Is(HtmlTag::kCenter)) {
         // A centred block ends as a division does: what follows it starts
-        // a paragraph of its own, not centred.
+        // a paragraph of its own, not centred, nor in the margins of a
+        // list inside it.
+        if (memo.restoresBlockDefinition) {
+            std::memcpy(context->paragraphDefinition, memo.blockDefinition, sizeof context->paragraphDefinition);
+            context->paragraphDefinitionLength = memo.blockDefinitionLength;
+        }
         CloseDiv(context, import, node);
     } else if (node->Is(HtmlTag::kSpan)) {
         CloseSpan(context, import, node);

@@ -345,6 +345,14 @@ void KeepItemParagraph(const BuildContext* context, const HTMLImportContext* imp
     std::memcpy(memo->itemDefinition, context->paragraphDefinition, sizeof memo->itemDefinition);
 }
 
+// A division ends with a paragraph modelled on the definition in force
+// before it, whatever its content made current.
+void KeepBlockDefinition(const BuildContext* context, ElementMemo* memo) {
+    memo->restoresBlockDefinition = true;
+    memo->blockDefinitionLength = context->paragraphDefinitionLength;
+    std::memcpy(memo->blockDefinition, context->paragraphDefinition, sizeof memo->blockDefinition);
+}
+
 } // namespace
 
 StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlNode* node,
@@ -369,6 +377,7 @@ StartAction StartElement(BuildContext* context, HTMLImportContext* import, HtmlN
     case HtmlTag::kBlockquote:
     case HtmlTag::kCenter:
         KeepItemParagraph(context, import, node, memo);
+        if (node->tag == HtmlTag::kDiv || node->tag == HtmlTag::kCenter) KeepBlockDefinition(context, memo);
         return StartBlockParagraph(context, import, node);
     case HtmlTag::kSpan: StartPassthruSpan(context, import, node); break;
     case HtmlTag::kImg:

@@ -38,6 +38,12 @@ struct ElementMemo {
     std::uint16_t itemReferenceId = 0;
     std::uint32_t itemDefinitionLength = 0;
     std::uint8_t itemDefinition[kParagraphImageSize] = {};
+    // A division: the paragraph definition in force when it began, on
+    // which the paragraph after it is modelled (a list inside it makes its
+    // own definition the current one).
+    bool restoresBlockDefinition = false;
+    std::uint32_t blockDefinitionLength = 0;
+    std::uint8_t blockDefinition[kParagraphImageSize] = {};
 };
 
 // The start pass of a start tag or empty element: the element handlers in

@@ -214,6 +214,25 @@ TEST_F(WalkTest, ClosingListsLeavesTheStyleOfWhatFollows) {
     EXPECT_EQ(Shown(Import("<ul><li>a</li></ul><p>b</p>")), "'~' D2 P R2 'a' P D3 R3 '' 'b' ''");
 }
 
+TEST_F(WalkTest, TheMarginOfADivisionEndsWithItsListInside) {
+    // The text after a division that holds a list stands at the page's
+    // margin, as it does after a division of text alone.
+    for (const char* inside : {"<ul><li>x</li></ul>", "<ol><li>x<ul><li>y</li></ul></li></ol>", "x"}) {
+        const std::string html = std::string("<div style='margin-left:1in'>") + inside + "</div>after";
+        const Imported imported = Import(html);
+        EXPECT_EQ(imported.problem, "") << html;
+        const ItemRecord* last = Definitions(imported).back();
+        EXPECT_EQ(last->Word(14), kInch) << html;
+        EXPECT_EQ(Kind(last), "") << html;
+        EXPECT_EQ(imported.records.back().signature, talix::kSigText) << html;
+        EXPECT_NE(imported.Texts().find("after"), std::string::npos) << html;
+    }
+    // Within the division, text after the list keeps the division's margin.
+    const Imported within = Import("<div style='margin-left:1in'><ul><li>x</li></ul>y</div>");
+    const ItemRecord* division = Definitions(within).front();
+    EXPECT_EQ(division->Word(14), 2 * kInch);
+}
+
 TEST_F(WalkTest, BlocksInAnItemLeaveTheItemsAfterInTheirList) {
     // A paragraph, a division or a quotation in an item has a definition of
     // its own; the items after it are paragraphs of the list's again.
