@@ -79,6 +79,20 @@ void CloseFont(BuildContext* context, HTMLImportContext* import, const HtmlNode*
     }
 }
 
+// The reference of the paragraph a table wrote after its end, when the
+// records end with it (paragraph, reference, empty run at node); else null.
+CDRecordNode* TableParagraphAtEnd(CDRecordNode* node) {
+    if (node == nullptr || node->next != nullptr || node->signature != kSigText || node->length != kTextRunHeader)
+        return nullptr;
+    CDRecordNode* reference = node->prev;
+    if (reference == nullptr || reference->signature != kSigPabReference || reference->length < 4) return nullptr;
+    const CDRecordNode* paragraph = reference->prev;
+    if (paragraph == nullptr || paragraph->signature != kSigParagraph) return nullptr;
+    const CDRecordNode* end = paragraph->prev;
+    if (end == nullptr || (end->signature != kSigTableEnd && end->signature != kSigNestedTableEnd)) return nullptr;
+    return reference;
+}
+
 void CloseTable(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                 const ElementMemo& memo) {
     // A table walked as the content around it ends nothing.
@@ -107,6 +121,14 @@ void CloseTable(BuildContext* context, HTMLImportContext* import, const HtmlNode
     const HtmlNode* parent = node->parent;
     if (saved != 0 && !IsBlockElement(parent) && !IsBlockElement(node->next)) {
         SetReferenceId(context, saved);
+        // The table ended with a paragraph of its own: it takes that
+        // definition, where a second paragraph would stand as an empty line
+        // between the table and what follows it.
+        if (CDRecordNode* reference = TableParagraphAtEnd(after)) {
+            WriteWord(reference->bytes + 2, saved);
+            saved = 0;
+            return;
+        }
         const std::uint32_t kept = import->textSinceParagraph;
         KeepFailure(import, AppendParagraphBreak(context, import));
         import->textSinceParagraph = kept;

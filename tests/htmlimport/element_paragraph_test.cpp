@@ -115,7 +115,7 @@ TEST_F(WalkTest, TextAfterABlockStartsALineOfItsOwn) {
     EXPECT_EQ(Shown(Import("<p>x</p><form>a1</form><hr><div>d1</div>")),
               "D2 R2 '' 'x' P R1 '' 'a1' '' HR '' P D3 R3 '' 'd1' ''");
     EXPECT_EQ(Shown(Import("<table><tr><td><form>a1</form></td></tr></table>")),
-              "P R1 #FFFB #A3 #A4 P D2 R2 '' 'a1' #A5 P R1 '' P R1 ''");
+              "P R1 #FFFB #A3 #A4 P D2 R2 '' 'a1' #A5 P R1 ''");
     // A block that ends a link ends its line too: the text after the link
     // starts a paragraph, after the link's end; a link of inline content, or
     // a block after the link, adds none.

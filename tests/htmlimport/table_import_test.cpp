@@ -472,6 +472,29 @@ TEST_F(TableImport, ATableEndingADivisionAddsNoEmptyLine) {
     EXPECT_NE(text.Layout().find("#A5 P R2 ''"), std::string::npos) << text.Layout();
 }
 
+TEST_F(TableImport, TextAfterATableFollowsItWithoutAnEmptyLine) {
+    // The table's own paragraph after its end takes the text after it (in
+    // the definition in force before the table); no empty one lies between.
+    for (const char* after : {"end", "<b>end</b>", "end<p>p</p>"}) {
+        const std::string html = std::string("<p style='margin-left:1in'>z</p><table><tr><td>a</td></tr></table>") + after;
+        const Imported imported = Import(html);
+        ASSERT_EQ(imported.status, 0) << html;
+        EXPECT_EQ(imported.problem, "") << html;
+        const std::string layout = imported.Layout();
+        EXPECT_NE(layout.find("#A5 P R1 '' 'end'"), std::string::npos) << html << ": " << layout;
+    }
+    // So too when a paragraph in a cell changed the definition the text
+    // after the table takes.
+    const Imported changed = Import("<table><tr><td><p class='k'>a</p>b</td></tr></table>end");
+    EXPECT_EQ(changed.problem, "");
+    const std::string tail = changed.Layout().substr(changed.Layout().find("#A5"));
+    EXPECT_EQ(tail.find(" P ", tail.find(" P ") + 1), std::string::npos) << tail;
+    EXPECT_EQ(changed.Texts(), "a|b|end");
+    // A table that ends the text leaves one paragraph after it, not two.
+    const Imported last = Import("<table><tr><td>a</td></tr></table>");
+    EXPECT_EQ(last.Layout().substr(last.Layout().find("#A5")), "#A5 P R1 ''");
+}
+
 TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
     auto colourOf = [](const Imported& imported, const std::string& text) -> int {
         const ItemRecord* colour = InCellOf(imported, text, talix::kSigTableCellColor);
