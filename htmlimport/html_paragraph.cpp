@@ -101,9 +101,16 @@ void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, 
         reader.Spacing(lineHeight, "InterLine", "2em", "1.5em", 0.5f, 0.25f, text);
     }
 
-    // HTML and CSS call full justification "justify".
+    // HTML and CSS call full justification "justify". An alignment is one
+    // word: a value of anything else names none and counts as left, and its
+    // text never reaches the paragraph-style text, where words it held
+    // ("+RTL", "Below=DOUBLE") would count as the paragraph's own.
     auto alignment = [](std::string_view value) {
-        return EqualNoCase(css::TrimBlanks(value), "justify") ? std::string("full") : std::string(value);
+        const std::string_view word = css::TrimBlanks(value);
+        if (word.empty() || word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-") !=
+                                std::string_view::npos)
+            return std::string("left");
+        return EqualNoCase(word, "justify") ? std::string("full") : std::string(value);
     };
     if (const char* align = AttributeValue(node, "align"); align != nullptr) {
         AppendOptionWord(text, "Justify", alignment(align));

@@ -165,6 +165,25 @@ TEST_F(WalkTest, BlanksBetweenTheSpansOfSvgTextStay) {
     }
 }
 
+TEST_F(WalkTest, AnAlignmentOfMoreThanOneWordSetsNothingElse) {
+    // Words after the alignment are no paragraph properties of their own:
+    // the paragraph is left aligned and otherwise as a plain one.
+    const Imported plain = Import("<p>q</p><p>x</p>");
+    ASSERT_NE(Definition(plain, 3), nullptr);
+    for (const char* attributes : {"style=\"text-align:left +RTL Below=DOUBLE InterLine=DOUBLE\"",
+                                   "align=\"center' +RTL LeftMargin='5in\"", "style='text-align:center +RTL'"}) {
+        const std::string html = std::string("<p>q</p><p ") + attributes + ">x</p>";
+        const Imported imported = Import(html);
+        EXPECT_EQ(imported.problem, "") << html;
+        const ItemRecord* definition = Definition(imported, 3);
+        ASSERT_NE(definition, nullptr) << html;
+        EXPECT_EQ(definition->bytes, Definition(plain, 3)->bytes) << html;
+    }
+    // One word still aligns.
+    EXPECT_EQ(Definition(Import("<p>q</p><p align='RIGHT'>x</p>"), 3)->Word(6), 1);
+    EXPECT_EQ(Definition(Import("<p>q</p><p style='text-align: justify'>x</p>"), 3)->Word(6), 2);
+}
+
 TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     const Imported centred = Import("<p style=\"margin-left:0.5in;text-align:center\">c</p><p>d</p>");
     ASSERT_EQ(centred.status, 0);
