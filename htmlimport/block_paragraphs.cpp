@@ -16,8 +16,10 @@
 #include "htmlimport/html_dom.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/html_paragraph.h"
+#include "htmlimport/html_tags.h"
 #include "htmlimport/import_paragraphs.h"
 #include "htmlimport/import_sink.h"
+#include "htmlimport/list_definitions.h"
 #include "htmlimport/walk_handlers.h"
 #include "htmlimport/walk_memo.h"
 
@@ -123,12 +125,28 @@ STATUS AppendBorder(BuildContext* context, const HTMLImportContext* import, cons
     return AppendRecord(record, kSigBorderInfo, sizeof record, &context->output);
 }
 
+// A quoted reply opens no paragraph of its own. When it begins with text
+// and the line before it holds text (a division before it leaves the line
+// to the block that follows), its text would run on into that line.
+bool ReplyRunsOn(const HTMLImportContext* import, const HtmlNode* node) {
+    if (!node->Is(HtmlTag::kBlockquote) || import->document == nullptr) return false;
+    const HtmlNode* first = node->firstChild;
+    while (first != nullptr && IsBlankText(*import->document, first)) first = first->next;
+    if (first == nullptr || (first->type != HtmlNodeType::kText && !first->IsElement())) return false;
+    if (first->IsElement() && (StandsApart(first->tag) || IsPlainBlock(first->tag))) return false;
+    const CDRecordNode* last = ImportInsertionPoint(import);
+    if (last == nullptr || !IsTextRun(last) || last->length <= kTextRunHeader) return false;
+    return !(last->length == kTextRunHeader + 1 && last->bytes[kTextRunHeader] == 0);
+}
+
 } // namespace
 
 StartAction StartBlockParagraph(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
     switch (RunBlockPreamble(context, import, node)) {
     case BlockPreamble::kSkipBlock: return StartAction::kSkipElement;
-    case BlockPreamble::kNoParagraph: return StartAction::kWalkChildren;
+    case BlockPreamble::kNoParagraph:
+        if (ReplyRunsOn(import, node)) KeepFailure(import, AppendParagraphBreak(context, import));
+        return StartAction::kWalkChildren;
     case BlockPreamble::kMakeParagraph: break;
     }
     const HtmlNode* parent = node->parent;

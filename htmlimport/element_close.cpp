@@ -223,11 +223,16 @@ void CloseHeading(BuildContext* context, HTMLImportContext* import, const HtmlNo
     KeepFailure(import, AppendParagraphBreak(context, import));
 }
 
+void ClosePlainBlock(BuildContext* context, HTMLImportContext* import, const HtmlNode* node);
+
 void CloseBlockquote(BuildContext* context, HTMLImportContext* import, const HtmlNode* node) {
     // A quoted mail reply ends with nothing of its own; what follows it is
-    // walked as usual.
+    // walked as usual, text after it on a line of its own.
     const char* quoteClass = AttributeValue(node, "class");
-    if (quoteClass != nullptr && CompareNamesNoCase(quoteClass, "gmail_quote") == 0) return;
+    if (quoteClass != nullptr && CompareNamesNoCase(quoteClass, "gmail_quote") == 0) {
+        ClosePlainBlock(context, import, node);
+        return;
+    }
     ParagraphUnlessFirstInBody(context, import, node);
     AppendNewDefinition(context, import, kUndoQuoteIndent, ParagraphReset::kFlagWordsOnly);
     AppendReferenceRecord(context);

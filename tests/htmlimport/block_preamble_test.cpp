@@ -117,8 +117,9 @@ TEST_F(WalkTest, QuotedRepliesBecomeSections) {
     EXPECT_EQ(Import("<div class='gmail_quote'>On Mon, Ann <a href='mailto:a@x'>a@x</a></div>").Count(talix::kSigBar), 0u);
     EXPECT_EQ(Import("<div class='gmail_quote'>" + header + "no link</div>").Count(talix::kSigBar), 0u);
 
-    // A quote in a block quote opens nothing, and the text after it is kept.
-    EXPECT_EQ(Shown(Import("<blockquote class='gmail_quote'>q</blockquote>after")), "'q' 'after' ''");
+    // A quote in a block quote opens nothing, and the text after it is kept,
+    // on a line of its own.
+    EXPECT_EQ(Shown(Import("<blockquote class='gmail_quote'>q</blockquote>after")), "'q' P R1 '' 'after' ''");
 
     // 500 replies quoted in one another: one section each, every text kept.
     std::string nested;

@@ -165,6 +165,22 @@ TEST_F(WalkTest, BlanksBetweenTheSpansOfSvgTextStay) {
     }
 }
 
+TEST_F(WalkTest, AQuotedReplyStandsOnLinesOfItsOwn) {
+    // Its text neither runs on from the line before it nor into the text
+    // after it; in a reply of blocks, the blocks part the lines.
+    for (const char* html : {"<div>hi</div><blockquote class=\"gmail_quote\">q</blockquote>after",
+                             "<div>hi</div><blockquote class=\"gmail_quote\"><div>q</div></blockquote>after",
+                             "hi<br><blockquote class=\"gmail_quote\">q</blockquote><p>after</p>"}) {
+        const Imported imported = Import(html);
+        EXPECT_EQ(imported.problem, "") << html;
+        const std::string layout = imported.Layout();
+        const std::size_t hi = layout.find("'hi'"), q = layout.find("'q'"), after = layout.find("'after'");
+        ASSERT_TRUE(hi < q && q < after) << html << ": " << layout;
+        EXPECT_NE(layout.substr(hi, q - hi).find(" P "), std::string::npos) << html << ": " << layout;
+        EXPECT_NE(layout.substr(q, after - q).find(" P "), std::string::npos) << html << ": " << layout;
+    }
+}
+
 TEST_F(WalkTest, AnAlignmentOfMoreThanOneWordSetsNothingElse) {
     // Words after the alignment are no paragraph properties of their own:
     // the paragraph is left aligned and otherwise as a plain one.
