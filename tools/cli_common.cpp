@@ -171,7 +171,7 @@ const char* ErrorWordMeaning(unsigned word) {
         {20024, "out of memory"},
         {20025, "the rich text's structure does not allow it"},
         {20029, "the item is not rich text"},
-        {20032, "the file to import does not exist"},
+        {20032, "there is no file or text to import"},
     };
     for (const auto& each : kErrorWords) {
         if (each.word == word) return each.meaning;

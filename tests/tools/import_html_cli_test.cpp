@@ -31,10 +31,14 @@ TEST_F(ImportHtmlCommand, ImportsAFileAndReportsWhatFails) {
     // Failures name the status and the error word, and change nothing.
     CliOutcome missing = Talix({"import-html", db_, id, "Imported", dir_.file("none.html")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("import-html failed: status 259: There is no input to read (error 20032: the file "
-                               "to import does not exist)"),
+    EXPECT_NE(missing.err.find("import-html failed: status 259: There is no input to read (error 20032: there is "
+                               "no file or text to import)"),
               std::string::npos)
         << missing.err;
+    // Empty HTML given inline names no file.
+    CliOutcome empty = Talix({"append", db_, id, "Imported", "html", "INLINE", ""});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("(error 20032: there is no file or text to import)"), std::string::npos) << empty.err;
     CliOutcome broken = Talix({"import-html", db_, id, "Imported", Write("broken.html", "<p>a<!-- b</p>")});
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.err.find("import-html failed: status 257: The operation could not be carried out (error 20014"),
