@@ -289,6 +289,17 @@ void FillTableSpans(HTMLImportContext* import, const HtmlNode* firstChild) {
             level->places.Set(cell, place);
         });
     }
+    // For each row, the row that shows the text of its cells past the last
+    // column: itself, or the last row of a span that hides its last
+    // position. Worked out once, from the bottom up, rather than down the
+    // span for each such cell.
+    level->pastColumnRows.assign(static_cast<std::size_t>(std::max(level->rows, 0)), 0);
+    const int last = level->columns - 1;
+    for (int row = level->rows; row-- > 0;) {
+        const bool covered = last >= 0 && (grid.At(row, last).flags & kGridRowCovered) != 0;
+        level->pastColumnRows[static_cast<std::size_t>(row)] =
+            covered && row + 1 < level->rows ? level->pastColumnRows[static_cast<std::size_t>(row) + 1] : row;
+    }
 }
 
 CDRecordNode* ComputeCellColumn(const HtmlNode* node, HTMLImportContext* import, std::uint8_t* row,
@@ -321,10 +332,8 @@ CellPlace PlaceCell(const HtmlNode* cell, HTMLImportContext* import) {
         result.column = level->columns - 1;
         // A last cell that a span of an earlier row hides passes the text
         // on down to the spanning cell's last row, where its text is shown.
-        if (level->grid != nullptr)
-            while (result.row + 1 < level->rows &&
-                   (level->grid->At(result.row, result.column).flags & kGridRowCovered) != 0)
-                ++result.row;
+        if (static_cast<std::size_t>(result.row) < level->pastColumnRows.size())
+            result.row = level->pastColumnRows[static_cast<std::size_t>(result.row)];
     } else {
         result.target = CellTarget::kGrid;
         result.row = place->row + place->rowSpan - 1;

@@ -156,6 +156,10 @@ struct ImportTableLevel {
     // next such row goes, and whether the last cell started was one.
     CDRecordNode* afterTable = nullptr;
     bool inRowPastGrid = false;
+    // For each row, the row whose last cell shows the text of cells past
+    // the grid's last column (the spanning cell's last row where a span
+    // hides that position), made with the grid.
+    std::vector<int> pastColumnRows;
 };
 
 // The tables being converted, by nesting level (1 the outermost).

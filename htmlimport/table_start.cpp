@@ -84,6 +84,7 @@ void StartLevel(HTMLImportContext* import, ImportTableLevel* level, const HtmlNo
     level->tabbed = FindTableTabMarker(import, table->firstChild, nullptr, 0) != 0;
     level->places.Clear();
     level->cells.clear();
+    level->pastColumnRows.clear();
     level->tableEnd = nullptr;
     level->currentCell = nullptr;
     level->afterTable = nullptr;
