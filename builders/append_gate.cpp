@@ -624,6 +624,31 @@ STATUS AppendRecordToItem(const void* record, std::uint16_t signature, std::uint
     return AppendNode(output, copy, signature, length);
 }
 
+void DropEmptyOpeningParagraph(RecordOutput* output) {
+    if (output == nullptr || output->item == nullptr || output->item->work == nullptr) return;
+    ItemRecordList* list = OutputList(output);
+    const OutputSegment* segment = list != nullptr ? list->lastSegment : nullptr;
+    CDRecordNode* last = LastNode(list);
+    CDRecordNode* reference = last;
+    while (reference != nullptr && reference->signature == kSigText && reference->length <= kTextRunHeader)
+        reference = reference->prev;
+    if (reference == nullptr || reference->signature != kSigPabReference) return;
+    for (const CDRecordNode* before = reference->prev; before != nullptr; before = before->prev) {
+        if (before->signature != kSigPabDefinition) return;
+    }
+    // Only records of the segment being written are taken back.
+    if (segment == nullptr || segment != list->firstSegment || reference->index < segment->firstIndex) return;
+    for (CDRecordNode* node = last; node != nullptr;) {
+        CDRecordNode* before = node == reference ? nullptr : node->prev;
+        output->segmentBytes -= std::min(output->segmentBytes, EvenLength(node->length));
+        UnlinkRecordNode(list, node);
+        FreeRecordNode(node);
+        node = before;
+    }
+    output->writePosition = output->segmentStart + std::min(output->segmentBytes, output->capacity);
+    output->lastKind = kKindOther;
+}
+
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output) {
     if (node == nullptr || output == nullptr) return kArgumentError;
     const bool toItem =

@@ -49,6 +49,15 @@ STATUS AppendRecordToItem(const void* record, std::uint16_t signature, std::uint
 // written back byte for byte.
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
 
+// Takes back the item's opening paragraph while it holds nothing: its
+// reference and the empty text runs after it, when only paragraph
+// definitions come before them in the output. An HTML import whose first
+// block restarts the body calls it before that block's own reference: the
+// two references would otherwise stand for two paragraphs, the first an
+// empty line the document never had. The definitions stay (a later
+// reference may name them). Does nothing to an output holding anything else.
+void DropEmptyOpeningParagraph(RecordOutput* output);
+
 // The id the gate gives the next paragraph definition that comes without
 // one: one above the highest id of the item being written and above the
 // last id given. Does not use the id up.

@@ -142,6 +142,13 @@ STATUS HandOnImportRecords(BuildContext* context, HTMLImportContext* import) {
     if (output->item != nullptr) output->item->autoMergeText = 0;
     DetachImport(output, import);
     output->restartBody = import->firstBlockInBody != 0 ? 1 : 0;
+    // A first block that opens with a paragraph reference of its own takes
+    // the place of the item's opening paragraph while that holds nothing.
+    if (import->firstBlockInBody != 0) {
+        const CDRecordNode* opening = first;
+        while (opening != nullptr && opening->signature == kSigPabDefinition) opening = opening->next;
+        if (opening != nullptr && opening->signature == kSigPabReference) DropEmptyOpeningParagraph(output);
+    }
 
     STATUS firstFailure = kOK;
     std::uint32_t index = 0;

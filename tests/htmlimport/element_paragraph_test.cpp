@@ -1,10 +1,16 @@
 // Element starts and closes as the records they write: headings, line
 // breaks, horizontal rules, definition lists, block paragraphs and their
 // definitions, and the paragraph breaks after blocks.
+#include <memory>
 #include <string>
 
 #include "core/font_spec.h"
+#include "core/pool.h"
 #include "core/signatures.h"
+#include "talix/chunk.h"
+#include "talix/item.h"
+#include "talix/session.h"
+#include "talix_platform.h"
 #include "walk_fixture.h"
 
 namespace {
@@ -221,7 +227,8 @@ TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     EXPECT_EQ(Shown(quote), "D2 R2 '' 'q' P D3 R3 '' 'after' ''");
     // So does a paragraph first in the body; an empty one writes nothing.
     EXPECT_EQ(Shown(Import("<p>x</p>y <b>z</b>")), "D2 R2 '' 'x' P R1 '' 'y ' 'z' ''");
-    EXPECT_EQ(Shown(Import("<p></p>y")), "R1 '' 'y' ''");
+    // Its text then takes the item's opening paragraph, one reference only.
+    EXPECT_EQ(Shown(Import("<p></p>y")), "'y' ''");
     EXPECT_GT(Definition(quote, 2)->Word(14), Definition(quote, 3)->Word(14));
     EXPECT_EQ(Shown(Import("<p>x</p><blockquote>q</blockquote>after")),
               "D2 R2 '' 'x' P D3 R3 '' 'q' P D4 R4 '' 'after' ''");
@@ -243,6 +250,43 @@ TEST_F(WalkTest, BlocksMakeParagraphsWithTheirDefinitions) {
     const Imported bordered = Import("<p style=\"border:1px solid red\">b</p>");
     EXPECT_EQ(Shown(bordered), "D2 R2 BORDER '' 'b' ''");
     EXPECT_EQ(bordered.records[2].bytes.size(), 60u);
+}
+
+// The HTML of a note's body, from its first division on.
+std::string BodyHtml(RARIvoSession* session, const std::string& path, plat::NOTEID note) {
+    ZervaRTItem item(session);
+    if (item.Connect("", path.c_str(), note, "Body", 0) != 0) return "<not connected>";
+    std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+    char* block = chunk->GenerateHTML(nullptr, "HTML", nullptr, 0, nullptr, nullptr);
+    if (block == nullptr) return "<no html>";
+    std::string html = plat::LmbcsToNative(std::string(block, chunk->session->textResultLength));
+    talix::ZervaDeallocate(chunk->session, block);
+    const std::size_t body = html.find("<body");
+    const std::size_t first = html.find("<div", body == std::string::npos ? 0 : body);
+    return first == std::string::npos ? html : html.substr(first);
+}
+
+TEST_F(WalkTest, AFirstBlockTakesTheBlankItemsOpeningParagraph) {
+    // The first block's paragraph is the item's first: no empty line before
+    // it, in the records or in the HTML made of them.
+    const Imported page = Import("<p>First</p><p>Second</p>");
+    ASSERT_EQ(page.status, 0);
+    EXPECT_EQ(page.problem, "");
+    EXPECT_EQ(Shown(page), "D2 R2 '' 'First' P D3 R3 '' 'Second' ''");
+    const std::string html = BodyHtml(&session_, path_, page.note);
+    EXPECT_EQ(html.rfind("<div class=\"pabid2\">First</div>", 0), 0u) << html;
+
+    // So the HTML made again from its own HTML is the same: a round trip
+    // adds no line.
+    const Imported again = Import(html);
+    ASSERT_EQ(again.status, 0);
+    EXPECT_EQ(BodyHtml(&session_, path_, again.note), html);
+
+    // Text before any block keeps the opening paragraph; so does what the
+    // item held before (the first block then opens one of its own).
+    EXPECT_EQ(Shown(Import("y<p>x</p>")), "'y' P D2 R2 '' 'x' ''");
+    const Imported held = Import("<p>World</p>", nullptr, page.note);
+    EXPECT_EQ(held.Texts(), "First|Second|World");
 }
 
 } // namespace

@@ -16,8 +16,18 @@ namespace import_test {
 
 namespace {
 
-// The records of a blank item: a definition, its reference, an empty run.
-constexpr std::size_t kBlankRecords = 3;
+// The records a blank item opens with: a definition, its reference and an
+// empty run. An import whose first block opens a paragraph of its own takes
+// the place of the reference and the run.
+bool BlankOpening(const talix::CDRecordNode* node, std::size_t index) {
+    switch (index) {
+    case 0: return node->signature == talix::kSigPabDefinition;
+    case 1: return node->signature == talix::kSigPabReference && node->length >= 4 && node->bytes[2] == 1;
+    case 2: return node->signature == talix::kSigText && node->length == 8 && node->prev != nullptr &&
+                   node->prev->signature == talix::kSigPabReference && node->prev->bytes[2] == 1;
+    default: return false;
+    }
+}
 
 std::string Hex(unsigned value) {
     char text[16];
@@ -170,8 +180,10 @@ Imported WalkTest::Import(const std::string& html, const char* options, plat::NO
     } else {
         result.problem = talix_test::CheckStructure(list);
         std::size_t index = 0;
+        bool opening = true;
         for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next, ++index) {
-            if (index < kBlankRecords) continue;
+            opening = opening && BlankOpening(node, index);
+            if (opening) continue;
             result.records.push_back(
                 ItemRecord{node->signature, std::string(reinterpret_cast<const char*>(node->bytes), node->length)});
         }
