@@ -231,8 +231,8 @@ bool CheckArity(const Command& command, const Arity (&rows)[N], const std::strin
 
 // The arguments of a WHAT (append) or an ACTION (edit) that reach the
 // library with their length in 16 bits: the link's text (the URL when it
-// has none), the hotspot's code and text, the table's properties and the
-// texts of a replace.
+// has none), the hotspot's code and text, the table's properties, the
+// texts of a replace and the text set.
 std::vector<std::size_t> WordLengthTexts(const Command& command, const std::string& word) {
     if (std::strcmp(command.name, "append") == 0) {
         if (word == "link") return {0, 1};
@@ -241,6 +241,7 @@ std::vector<std::size_t> WordLengthTexts(const Command& command, const std::stri
     } else {
         if (word == "replace") return {0, 1};
         if (word == "table") return {0};
+        if (word == "set-text") return {0};
     }
     return {};
 }
@@ -248,11 +249,11 @@ std::vector<std::size_t> WordLengthTexts(const Command& command, const std::stri
 // False, with the exit code set, when one of those texts is longer than
 // 65,535 bytes in LMBCS: cut to its length, the method would act on its
 // start alone (replace a part of the text sought, store a part of a code).
-// Appended text becomes one text run, which holds less.
+// Appended or set text becomes one text run, which holds less.
 bool TextsFitWords(const Command& command, const std::string& word, const std::vector<std::string>& a,
                    int* exitCode) {
     static_assert(talix::kMaxTextRunLength == 64374, "the message below names the longest text run");
-    const bool run = std::strcmp(command.name, "append") == 0 && word == "text";
+    const bool run = (std::strcmp(command.name, "append") == 0 && word == "text") || word == "set-text";
     const std::size_t limit = run ? talix::kMaxTextRunLength : 0xFFFF;
     for (const std::size_t i : WordLengthTexts(command, word)) {
         if (i < a.size() && Lmbcs(a[i]).size() > limit) {

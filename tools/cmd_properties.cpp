@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chunk_target.h"
+#include "builders/basic_builders.h"
 #include "cli.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
@@ -151,6 +152,11 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         // longer one would be cut and a part of it set.
         if (row->valueType != talix::kPropertyNumber && Lmbcs(args[4]).size() > 0xFFFF)
             return UsageError(command, "'%s' takes a text of at most 65,535 bytes", row->name);
+        // A text set becomes one text run, which holds less.
+        static_assert(talix::kMaxTextRunLength == 64374, "the message below names the longest text run");
+        if (row->setOperation == talix::kOpSetText && Lmbcs(args[4]).size() > talix::kMaxTextRunLength)
+            return UsageError(command, "'%s' takes a text of at most 64,374 bytes, the most one text run holds",
+                              row->name);
     }
     ChunkOfItem target;
     if (!target.Open(command, args[0], args[1], args[2], args.size() > named ? args[named] : "Everything",
