@@ -298,6 +298,34 @@ bool PutSpan(XMLGenContext* context, const FontId& font, const ColorValue* color
     return property;
 }
 
+// A span's text as a number: spans of the same text have the same (never 0).
+std::uint64_t FontSpanHash(const char* text, std::size_t length) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 0x100000001b3u;
+    return hash | 1;
+}
+
+// The hash of the span the font writer opened last when its closing tag
+// lies on top of the stack (text is written inside it); 0 otherwise.
+std::uint64_t FontSpanOnTop(const XMLGenContext* context) {
+    const CloseTagEntry* top = TopCloseTag(context);
+    if (top == nullptr || top->kind != kInlineSpan || context->fontSpanStamp == 0 ||
+        top->level != context->fontSpanStamp || context->fontSpanIndex != context->closeTagCount - 1)
+        return 0;
+    return context->fontSpanHash;
+}
+
+// Pushes the closing tag of a span the font writer opens, with a stamp of
+// its own as level, so that it is known while it lies on top.
+bool PushFontSpan(XMLGenContext* context, std::uint64_t hash) {
+    if (!PushInlineCloseTag(context, kInlineSpan)) return false;
+    if (++context->fontSpanStamp == 0) context->fontSpanStamp = 1;
+    context->closeTags[context->closeTagCount - 1].level = context->fontSpanStamp;
+    context->fontSpanIndex = context->closeTagCount - 1;
+    context->fontSpanHash = hash;
+    return true;
+}
+
 // What the span form's change to a font ends, closed into the output: a
 // span of another face, colour or size, or one whose colour value,
 // underline or strike-through the new font does not have (which would
@@ -329,12 +357,16 @@ void CloseEnded(XMLGenContext* context, const FontId& font, bool colourGiven, co
 }
 
 // The CSS form: a span for face, size and colour, elements for bold,
-// italic, superscript and subscript.
+// italic, superscript and subscript. A span of the same text as the one
+// open on top (goOnInSpan) is not opened again: text that changes only
+// between bold and plain, say, goes on in the span it is in, where each
+// change nested another span (hundreds deep in a long paragraph, more than
+// XML readers take).
 // closedTo receives the stack's depth once the closing is done.
 // Out of line: a change mostly comes from its memo.
 [[gnu::noinline]] void BuildSpan(XMLGenContext* context, const FontId& font, const ColorValue* color, int forceSize,
                                  int rightToLeft, const Suppressed& suppressed, Markup* markup,
-                                 std::uint32_t* closedTo) {
+                                 std::uint32_t* closedTo, bool goOnInSpan) {
     const FontId& base = context->baseFont;
     const FontId& current = context->currentFont;
 
@@ -350,9 +382,15 @@ void CloseEnded(XMLGenContext* context, const FontId& font, bool colourGiven, co
                                     font.attributes != current.attributes || font.size != current.size ||
                                     rightToLeft != 0 || context->forceDirection != 0;
     if (differsFromBase && differsFromCurrent) {
-        if (PutSpan(context, font, color, forceSize, rightToLeft, suppressed, markup) &&
-            PushInlineCloseTag(context, kInlineSpan))
-            ++context->fontPushes;
+        char text[kFontMarkupSize];
+        Markup span(text, sizeof text);
+        if (PutSpan(context, font, color, forceSize, rightToLeft, suppressed, &span)) {
+            const std::uint64_t hash = FontSpanHash(span.out, span.used);
+            if (!goOnInSpan || hash != FontSpanOnTop(context)) {
+                markup->PutBytes(span.out, span.used);
+                if (PushFontSpan(context, hash)) ++context->fontPushes;
+            }
+        }
     }
 
     if (!suppressed.attributes && font.attributes != base.attributes)
@@ -390,8 +428,8 @@ bool InlineTop(const XMLGenContext* context, std::uint32_t* kinds, std::uint8_t*
 }
 
 FontChangeMemo& MemoSlot(XMLGenContext* context, const FontChangeKey& key) {
-    const std::uint64_t hash =
-        key.fonts * 0x9E3779B97F4A7C15u ^ key.stack * 0xC2B2AE3D27D4EB4Fu ^ key.span * 0x165667B19E3779F9u;
+    const std::uint64_t hash = key.fonts * 0x9E3779B97F4A7C15u ^ key.stack * 0xC2B2AE3D27D4EB4Fu ^
+                               key.span * 0x165667B19E3779F9u ^ key.topSpan * 0x27D4EB2F165667C5u;
     return context->fontChangeMemos[(hash >> 40) % kFontChangeMemos];
 }
 
@@ -418,7 +456,9 @@ void Repeat(XMLGenContext* context, const FontChangeMemo& memo, Markup* markup, 
     }
     for (std::uint8_t k = 0; k < memo.openedCount; ++k) {
         const auto kind = static_cast<InlineKind>((memo.opened >> (4 * k)) & 0xFu);
-        if (PushInlineCloseTag(context, kind)) ++context->fontPushes;
+        const bool pushed =
+            kind == kInlineSpan ? PushFontSpan(context, memo.spanHash) : PushInlineCloseTag(context, kind);
+        if (pushed) ++context->fontPushes;
     }
     context->forceDirection = memo.forceDirection;
 }
@@ -447,8 +487,11 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey&
         closing += InlineCloseTagLength(kind);
     }
     memo->closingLength = static_cast<std::uint16_t>(closing);
-    for (std::uint32_t k = 0; k < opened; ++k)
-        memo->opened |= static_cast<std::uint32_t>(context->closeTags[closedTo + k].kind) << (4 * k);
+    for (std::uint32_t k = 0; k < opened; ++k) {
+        const std::uint8_t kind = context->closeTags[closedTo + k].kind;
+        memo->opened |= static_cast<std::uint32_t>(kind) << (4 * k);
+        if (kind == kInlineSpan) memo->spanHash = context->fontSpanHash;
+    }
     memo->openedCount = static_cast<std::uint8_t>(opened);
     memo->forceDirection = context->forceDirection;
     memo->length = static_cast<std::uint16_t>(markup.used);
@@ -460,10 +503,11 @@ void Remember(XMLGenContext* context, FontChangeMemo* memo, const FontChangeKey&
 // the changes repeated from memos run without its frame.
 [[gnu::noinline]] void BuildAndRemember(XMLGenContext* context, const FontId& font, const ColorValue* color,
                                         int forceSize, int rightToLeft, const Suppressed& suppressed, Markup* markup,
-                                        FontChangeMemo* memo, const FontChangeKey& key, std::uint8_t countBefore) {
+                                        FontChangeMemo* memo, const FontChangeKey& key, std::uint8_t countBefore,
+                                        bool direct) {
     std::uint32_t closedTo = 0;
     const std::uint32_t depthBefore = CloseTagDepth(context);
-    BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+    BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo, direct);
     Remember(context, memo, key, countBefore, depthBefore, closedTo, *markup);
 }
 
@@ -476,7 +520,7 @@ bool ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* co
     std::uint8_t countBefore = 0;
     if (!InlineTop(context, &openBefore, &countBefore)) {
         std::uint32_t closedTo = 0;
-        BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo);
+        BuildSpan(context, font, color, forceSize, rightToLeft, suppressed, markup, &closedTo, direct);
         return false;
     }
     FontChangeKey key;
@@ -488,13 +532,27 @@ bool ChangeSpan(XMLGenContext* context, const FontId& font, const ColorValue* co
         key.span |= std::uint64_t{1} << 13 | std::uint64_t{color->flags} << 16 | std::uint64_t{color->red} << 32 |
                     std::uint64_t{color->green} << 40 | std::uint64_t{color->blue} << 48;
     }
+    // The span the font writer opened last, where it lies among the inline
+    // elements on top (or is the top), and how deep: the change may go on
+    // in it.
+    if (direct) {
+        const std::uint32_t index = context->fontSpanIndex;
+        const std::uint32_t below = context->closeTagCount - 1 - index;
+        if (context->fontSpanStamp != 0 && index < context->closeTagCount &&
+            context->closeTags[index].kind == kInlineSpan && context->closeTags[index].level == context->fontSpanStamp &&
+            (below == 0 || below < countBefore)) {
+            key.topSpan = context->fontSpanHash;
+            key.span |= std::uint64_t{below} << 56;
+        }
+    }
     FontChangeMemo& memo = MemoSlot(context, key);
     if (memo.used && memo.key == key) {
         Repeat(context, memo, markup, direct);
         *directLength = memo.length;
         return direct;
     }
-    BuildAndRemember(context, font, color, forceSize, rightToLeft, suppressed, markup, &memo, key, countBefore);
+    BuildAndRemember(context, font, color, forceSize, rightToLeft, suppressed, markup, &memo, key, countBefore,
+                     direct);
     return false;
 }
 

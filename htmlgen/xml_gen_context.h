@@ -204,6 +204,9 @@ struct FontChangeKey {
     // current font had a colour value, whether the new one has, and the
     // value (flags, red, green, blue from bit 16; zero unless given).
     std::uint64_t span = 0;
+    // The text (FontSpanHash) of the span the font writer opened when it
+    // lies on top and the change may go on in it; 0 otherwise.
+    std::uint64_t topSpan = 0;
     bool operator==(const FontChangeKey&) const = default;
 };
 
@@ -221,6 +224,7 @@ struct FontChangeMemo {
     int forceDirection = 0;
     std::uint16_t closingLength = 0;         // the closing tags, at the start of text
     std::uint16_t length = 0;                // the markup, after them
+    std::uint64_t spanHash = 0;              // the text of the span it opened, if any
     char text[kFontChangeClosingSize + kFontChangeMarkupSize] = {};
 };
 constexpr int kFontChangeMemos = 8;
@@ -571,6 +575,12 @@ struct XMLGenContext : GenerationWalkState {
     char fontMarkup[kFontMarkupSize] = {};   // the markup of the last font change (scratch)
     std::uint32_t fontMarkupLength = 0;      // ... and its length
     std::uint32_t fontPushes = 0;            // closing tags the last font change pushed
+    // The span the font writer opened last: the stamp its closing tag
+    // carries as level, its place on the close-tag stack and its text's
+    // hash. A span of the same text on top is gone on in, not nested.
+    std::uint16_t fontSpanStamp = 0;
+    std::uint32_t fontSpanIndex = 0;
+    std::uint64_t fontSpanHash = 0;
     TextRunMemo runMemo;                     // what the last text run found around it
     // The last bytes handed on by a flush during the walk: checks of what
     // was written just before see across a flush as if it had not happened.

@@ -131,4 +131,46 @@ TEST_F(FontChangesTest, RepeatedCellsComeOutAsTheFirst) {
     }
 }
 
+TEST_F(FontChangesTest, TextGoesOnInTheSpanOfTheSameLook) {
+    using namespace htmlgen_test;
+    // A long paragraph whose words turn bold and back, all in one look
+    // apart from the bold (14 points over a document of 10, and the same in
+    // underlined text), then a word in another size and one in the first
+    // again. The bold words go on in the span they stand in: spans of the
+    // same text one inside the other grew as deep as the paragraph has
+    // changes, past what XML readers take.
+    Records records = {Definition(1), Reference(1)};
+    for (int i = 0; i < 10; ++i) records.push_back(TextRun(1, 0, 0, 10, "plain "));
+    records.push_back(ParagraphBreak());
+    records.push_back(Reference(1));
+    for (int i = 0; i < 200; ++i) {
+        records.push_back(TextRun(1, 0, 0, 14, "w "));
+        records.push_back(TextRun(1, 0x01, 0, 14, "b "));
+    }
+    for (int i = 0; i < 200; ++i) {
+        records.push_back(TextRun(1, 0x04, 0, 10, "u "));
+        records.push_back(TextRun(1, 0x05, 0, 10, "ub "));
+    }
+    records.push_back(TextRun(1, 0, 0, 18, "big "));
+    records.push_back(TextRun(1, 0x01, 0, 14, "end"));
+    ZervaRTChunk* chunk = Define(records);
+    for (const char* options : {"", "ForceFontSize=Yes", "WAICompliant=Yes"}) {
+        for (const char* format : {"HTML", "XHTML"}) {
+            const std::string markup = Generate(chunk, format, options);
+            const std::string body = Body(markup);
+            SCOPED_TRACE(std::string(format) + " " + options);
+            if (std::string(format) == "XHTML") {
+                std::string report;
+                EXPECT_TRUE(talix_test::XmlWellFormed(markup, &report)) << report;
+            }
+            EXPECT_EQ(htmlgen_test::Count(body, "<span style=\"font-size: 14pt; \">"), 2u) << body;
+            EXPECT_EQ(htmlgen_test::Count(body, "text-decoration: underline; \">"), 1u) << body;
+            EXPECT_EQ(htmlgen_test::Count(body, "font-size: 18pt; \">big </span>"), 1u) << body;
+            EXPECT_EQ(htmlgen_test::Count(body, "<span"), htmlgen_test::Count(body, "</span>")) << body;
+            EXPECT_EQ(htmlgen_test::Count(body, std::string(options) == "WAICompliant=Yes" ? "<strong>" : "<b>"),
+                      401u);
+        }
+    }
+}
+
 } // namespace
