@@ -38,6 +38,9 @@ constexpr std::uint32_t kRunClosingKinds =
 // Room an open automatic link may use before the buffer is handed on with
 // the link cut: links are completed whole where they fit.
 constexpr std::uint32_t kLinkReserve = 512;
+// Room kept beyond what completing an open link takes (its address written
+// again as its text): more than one character of it ("&amp;") writes.
+constexpr std::uint32_t kLinkMargin = 32;
 constexpr std::uint8_t kFixedPitchFace = 4;
 
 bool IsText(const CDRecordNode* node) { return node != nullptr && IsTextRun(node->signature); }
@@ -773,13 +776,19 @@ private:
     // it grows past the chunk size (after a blank, line break or tab a
     // little before, to cut where a line may end). An open automatic link
     // is completed first; while there is room it is left to end on its
-    // own, so that addresses stay whole.
+    // own, so that addresses stay whole. Completing it writes its address
+    // again: a long address is cut while the room left still takes that,
+    // due or not, and its rest follows as text.
     bool AfterCharacter(bool blank) {
         if (chunk_ == 0) return context_->overflow == 0;
         const std::uint32_t written = Written();
         const bool due = blank ? written + 7 > chunk_ : written > chunk_ + 40;
-        if (!due) return true;
-        if (context_->pendingLink != nullptr && Room() > kLinkReserve) return true;
+        if (context_->pendingLink != nullptr) {
+            const auto link = static_cast<std::size_t>(context_->writePosition - context_->pendingLink);
+            if (Room() > kLinkReserve && Room() > link + kLinkMargin) return true;
+        } else if (!due) {
+            return true;
+        }
         if (CutLineBuffer(context_) != kOK) {
             context_->overflow = 1;
             return false;

@@ -721,6 +721,37 @@ TEST_F(Walk, TextEventsAreCutAfterABlankNearTheChunkSize) {
     EXPECT_TRUE(Has(g_joined + end, "a&nbsp;&nbsp;b &eacute; c&nbsp;&nbsp;&nbsp;d")) << g_joined + end;
 }
 
+TEST_F(Walk, AnAddressLongerThanTheRoomLeftEndsItsLinkAndKeepsEveryCharacter) {
+    // An address of thousands of characters that is still going on as the
+    // buffer fills: its link (whose text is the address again) ends where
+    // it still fits, the rest follows as text; the generation succeeds and
+    // every character is there. Before, completing the link needed room the
+    // buffer no longer had, and nothing was generated.
+    const std::string address = "http://example.com/" + std::string(40000, 'a');
+    const std::string filler(50000, 'x');
+    for (const Records& records :
+         {Records{Definition(1), Reference(1), TextRun(1, 0, 0, 10, "see " + address + " end")},
+          Records{Definition(1), Reference(1), TextRun(1, 0, 0, 10, filler + " "),
+                  TextRun(1, 0, 0, 10, address.substr(0, 15000))}}) {
+        ZervaRTChunk* chunk = Define(records);
+        for (const char* size : {"Yes", "60000"}) {
+            g_joined.clear();
+            const std::string tail =
+                Generate(chunk, "HTML", (std::string("MakeURLHotspots=Yes OutputToEvent=") + size).c_str(), nullptr,
+                         Concatenate);
+            const std::string markup = g_joined + tail;
+            EXPECT_EQ(chunk->lastStatus, 0) << size;
+            EXPECT_EQ(htmlgen_test::Count(markup, "<a href=\"http://example.com/aaa"), 1u) << size;
+            EXPECT_EQ(htmlgen_test::Count(markup, "</a>"), 1u) << size;
+            // The address's letters once in the link's href and text and
+            // after it: each character of the address stands in the text.
+            const std::string text = talix_test::HtmlBodyText(markup);
+            const std::size_t letters = std::count(records.back().bytes.begin(), records.back().bytes.end(), 'a');
+            EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), 'a')), letters) << size;
+        }
+    }
+}
+
 TEST_F(Walk, DamagedRecordsAreClosedOrPassedOver) {
     // Records the store would refuse: runs without text or font, short
     // rules, cells and anchors, BEGIN and END out of balance, a table
