@@ -69,6 +69,9 @@ constexpr std::uint32_t kAlignAt = 2;
 // The texts of an id/name record read here.
 constexpr int kExtraText = 4, kNameText = 5;
 constexpr std::uint32_t kTwipsPerPixel = 15;
+// The names of the image resources a run stores, kept apart from those of
+// the files it writes (no folder's path holds a zero byte).
+const std::string kImageResourceNames("\0image resources", 16);
 constexpr int kDefaultSize = 100;
 
 bool Xhtml(const XMLGenContext* context) { return context->format == kFormatXHTML; }
@@ -492,6 +495,12 @@ void WriteResourceSource(Picture* picture) {
     std::string name;
     if (IsOn(context, sw::kImageUseName) && SafeDocumentFileName(picture->htmlName, &name)) {
         if (name.find('.') == std::string::npos) name += std::string(".") + picture->Extension();
+        // Another picture of the run stored under the name already: this
+        // one is stored under a name of its own, not over it.
+        const std::string native = plat::LmbcsToNative(name);
+        const std::string chosen = RunFileName(context, kImageResourceNames, native,
+                                               "picture " + Decimal(picture->instance) + " " + HexNumber(picture->key));
+        if (chosen != native) name = plat::NativeToLmbcs(chosen);
     } else {
         name = Hex4(DocumentUnid(context)) + "_" + ItemFileName(context) + "_" + Decimal(picture->instance) + "_" +
                HexNumber(picture->key) + "." + picture->Extension();

@@ -215,6 +215,43 @@ TEST_F(ImagesTest, PicturesOfOneNameAreWrittenToFilesOfTheirOwn) {
     EXPECT_EQ(talix_test::ReadFile(dir.file("in/" + files[1])), std::string(second.begin(), second.end()));
 }
 
+TEST_F(ImagesTest, PicturesOfOneNameAreStoredAsImageResourcesOfTheirOwn) {
+    // Two pictures whose names give one image resource's name: each is
+    // stored under a name of its own and its src names it, where the
+    // second replaced the first and both pictures showed it.
+    const Bytes first = GifBytes(20), second = GifBytes(30);
+    Records records = Picture(first, {IdName({"", "", "", "", "", "pic"})});
+    const Records other = Picture(second, {IdName({"", "", "", "", "", "pic.gif"})});
+    records.insert(records.end(), other.begin(), other.end());
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "ImageHandling=RESOURCE ImageUseName=Yes");
+    EXPECT_EQ(chunk->lastStatus, 0) << body;
+    std::vector<std::string> names;
+    for (std::size_t at = body.find("src=\"/"); at != std::string::npos; at = body.find("src=\"/", at + 1)) {
+        const std::size_t begin = at + std::strlen("src=\"/");
+        names.push_back(body.substr(begin, body.find("?OpenImageResource", begin) - begin));
+    }
+    ASSERT_EQ(names.size(), 2u) << body;
+    EXPECT_EQ(names[0], "pic.gif");
+    EXPECT_NE(names[1], names[0]);
+    // Each resource holds its own picture, as a picture that refers to it
+    // exports it.
+    talix_test::TempDir dir;
+    const std::string options = "ImageHandling=DISK ImageResourceToDisk=Yes ImageDirectory=" + dir.file("res");
+    const Bytes* pictures[] = {&first, &second};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        talix_test::FixtureRecord reference =
+            talix_test::HostRecord(0xFFF6, static_cast<std::uint32_t>(36 + names[i].size()));
+        talix_test::PutWord(&reference, 8, 3);
+        talix_test::PutWord(&reference, 10, 19);
+        talix_test::PutWord(&reference, 12, static_cast<std::uint16_t>(names[i].size()));
+        std::copy(names[i].begin(), names[i].end(), reference.bytes.begin() + 36);
+        Body(Define({Bracket(0xDD, 0x0099), Graphic(), reference, Bracket(0xDE, 0x0099)}), options.c_str());
+        EXPECT_EQ(talix_test::ReadFile(dir.file("res/" + names[i])),
+                  std::string(pictures[i]->begin(), pictures[i]->end())) << names[i];
+    }
+}
+
 // A picture's name and the image directory outside ASCII: the file is
 // written under both in UTF-8, and the src names it whole.
 TEST_F(ImagesTest, NamesOutsideAsciiNameTheFilesWritten) {
