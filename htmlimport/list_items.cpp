@@ -134,8 +134,13 @@ StartAction StartListItemFromHTML(BuildContext* context, HTMLImportContext* impo
     if (!takesOver) {
         const StyleValue value = ListStyleValue(import, node);
         if (value.has_value()) {
+            // An item of a numbered list reads its type letters as its
+            // list does: it stays numbered.
             const char* named = NamedListKeyword(*value);
-            text = named != nullptr ? named : LevelListKeyword(import->listLevel);
+            if (named == nullptr)
+                named = node->parent != nullptr && node->parent->Is(HtmlTag::kOl) ? OrderedListKeyword(*value)
+                                                                                   : LevelListKeyword(import->listLevel);
+            text = named;
         } else if (!IsListElement(node->firstChild)) {
             // A plain item: a paragraph under the definition in force.
             AppendParagraphRecord(context);

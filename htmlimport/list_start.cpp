@@ -95,12 +95,7 @@ const char* ListKeyword(const HTMLImportContext* import, const HtmlNode* node, s
     const bool ordered = node->Is(HtmlTag::kOl);
     if (!value.has_value()) return ordered ? "+NUMBERED_LIST" : LevelListKeyword(level);
     if (const char* named = NamedListKeyword(*value)) return named;
-    if (!ordered) return LevelListKeyword(level);
-    if (*value == "a") return "+LOWER_ALPHA_LIST";
-    if (*value == "A") return "+UPPER_ALPHA_LIST";
-    if (*value == "i") return "+LOWER_ROMAN_LIST";
-    if (*value == "I") return "+UPPER_ROMAN_LIST";
-    return "+NUMBERED_LIST";
+    return ordered ? OrderedListKeyword(*value) : LevelListKeyword(level);
 }
 
 // Spacing from one property: the two em words, else a length in inches

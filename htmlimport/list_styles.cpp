@@ -47,4 +47,12 @@ const char* NamedListKeyword(std::string_view value) {
 
 const char* LevelListKeyword(std::uint16_t level) { return level == 2 ? "+CIRCLE_LIST" : "+BULLET"; }
 
+const char* OrderedListKeyword(std::string_view value) {
+    if (value == "a") return "+LOWER_ALPHA_LIST";
+    if (value == "A") return "+UPPER_ALPHA_LIST";
+    if (value == "i") return "+LOWER_ROMAN_LIST";
+    if (value == "I") return "+UPPER_ROMAN_LIST";
+    return "+NUMBERED_LIST";
+}
+
 } // namespace talix

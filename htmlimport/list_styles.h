@@ -25,4 +25,9 @@ const char* NamedListKeyword(std::string_view value);
 // second level, bullets at every other.
 const char* LevelListKeyword(std::uint16_t level);
 
+// The keyword of a numbered list's type letters: "a", "A", "i" and "I"
+// (with case) number by letters or roman numerals; any other value by
+// numbers.
+const char* OrderedListKeyword(std::string_view value);
+
 } // namespace talix

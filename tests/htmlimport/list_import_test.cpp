@@ -126,6 +126,33 @@ TEST_F(WalkTest, ListKindsComeFromTypesAndStyles) {
     }
 }
 
+// The kind of the paragraph a text run stands in.
+std::string KindOf(const Imported& imported, const std::string& text) {
+    std::uint16_t id = 0;
+    for (const ItemRecord& record : imported.records) {
+        if (record.signature == talix::kSigPabReference) id = record.Word(2);
+        if (record.signature == talix::kSigText && record.Text() == text) return Kind(Definition(imported, id));
+    }
+    return "<no run>";
+}
+
+// An item of a numbered list with type letters of its own stays numbered,
+// by the letters or numerals it names; an item of a bulleted list keeps
+// its level's bullets.
+TEST_F(WalkTest, ItemsOfANumberedListStayNumbered) {
+    const Imported typed = Import(
+        "<ol><li>p</li><li type='a'>q</li><li type='I'>r</li><li type='1'>s</li><li type='disc'>t</li></ol>"
+        "<ul><li type='a'>u</li></ul>");
+    ASSERT_EQ(typed.status, 0);
+    EXPECT_EQ(typed.problem, "");
+    EXPECT_EQ(KindOf(typed, "p"), "+NUMBERED_LIST");
+    EXPECT_EQ(KindOf(typed, "q"), "+LOWER_ALPHA_LIST");
+    EXPECT_EQ(KindOf(typed, "r"), "+UPPER_ROMAN_LIST");
+    EXPECT_EQ(KindOf(typed, "s"), "+NUMBERED_LIST");
+    EXPECT_EQ(KindOf(typed, "t"), "+BULLET");
+    EXPECT_EQ(KindOf(typed, "u"), "+BULLET");
+}
+
 TEST_F(WalkTest, ListSpacingAndMargins) {
     const auto spacing = [this](const std::string& style, const char* options = nullptr) {
         const Imported imported = Import("<ul style='" + style + "'><li>x</li></ul>", options);
