@@ -109,7 +109,10 @@ void StartItemParagraph(BuildContext* context, HTMLImportContext* import) {
     CDRecordNode* at = import->insertAfter;
     if (IsDefinition(at) && DefinitionId(at) == CurrentReferenceId(context) && at->next != nullptr &&
         at->next->signature == kSigPabReference) {
+        // The paragraph is the item's: when the item named a kind of its
+        // own, the definition before it is the item's new one.
         CDRecordNode* reference = at->next;
+        if (reference->length >= 4) WriteWord(reference->bytes + 2, DefinitionId(at));
         const bool runFollows = reference->next != nullptr &&
                                 (reference->next->signature == kSigText || reference->next->signature == kSigBidiText);
         import->insertAfter = runFollows ? reference->next : reference;
@@ -131,24 +134,24 @@ StartAction StartListItemFromHTML(BuildContext* context, HTMLImportContext* impo
     const bool takesOver = import->afterListItem != 0;
     import->afterListItem = 0;
     std::string text;
-    if (!takesOver) {
-        const StyleValue value = ListStyleValue(import, node);
-        if (value.has_value()) {
-            // An item of a numbered list reads its type letters as its
-            // list does: it stays numbered.
-            const char* named = NamedListKeyword(*value);
-            if (named == nullptr)
-                named = node->parent != nullptr && node->parent->Is(HtmlTag::kOl) ? OrderedListKeyword(*value)
-                                                                                   : LevelListKeyword(import->listLevel);
-            text = named;
-        } else if (!IsListElement(node->firstChild)) {
-            // A plain item: a paragraph under the definition in force.
-            AppendParagraphRecord(context);
-            KeepFailure(import, AppendReferenceRecord(context));
-            import->textSinceParagraph = 0;
-            if (ZervaRTItem* item = context->output.item) item->modified = 1;
-            return StartAction::kWalkChildren;
-        }
+    // The item's own list kind, also when it goes into the paragraph its
+    // list took over.
+    const StyleValue value = ListStyleValue(import, node);
+    if (value.has_value()) {
+        // An item of a numbered list reads its type letters as its list
+        // does: it stays numbered.
+        const char* named = NamedListKeyword(*value);
+        if (named == nullptr)
+            named = node->parent != nullptr && node->parent->Is(HtmlTag::kOl) ? OrderedListKeyword(*value)
+                                                                               : LevelListKeyword(import->listLevel);
+        text = named;
+    } else if (!takesOver && !IsListElement(node->firstChild)) {
+        // A plain item: a paragraph under the definition in force.
+        AppendParagraphRecord(context);
+        KeepFailure(import, AppendReferenceRecord(context));
+        import->textSinceParagraph = 0;
+        if (ZervaRTItem* item = context->output.item) item->modified = 1;
+        return StartAction::kWalkChildren;
     }
     KeepFailure(import, ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kFlagWordsOnly));
     ChooseItemDefinition(context, import, takesOver);

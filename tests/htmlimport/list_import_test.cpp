@@ -153,6 +153,23 @@ TEST_F(WalkTest, ItemsOfANumberedListStayNumbered) {
     EXPECT_EQ(KindOf(typed, "u"), "+BULLET");
 }
 
+// The first item of a list that begins a table cell names its kind as
+// any other item does; the items after it go on as outside a table.
+TEST_F(WalkTest, TheFirstItemOfAListInACellKeepsItsOwnKind) {
+    const Imported cells = Import(
+        "<table><tr><td><ul><li style='list-style-type:square'>p</li><li>q</li></ul></td>"
+        "<td><ol><li type='I'>r</li><li>s</li></ol></td><td><ul><li>t</li><li>u</li></ul></td></tr></table>");
+    ASSERT_EQ(cells.status, 0);
+    EXPECT_EQ(cells.problem, "");
+    EXPECT_EQ(cells.Texts(), "p|q|r|s|t|u");
+    EXPECT_EQ(KindOf(cells, "p"), "+SQUARE_LIST");
+    EXPECT_EQ(KindOf(cells, "q"), "+SQUARE_LIST");
+    EXPECT_EQ(KindOf(cells, "r"), "+UPPER_ROMAN_LIST");
+    EXPECT_EQ(KindOf(cells, "s"), "+UPPER_ROMAN_LIST");
+    EXPECT_EQ(KindOf(cells, "t"), "+BULLET");
+    EXPECT_EQ(KindOf(cells, "u"), "+BULLET");
+}
+
 TEST_F(WalkTest, ListSpacingAndMargins) {
     const auto spacing = [this](const std::string& style, const char* options = nullptr) {
         const Imported imported = Import("<ul style='" + style + "'><li>x</li></ul>", options);
