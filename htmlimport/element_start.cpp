@@ -180,9 +180,10 @@ void Body(BuildContext* context, HTMLImportContext* import, HtmlNode* node) {
 
 bool IsCellElement(const HtmlNode* node) { return node != nullptr && (node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh)); }
 
-// A heading first in a table cell takes the cell's paragraph over: the
-// cell's own definition gives way to the heading's paragraph, or, when the
-// cell already holds text, is rebuilt from the heading's paragraph
+// A heading first in a table cell takes the cell's paragraph over: while
+// the cell's paragraph is still empty the heading stands in it, under the
+// cell's own definition (its alignment kept); when the cell already holds
+// text, that definition is rebuilt from the heading's paragraph
 // properties. False when the heading writes no paragraph start of its own.
 bool HeadingInCell(BuildContext* context, HTMLImportContext* import, const HtmlNode* node,
                    const FontId& headingFont) {
@@ -198,12 +199,7 @@ bool HeadingInCell(BuildContext* context, HTMLImportContext* import, const HtmlN
             continue;
         }
         if (at->signature != kSigPabDefinition) continue;
-        if (!sawText) {
-            CDRecordNode* before = at->prev;
-            RemoveImportRecord(at, import);
-            import->insertAfter = before;
-            return true;
-        }
+        if (!sawText) return false;
         std::string text;
         CalcParagraphFromHTML(import, node, &text);
         ParseImportParagraphStyle(context, import, text.c_str(), ParagraphReset::kBlockDefaults);

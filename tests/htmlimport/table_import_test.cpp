@@ -495,6 +495,31 @@ TEST_F(TableImport, TextAfterATableFollowsItWithoutAnEmptyLine) {
     EXPECT_EQ(last.Layout().substr(last.Layout().find("#A5")), "#A5 P R1 ''");
 }
 
+// A heading first in a cell stands in the cell's paragraph: the cell's
+// alignment stays with it, and no paragraph refers to a definition the
+// item does not hold.
+TEST_F(TableImport, AHeadingFirstInACellKeepsTheCellsParagraph) {
+    const Imported imported =
+        Import("<table><tr><td align=\"center\"><h2>T</h2>x</td><td><h1>U</h1></td></tr></table>after");
+    ASSERT_EQ(imported.status, 0);
+    EXPECT_EQ(imported.problem, "");
+    EXPECT_EQ(imported.Texts(), "T|x|U|after");
+    std::uint16_t id = 0;
+    std::map<std::string, std::uint16_t> paragraphOf;
+    for (const ItemRecord& record : imported.records) {
+        if (record.signature == talix::kSigPabReference) {
+            id = record.Word(2);
+            // Definition 1 is the blank item's own, before the records listed.
+            if (id != 1) EXPECT_NE(import_test::Definition(imported, id), nullptr) << "no definition " << id;
+        }
+        if (record.signature == talix::kSigText && !record.Text().empty()) paragraphOf[record.Text()] = id;
+    }
+    const ItemRecord* centred = import_test::Definition(imported, paragraphOf["T"]);
+    ASSERT_NE(centred, nullptr);
+    EXPECT_EQ(centred->Word(6), 3);
+    EXPECT_EQ(imported.Run("T").Font().size, 16);
+}
+
 TEST_F(TableImport, CellColoursScopesBordersAndAlignment) {
     auto colourOf = [](const Imported& imported, const std::string& text) -> int {
         const ItemRecord* colour = InCellOf(imported, text, talix::kSigTableCellColor);
