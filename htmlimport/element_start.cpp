@@ -113,15 +113,13 @@ void FontElement(BuildContext* context, HTMLImportContext* import, const HtmlNod
     SetCurrentImportFont(context, font);
 }
 
-// A style element is CSS when its first attribute is type="text/css". One
-// written without attributes is CSS too: the parser gives such an element
-// no type, where HTML of before took it as text/css (and gave it that type
-// as its first attribute).
+// A style element is CSS when its type is "text/css", wherever that
+// attribute stands among its others ("media" often comes first). One
+// written without a type is CSS too: the parser gives such an element no
+// type, where HTML of before took it as text/css.
 void StyleElement(HTMLImportContext* import, const HtmlNode* node) {
-    const HtmlAttr* first = node->attributes;
-    if (first == nullptr || (CompareNamesNoCase(first->name, "type") == 0 && first->value != nullptr &&
-                             CompareNamesNoCase(first->value, "text/css") == 0))
-        import->inStyleElement = 1;
+    const char* type = AttributeValue(node, "type");
+    if (type == nullptr || CompareNamesNoCase(type, "text/css") == 0) import->inStyleElement = 1;
 }
 
 // A link or picture the conversion could not make is left out (a link's

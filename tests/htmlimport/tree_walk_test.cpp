@@ -51,9 +51,14 @@ TEST_F(WalkTest, ResultsOfTheWalk) {
         "<style type=\"text/css\">p { color: red }</style><p>b</p>");
     EXPECT_EQ(hidden.Texts(), "a|b");
     EXPECT_NE(hidden.Layout().find("B 'b' C1 E"), std::string::npos) << hidden.Layout();
-    // A style element whose type is not its first attribute is content.
-    const Imported content = Import("<body><style media=\"all\" type=\"text/css\">q</style></body>");
-    EXPECT_EQ(content.Texts(), "q");
+    // A style element is CSS whatever attribute comes first; its rules
+    // apply and its text is never content. One of another type is content.
+    const Imported later = Import(
+        "<body><style media=\"all\" type=\"text/css\">p { color: red }</style><p>b</p>"
+        "<style media=\"screen\">q { }</style><p>c</p></body>");
+    EXPECT_EQ(later.Texts(), "b|c");
+    EXPECT_NE(later.Layout().find("B 'b' C1 E"), std::string::npos) << later.Layout();
+    EXPECT_EQ(Import("<body><style media=\"all\" type=\"text/plain\">q</style></body>").Texts(), "q");
 }
 
 TEST_F(WalkTest, TextAfterAStyleElementIsContent) {
