@@ -66,11 +66,8 @@ std::string_view HeaderValue(std::string_view headers, std::string_view name) {
 }
 
 // A picture the picture reader takes for the HTML: a GIF or JPEG part (of
-// no type it refuses) whose body in the item is short enough for it.
-bool PictureForTheHtml(const LockedPart& part) {
-    const std::string_view headers = part.texts.headers;
-    return MimePictureKind(headers) != 0 && part.texts.body.size() < kLargestReadBody;
-}
+// no type it refuses), whatever the length of its body.
+bool PictureForTheHtml(const LockedPart& part) { return MimePictureKind(part.texts.headers) != 0; }
 
 // The file name the part gives (UTF-8): the "filename" parameter of its
 // Content-Disposition, else the "name" parameter of its Content-Type, in

@@ -158,7 +158,7 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
                            std::uint32_t valueLength, MIMEImageWalk* walk) {
     (void)item;
     LockedPart part(value, valueLength);
-    if (!part.BodyPart() || part.texts.body.size() >= kLargestReadBody) return kItemNotFound;
+    if (!part.BodyPart()) return kItemNotFound;
     const std::string_view headers = part.texts.headers;
     if (!ContainsNoCase(headers, "image/")) return kItemNotFound;
     // A picture of a type the rich text cannot hold that the HTML does not

@@ -15,10 +15,6 @@
 
 namespace talix {
 
-// The picture reader leaves a part whose body in the item is this long or
-// longer.
-constexpr std::uint32_t kLargestReadBody = 65342;
-
 // A part item's value, locked while the object lives.
 class LockedPart {
 public:

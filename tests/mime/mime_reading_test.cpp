@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/attachments.h"
+#include "core/base64.h"
 #include "core/signatures.h"
 #include "edit_fixture.h"
 #include "mime/mime_part.h"
@@ -33,6 +34,8 @@ bool Shown(const std::string& message) {
     return std::find(g_messages.begin(), g_messages.end(), message) != g_messages.end();
 }
 
+
+std::map<std::string, std::string> NoteFiles(const std::string& path, plat::NOTEID id);
 
 class MimeReading : public testing::Test {
 protected:
@@ -427,6 +430,41 @@ TEST_F(MimeReading, APictureHoldsTheContentOfItsPartInEachTransferEncoding) {
             if (record.signature == talix::kSigImageSegment) segments.append(record.bytes.begin(), record.bytes.end());
         EXPECT_NE(segments.find(gif), std::string::npos) << encoding;
         EXPECT_EQ(segments.find(gif + "\r\n"), std::string::npos) << encoding;
+    }
+}
+
+TEST_F(MimeReading, APictureThatNearlyFillsItsItemIsShown) {
+    // A GIF whose Base64 nearly fills the part's item (its body between
+    // 65,342 bytes and what the item holds) is shown, as a smaller or a
+    // larger one is, and becomes no file of the note.
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
+    for (const std::size_t padding : {47450u, 47560u}) {
+        // A comment block of the padding's length before the trailer.
+        std::string picture = gif.substr(0, gif.size() - 1) + "\x21\xFE";
+        for (std::size_t left = padding; left > 0;) {
+            const std::size_t piece = std::min<std::size_t>(255, left);
+            picture += static_cast<char>(piece);
+            picture += std::string(piece, 'C');
+            left -= piece;
+        }
+        picture += std::string("\0;", 2);
+        std::string lines;
+        talix::AppendBase64Lines(reinterpret_cast<const std::uint8_t*>(picture.data()), picture.size(), 0, 1, &lines);
+        Store("Content-Type: multipart/related; boundary=b\r\n\r\n"
+              "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:img1\"> dot</p>\r\n"
+              "--b\r\nContent-Type: image/gif\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <img1>\r\n\r\n" +
+              lines + "--b--\r\n");
+        ZervaRTItem item(&session_);
+        Connect(&item);
+        ASSERT_EQ(item.connected, 1) << padding;
+        // The picture's bytes, segment after segment (each after its
+        // header and data length).
+        std::string segments;
+        for (const engine_test::Rec& record : Records())
+            if (record.signature == talix::kSigImageSegment && record.bytes.size() >= 12u + record.Word(8))
+                segments.append(record.bytes.begin() + 12, record.bytes.begin() + 12 + record.Word(8));
+        EXPECT_EQ(segments, picture) << padding;
+        EXPECT_TRUE(NoteFiles(path_, id_).empty()) << padding;
     }
 }
 
