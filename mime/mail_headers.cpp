@@ -54,9 +54,20 @@ private:
         }
         return entries;
     }
+    // Whether an entry holds more than blanks and line ends.
+    static bool AnyText(const std::vector<std::string>& entries) {
+        for (const std::string& entry : entries) {
+            for (const char c : entry) {
+                if (static_cast<unsigned char>(c) > ' ') return true;
+            }
+        }
+        return false;
+    }
+    // The entries of the first item, else of the second: an Internet address
+    // item left empty gives no addresses and hides none.
     std::vector<std::string> FirstEntries(const char* first, const char* second) const {
         std::vector<std::string> entries = Entries(first);
-        return entries.empty() ? Entries(second) : entries;
+        return AnyText(entries) ? entries : Entries(second);
     }
     std::string Today() const;
     // The default sender and recipient text of a message, as the display
@@ -146,7 +157,8 @@ std::string HeaderBuilder::From() const {
     if (Option("ExpFrom=", &value)) return AddressHeader("From", {value});
     if (!mail_) return Generated("From");
     std::vector<std::string> entries = Entries("INetFrom");
-    if (entries.empty()) {
+    if (!AnyText(entries)) {
+        entries.clear();
         std::string text = Text("From");
         // A hierarchical name is replaced by the person's Internet address.
         if (text.find('=') != std::string::npos) {

@@ -143,6 +143,15 @@ TEST_F(MailHeaders, MailFieldsGiveTheLines) {
     // that cannot be delivered; the Internet address wins over it.
     plat::ItemSetText(note, "From", "CN=Nobody/O=Org", 15);
     EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: \"CN=Nobody/O=Org\" <talix@localhost.invalid>");
+    // An Internet address item left empty (or blank) hides neither the
+    // sender's name nor the recipients.
+    plat::ItemSetText(note, "INetFrom", " ", 1);
+    plat::ItemSetText(note, "INetSendTo", "", 0);
+    plat::ItemSetText(note, "INetCopyTo", "", 0);
+    lines = HeaderLines(Export("UseMailFields=Yes"));
+    EXPECT_EQ(lines[2], "From: \"CN=Nobody/O=Org\" <talix@localhost.invalid>");
+    EXPECT_EQ(lines[3], "To: al@example.com");
+    EXPECT_EQ(lines[4], "Cc: cc@example.com");
     plat::ItemSetText(note, "INetFrom", "direct@example.com", 18);
     EXPECT_EQ(HeaderLines(Export("UseMailFields=Yes"))[2], "From: direct@example.com");
 }
