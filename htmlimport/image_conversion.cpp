@@ -20,6 +20,7 @@
 #include "builders/graphic_builders.h"
 #include "builders/graphic_records.h"
 #include "builders/table_builders.h"
+#include "core/ascii.h"
 #include "core/attachments.h"
 #include "core/chunk_work_state.h"
 #include "core/debug_level.h"
@@ -313,7 +314,22 @@ const MIMEInlineImage* InlinePartById(HTMLImportContext* import, const MIMEInlin
         import->imagesIndexed = parts;
     }
     // A terminated id ends at its first zero byte, as the comparison did.
-    const auto found = import->inlineImagesById.find(id.substr(0, id.find('\0')));
+    id = id.substr(0, id.find('\0'));
+    auto found = import->inlineImagesById.find(id);
+    // A "cid:" address carries the Content-ID with "%" escapes of its bytes
+    // ("%40" for "@"): an id not found as written is looked up unescaped.
+    if (found == import->inlineImagesById.end() && id.find('%') != std::string_view::npos) {
+        std::string unescaped;
+        for (std::size_t at = 0; at < id.size(); ++at) {
+            if (id[at] == '%' && at + 2 < id.size() && IsHexDigit(id[at + 1]) && IsHexDigit(id[at + 2])) {
+                unescaped += static_cast<char>(HexDigitValue(id[at + 1]) * 16 + HexDigitValue(id[at + 2]));
+                at += 2;
+            } else {
+                unescaped += id[at];
+            }
+        }
+        found = import->inlineImagesById.find(std::string_view(unescaped));
+    }
     return found != import->inlineImagesById.end() ? found->second : nullptr;
 }
 

@@ -357,6 +357,26 @@ TEST_F(MimeReading, PicturesByContentId) {
     EXPECT_EQ(Text(), "A  dot");
 }
 
+TEST_F(MimeReading, APictureIsFoundByItsContentIdWrittenWithEscapes) {
+    // A "cid:" address carries the Content-ID with "%" escapes ("%40" for
+    // "@"); an id that holds "%" itself is still found as it is written.
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
+    for (const auto& [source, id] : std::vector<std::pair<std::string, std::string>>{
+             {"img%40host.example", "img@host.example"}, {"a%2Fb", "a/b"}, {"50%off", "50%off"}}) {
+        Store("Content-Type: multipart/related; boundary=b\r\n\r\n"
+              "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:" + source + "\"> dot</p>\r\n"
+              "--b\r\nContent-Type: image/gif\r\nContent-ID: <" + id + ">\r\n\r\n" + gif + "\r\n--b--\r\n");
+        ZervaRTItem item(&session_);
+        Connect(&item);
+        ASSERT_EQ(item.connected, 1) << source;
+        std::string segments;
+        for (const engine_test::Rec& record : Records())
+            if (record.signature == talix::kSigImageSegment) segments.append(record.bytes.begin(), record.bytes.end());
+        EXPECT_NE(segments.find(gif), std::string::npos) << source;
+        EXPECT_EQ(Text(), "A  dot") << source;
+    }
+}
+
 TEST_F(MimeReading, AJpegPictureIsShownUnderEachTypeNameMailProgramsGiveIt) {
     // "image/jpg" and "image/pjpeg", as many mail programs label a JPEG
     // picture: the message is converted and the picture holds its bytes.
