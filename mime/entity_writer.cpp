@@ -307,10 +307,10 @@ void SayQuotedPrintable(std::string* header) {
     *header = lines + "\r\nContent-Transfer-Encoding: quoted-printable";
 }
 
-// Makes a header whose Content-Type says us-ascii, or names no character
-// set (which means us-ascii), name the character set instead; a set it
-// names otherwise stays. A header without a Content-Type line is left as
-// it is.
+// Makes a header whose Content-Type says us-ascii, names no character set
+// (which means us-ascii) or names another set than the one the text is
+// written in, name that set instead; another name of the same set stays.
+// A header without a Content-Type line is left as it is.
 void NameCharset(std::string* header, const std::string& charset) {
     // The Content-Type field: from its name to the first line end that no
     // folded line follows.
@@ -347,7 +347,10 @@ void NameCharset(std::string* header, const std::string& charset) {
         }
         std::string named = header->substr(value, valueEnd - value);
         if (named.size() >= 2 && named.front() == '"' && named.back() == '"') named = named.substr(1, named.size() - 2);
-        if (EqualNoCase(named.c_str(), "us-ascii")) header->replace(value, valueEnd - value, quoted);
+        const std::uint16_t namedId = MessageCharsetId(named);
+        const bool same = EqualNoCase(named.c_str(), charset.c_str()) ||
+                          (namedId != 0 && namedId == MessageCharsetId(charset));
+        if (EqualNoCase(named.c_str(), "us-ascii") || !same) header->replace(value, valueEnd - value, quoted);
         return;
     }
     while (end > start && ((*header)[end - 1] == ' ' || (*header)[end - 1] == '\t')) --end;

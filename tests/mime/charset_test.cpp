@@ -223,9 +223,10 @@ TEST_F(MailCharset, CharactersBeyondSixteenBitsStayWhole) {
     EXPECT_EQ(texts.body.find("&#65533;"), std::string::npos) << texts.body;
 }
 
-// A text/plain header the options give that names no character set (or
-// us-ascii) is made to name the set of a text that is not ASCII alone: a
-// reader would show its letters as garbage. One that names a set keeps it.
+// A text/plain header the options give that names no character set, or
+// us-ascii or another set than the text is written in, is made to name the
+// set of a text that is not ASCII alone: a reader would show its letters as
+// garbage. One that names the text's own set keeps it.
 TEST_F(MailCharset, AGivenPlainHeaderNamesTheSetOfItsText) {
     Store(engine_test::Runs({"Rich words"}));
     ASSERT_EQ(talix_test::StoreRichTextItem(item_.noteHandle, "Alt",
@@ -234,7 +235,9 @@ TEST_F(MailCharset, AGivenPlainHeaderNamesTheSetOfItsText) {
     for (const char* header : {"Content-Type: text/plain", "Content-Type: text/plain; format=flowed",
                                "Content-Type: text/plain; charset=US-ASCII",
                                "content-type: text/plain;\tCharSet=\"us-ascii\"; format=flowed",
-                               "Content-Type: text/plain; charset=\"utf-8\""}) {
+                               "Content-Type: text/plain; charset=\"utf-8\"",
+                               "Content-Type: text/plain; charset=iso-8859-1; format=flowed",
+                               "Content-Type: text/plain;\r\n\tcharset=\"x-unknown-set\""}) {
         SCOPED_TRACE(header);
         item_.ConvertToMIME("Mail", nullptr, nullptr, nullptr,
                             (std::string("Overwrite=Yes AltMimeField=Alt AltMimeHeader=|") + header + "|").c_str(), 0, "", 0,
