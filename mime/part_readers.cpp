@@ -137,7 +137,19 @@ std::string ImageContentId(std::string_view headers) {
         const std::string_view rest = headers.substr(at);
         if (StartsWithNoCase(rest, "Content-ID:")) {
             std::size_t from = at + 11;
-            while (from < headers.size() && headers[from] == ' ') ++from;
+            // Blanks before the value, and the line end of a folded field
+            // (one that a blank begins the next line after).
+            for (;;) {
+                if (from < headers.size() && (headers[from] == ' ' || headers[from] == '\t')) {
+                    ++from;
+                    continue;
+                }
+                std::size_t next = from;
+                if (next < headers.size() && headers[next] == '\r') ++next;
+                if (next < headers.size() && headers[next] == '\n') ++next;
+                if (next == from || next >= headers.size() || (headers[next] != ' ' && headers[next] != '\t')) break;
+                from = next;
+            }
             std::size_t to = from;
             while (to < headers.size() && headers[to] != ' ' && headers[to] != '\r' && headers[to] != '\n' &&
                    headers[to] != '\0')

@@ -19,6 +19,7 @@
 #include "edit_fixture.h"
 #include "mime/mime_part.h"
 #include "mime/mime_reading.h"
+#include "mime/part_walk.h"
 #include "mime_fixture.h"
 #include "support/picture_files.h"
 #include "support/test_support.h"
@@ -375,6 +376,26 @@ TEST_F(MimeReading, APictureIsFoundByItsContentIdWrittenWithEscapes) {
         EXPECT_NE(segments.find(gif), std::string::npos) << source;
         EXPECT_EQ(Text(), "A  dot") << source;
     }
+}
+
+TEST_F(MimeReading, APictureIsFoundByAContentIdFoldedOntoTheNextLine) {
+    // The Content-ID field folded after its name, its value on the next
+    // line after a blank or a tab; an empty one names no picture.
+    const std::string gif(mime_test::kOnePixelGif.begin(), mime_test::kOnePixelGif.end());
+    for (const char* field : {"Content-ID:\r\n <img1@x>", "Content-ID: \r\n\t<img1@x>", "Content-ID:\n <img1@x>"}) {
+        Store(std::string("Content-Type: multipart/related; boundary=b\r\n\r\n"
+                          "--b\r\nContent-Type: text/html\r\n\r\n<p>A <img src=\"cid:img1@x\"> dot</p>\r\n"
+                          "--b\r\nContent-Type: image/gif\r\n") +
+              field + "\r\nContent-Transfer-Encoding: binary\r\n\r\n" + gif + "\r\n--b--\r\n");
+        ZervaRTItem item(&session_);
+        Connect(&item);
+        ASSERT_EQ(item.connected, 1) << field;
+        std::string segments;
+        for (const engine_test::Rec& record : Records())
+            if (record.signature == talix::kSigImageSegment) segments.append(record.bytes.begin(), record.bytes.end());
+        EXPECT_NE(segments.find(gif), std::string::npos) << field;
+    }
+    EXPECT_EQ(talix::ImageContentId("Content-ID:\r\nContent-Transfer-Encoding: base64\r\n"), "");
 }
 
 TEST_F(MimeReading, AJpegPictureIsShownUnderEachTypeNameMailProgramsGiveIt) {
