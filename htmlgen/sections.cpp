@@ -83,10 +83,12 @@ bool HasMessageHeader(const CDRecordNode* node) {
     return false;
 }
 
-void WriteEncoded(XMLGenContext* context, const std::string& text) {
+// formula: the text is a formula whose result is written (a computed
+// section title).
+void WriteEncoded(XMLGenContext* context, const std::string& text, bool formula = false) {
     if (text.empty()) return;
     WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
-                        1, 0, 0);
+                        1, 0, formula ? 1 : 0);
 }
 
 // A text in the title font: the font's markup, the text (encoded
@@ -136,6 +138,8 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
     const bool css = IsOn(context, sw::kSectionsInCSS);
     const int id = context->sectionCounter + 1;
     const bool expanded = (NodeDword(node, kFlagsAt) & kExpanded) != 0;
+    // A computed title shows its result, as in the ZelundaSections style.
+    const bool formula = (NodeDword(node, kFlagsAt) & kTitleFormula) != 0;
     std::string includeTitle, tag;
     const bool includeGiven = GenerationOption(context, "SectionIncludeTitle=", &includeTitle);
     // Without SectionIncludeTitle= a section shows its title.
@@ -159,7 +163,7 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
                          "expand section");
         titleSwitch = "YES";
     }
-    if (EqualNoCase(titleSwitch.c_str(), "YES")) WriteEncoded(context, title);
+    if (EqualNoCase(titleSwitch.c_str(), "YES")) WriteEncoded(context, title, formula);
     if (GenerationOption(context, "SectionCloseTag=", &tag)) {
         AppendOutput(context, tag.c_str());
     } else if (!css) {
@@ -170,7 +174,7 @@ void WritePlainSection(XMLGenContext* context, const CDRecordNode* node) {
                          context->texts.collapseGraphic != nullptr ? context->texts.collapseGraphic
                                                                    : "/icons/collapse.gif",
                          "collapse section");
-        WriteEncoded(context, title);
+        WriteEncoded(context, title, formula);
         AppendOutput(context, "</a></h3>\n");
         PushCloseTagLevel(context, "</div>", context->hotspotLevel);
         context->sectionBox = 0;

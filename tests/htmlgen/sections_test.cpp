@@ -175,5 +175,24 @@ TEST_F(SectionsTest, PictureAddressesFromTheOptionsStayInTheirAttributes) {
     }
 }
 
+TEST_F(SectionsTest, AComputedTitleShowsItsResultInEveryStyle) {
+    // The title is a formula (flag 0x2000): each style shows what it gives,
+    // not the formula; a plain title is written as it stands.
+    constexpr std::uint32_t kTitleFormula = 0x2000;
+    Records records = Section(kTitleFormula, "\"Computed \" + \"Title\"", "body");
+    const Records plain = Section(0, "\"Quoted\" + x", "more");
+    records.insert(records.end(), plain.begin(), plain.end());
+    ZervaRTChunk* chunk = Define(records);
+    // The CSS style shows the title in both its blocks.
+    const std::pair<const char*, std::size_t> styles[] = {
+        {"", 1}, {"SectionIncludeTitle=Yes", 1}, {"SectionsInCSS=Yes", 2}, {"ZelundaSections=Yes", 1}};
+    for (const auto& [style, shown] : styles) {
+        const std::string body = Body(chunk, style);
+        EXPECT_EQ(Count(body, "Computed Title"), shown) << style << body;
+        EXPECT_EQ(Count(body, "Computed &quot;"), 0u) << style << body;
+        EXPECT_NE(body.find("&quot;Quoted&quot; + x"), std::string::npos) << style << body;
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
