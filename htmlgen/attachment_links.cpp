@@ -94,7 +94,7 @@ void WriteServerLink(HotspotCall* call, const AttachmentNames& names) {
     char id[40];
     std::snprintf(id, sizeof id, "%.8x%.8x%.8x%.8x", unid[0], unid[1], unid[2], unid[3]);
     AppendOutput(context, "<a href=\"");
-    AppendOutput(context, base.c_str());
+    AppendOptionAttributeValue(context, base);
     AppendOutput(context, "/0/");
     AppendOutput(context, id);
     AppendOutput(context, "/$FILE/");

@@ -208,6 +208,12 @@ std::string Hex(std::uint32_t a, std::uint32_t b) {
 
 const char* OrDefault(const char* value, const char* fallback) { return value != nullptr ? value : fallback; }
 
+// An option's text that goes into an address as it is given ("?OpenDocument&Login"),
+// fit for the attribute it is written into.
+std::string OptionInAddress(const char* value, const char* fallback) {
+    return OptionAttributeValue(OrDefault(value, fallback));
+}
+
 // Whether the link's document is the note being rendered (or one it was
 // sent as): then its anchor lies in this page.
 bool LinksToThisNote(XMLGenContext* context, const std::uint8_t* link) {
@@ -248,7 +254,7 @@ LinkPath BuildPath(const XMLGenContext* context, const LinkParts& parts) {
     const std::uint8_t* link = parts.link;
     const std::uint32_t databaseId0 = ReadDword(context->databaseId), databaseId1 = ReadDword(context->databaseId + 4);
     if (context->basePathname[0] != '\0' && Word32(link, 0) == databaseId0 && Word32(link, 1) == databaseId1) {
-        built.path += "/" + std::string(context->basePathname);
+        built.path += "/" + OptionAttributeValue(context->basePathname);
     } else {
         built.path += Upper("__" + Hex(Word32(link, 1), Word32(link, 0)) + ".nsf");
     }
@@ -256,7 +262,7 @@ LinkPath BuildPath(const XMLGenContext* context, const LinkParts& parts) {
     built.hasDocument = (Word32(link, 6) & 0xFFFF) != 0;
     if (!viewGiven && !built.hasDocument) {
         built.icon = LinkIcon::Database;
-        if (!preset) built.path += OrDefault(context->texts.openDatabaseString, "?OpenDatabase");
+        if (!preset) built.path += OptionInAddress(context->texts.openDatabaseString, "?OpenDatabase");
         return built;
     }
     built.hasView = true;
@@ -265,10 +271,10 @@ LinkPath BuildPath(const XMLGenContext* context, const LinkParts& parts) {
                                                               Hex(Word32(link, 5), Word32(link, 4))));
     if (built.hasDocument) {
         built.path += "/" + Upper(Hex(Word32(link, 7), Word32(link, 6)) + Hex(Word32(link, 9), Word32(link, 8)));
-        if (!preset) built.path += OrDefault(context->texts.openDocumentString, "?OpenDocument");
+        if (!preset) built.path += OptionInAddress(context->texts.openDocumentString, "?OpenDocument");
         built.icon = parts.hasAnchor ? LinkIcon::Anchor : LinkIcon::Document;
     } else {
-        if (!preset) built.path += OrDefault(context->texts.openViewString, "?OpenView");
+        if (!preset) built.path += OptionInAddress(context->texts.openViewString, "?OpenView");
         built.icon = LinkIcon::View;
     }
     return built;
@@ -279,7 +285,7 @@ LinkPath BuildPath(const XMLGenContext* context, const LinkParts& parts) {
 // after a directory given without its last slash (the option's reading
 // takes it off) would otherwise run into the directory's last name.
 void WriteDirectoryAndPath(XMLGenContext* context, const std::string& path) {
-    const std::string directory = OrDefault(context->texts.linkURLDirectory, "");
+    const std::string directory = OptionInAddress(context->texts.linkURLDirectory, "");
     AppendOutput(context, directory.c_str());
     if (!directory.empty() && directory.back() == '/' && !path.empty() && path.front() == '/') {
         AppendOutput(context, path.c_str() + 1);
@@ -329,7 +335,7 @@ bool WriteEventLink(XMLGenContext* context, const LinkParts& parts, const LinkPa
         AppendAttributeValue(context, answer);
         return true;
     }
-    const std::string directory = OrDefault(context->texts.linkURLDirectory, "");
+    const std::string directory = OptionInAddress(context->texts.linkURLDirectory, "");
     AppendOutput(context, directory.c_str());
     if (directory.empty() || directory.back() != '/') AppendOutput(context, "/");
     AppendAttributeValue(context, answer);
@@ -339,13 +345,13 @@ bool WriteEventLink(XMLGenContext* context, const LinkParts& parts, const LinkPa
         AppendAttributeValue(context, slot(1));
         AppendOutput(context, "/");
         AppendAttributeValue(context, slot(2));
-        AppendOutput(context, OrDefault(context->texts.openDocumentString, "?OpenDocument"));
+        AppendOutput(context, OptionInAddress(context->texts.openDocumentString, "?OpenDocument").c_str());
     } else if (built.hasView) {
         AppendOutput(context, "/");
         AppendAttributeValue(context, slot(1));
-        AppendOutput(context, OrDefault(context->texts.openViewString, "?OpenView"));
+        AppendOutput(context, OptionInAddress(context->texts.openViewString, "?OpenView").c_str());
     } else {
-        AppendOutput(context, OrDefault(context->texts.openDatabaseString, "?OpenDatabase"));
+        AppendOutput(context, OptionInAddress(context->texts.openDatabaseString, "?OpenDatabase").c_str());
     }
     if (parts.hasAnchor) {
         AppendOutput(context, "#");
@@ -387,7 +393,7 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     const bool preset = IsOn(context, sw::kPreset);
     LinkIcon icon = LinkIcon::Broken;
     if (parts.broken) {
-        if (!inAnchor) AppendOutput(context, OrDefault(context->texts.brokenLinkURL, "/"));
+        if (!inAnchor) AppendOutput(context, OptionInAddress(context->texts.brokenLinkURL, "/").c_str());
     } else if (parts.hasAnchor && preset && LinksToThisNote(context, parts.link)) {
         if (!inAnchor) {
             AppendOutput(context, "#");

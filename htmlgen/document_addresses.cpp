@@ -1,6 +1,7 @@
 #include "htmlgen/document_addresses.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -146,6 +147,51 @@ std::string NameInAddress(std::string_view name) {
     std::string out = EscapedAddressPart(name.substr(0, end), AddressEscapes{"%#?", false, false, SIZE_MAX});
     for (std::size_t i = end; i < name.size(); ++i) out += "%20";
     return out;
+}
+
+namespace {
+
+// Whether a character reference begins at text[at] ("&name;", "&#38;",
+// "&#x26;").
+bool ReferenceAt(std::string_view text, std::size_t at) {
+    std::size_t i = at + 1;
+    const auto isAlnum = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    if (i < text.size() && text[i] == '#') {
+        ++i;
+        const bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+        if (hex) ++i;
+        const std::size_t first = i;
+        while (i < text.size() && (hex ? std::isxdigit(static_cast<unsigned char>(text[i])) != 0
+                                       : (text[i] >= '0' && text[i] <= '9')))
+            ++i;
+        return i > first && i < text.size() && text[i] == ';';
+    }
+    const std::size_t first = i;
+    while (i < text.size() && isAlnum(text[i])) ++i;
+    return i > first && i < text.size() && text[i] == ';';
+}
+
+} // namespace
+
+std::string OptionAttributeValue(std::string_view text) {
+    // Character by character: a later byte of a character of several
+    // bytes may look like "&".
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at = 0; at < text.size(); at += CharacterBytesAt(text, at)) {
+        if (text[at] != '&' || !ReferenceAt(text, at)) continue;
+        // The text up to the reference is encoded, the reference kept.
+        out += AttributeValue(text.substr(from, at - from));
+        out += '&';
+        from = at + 1;
+    }
+    out += AttributeValue(text.substr(from));
+    return out;
+}
+
+void AppendOptionAttributeValue(XMLGenContext* context, std::string_view text) {
+    const std::string value = OptionAttributeValue(text);
+    AppendOutput(context, value.data(), value.size());
 }
 
 std::string SingleQuotedAttributeValue(std::string_view text) {

@@ -36,6 +36,11 @@ const std::uint32_t* DocumentUnid(XMLGenContext* context);
 std::string AttributeValue(std::string_view text);
 // The same, appended at the end of the output.
 void AppendAttributeValue(XMLGenContext* context, std::string_view text);
+// The same for an address an option gives, which its caller may have
+// written for markup already: an "&" that begins a character reference
+// ("&amp;", "&#38;") stays as it is.
+std::string OptionAttributeValue(std::string_view text);
+void AppendOptionAttributeValue(XMLGenContext* context, std::string_view text);
 // The same for a value in single quotes: the single quote becomes "&#39;"
 // too.
 std::string SingleQuotedAttributeValue(std::string_view text);

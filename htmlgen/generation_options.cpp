@@ -753,7 +753,7 @@ STATUS ReadResolveWiki(OptionReader& reader, const OptionRow& row) {
     form = UrlPathText(form, true);
     const bool javaScript = reader.Get("UseJavaScript=") && !Equal(reader.Value(), "no");
     const std::string url = javaScript ? database + "/" + form + "?OpenForm"
-                                       : database + "/ResolveWikiLink?OpenAgent&amp;Form=" + form + "&amp;WikiText=";
+                                       : database + "/ResolveWikiLink?OpenAgent&Form=" + form + "&WikiText=";
     return StoreText(context, &context->texts.resolveWiki, url.c_str());
 }
 

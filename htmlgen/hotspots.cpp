@@ -365,7 +365,7 @@ bool WriteWikiLink(HotspotCall* call) {
         // "/" and the database) name a path on the host that serves the
         // page, not a host of the database's name.
         AppendOutput(context, "<a href=\"http:");
-        AppendOutput(context, resolve);
+        AppendOptionAttributeValue(context, resolve);
         AppendAttributeValue(context, words);
         AppendOutput(context, "\" class=\"WikiLink\" target=\"_top\">");
     }

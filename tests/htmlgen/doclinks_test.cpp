@@ -190,5 +190,35 @@ TEST_F(DoclinksTest, TheLinkEventMayRewriteADocumentLink) {
     talix::ZervaDeallocate(&session_, block);
 }
 
+TEST_F(DoclinksTest, AddressPartsGivenByTheOptionsStayInTheirAttributes) {
+    // Directories and open strings with a query of several parameters (and
+    // a quote): each reaches the browser as given, the XHTML stays
+    // readable, and no quote ends the attribute.
+    const Bytes document = NoteLink(0x12345678, 0x9ABCDEF0, kView, kDocument);
+    const Bytes database = NoteLink(0x12345678, 0x9ABCDEF0, kNone, kNone);
+    const std::vector<ExtraItem> none;
+    ZervaRTChunk* chunk = DefineWith({ExportedLink(document, "", ""), ExportedLink(database, "", ""), IndexedLink(0, "")},
+                                     none);
+    const char* options = "LinkURLDirectory=http://h/a?b=1&c=\"2\" OpenDocumentString=?OpenDocument&Login "
+                          "OpenDatabaseString=?OpenDatabase&Start=1 BrokenLinkURL=/x?a&b";
+    for (const char* format : {"HTML", "XHTML"}) {
+        const std::string markup = Generate(chunk, format, options);
+        EXPECT_NE(markup.find("<a href=\"http://h/a?b=1&amp;c=&quot;2&quot;" + kPath + "?OpenDocument&amp;Login\">"),
+                  std::string::npos)
+            << markup;
+        EXPECT_NE(markup.find("__9ABCDEF012345678.NSF?OpenDatabase&amp;Start=1\">"), std::string::npos) << markup;
+        EXPECT_NE(markup.find("<a href=\"/x?a&amp;b\">"), std::string::npos) << markup;
+        std::string report;
+        if (format[0] == 'X') EXPECT_TRUE(talix_test::XmlWellFormed(markup, &report)) << report << markup;
+    }
+    // A value written for markup already keeps its references.
+    EXPECT_NE(Body(chunk, "OpenDocumentString=?OpenDocument&amp;Login&#38;x").find(kPath + "?OpenDocument&amp;Login&#38;x\""),
+              std::string::npos);
+    // Options without such characters give the addresses they always gave.
+    EXPECT_NE(Body(chunk, "LinkURLDirectory=http://h/a OpenDocumentString=?Open").find(
+                  "<a href=\"http://h/a" + kPath + "?Open\">"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace htmlgen_test

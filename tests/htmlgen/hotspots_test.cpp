@@ -572,5 +572,32 @@ TEST_F(HotspotsTest, TextOfHotspotsNestedPastTheWalksBoundIsWritten) {
     }
 }
 
+TEST_F(HotspotsTest, AgentAndAttachmentAddressesGivenByTheOptionsStayInTheirAttributes) {
+    // A resolving agent and a server directory for attachments with a
+    // query of several parameters: each reaches the browser as given and
+    // the XHTML stays readable.
+    Records records = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                       IdName({"", "WikiLink", "", "Topic", "", ""}), TextBytes("w"), HotspotEnd(),
+                       Bracket(0xDE, 0x00AE)};
+    const Records file = FileHotspot("ATT1", "a.txt", "file");
+    records.insert(records.end(), file.begin(), file.end());
+    ZervaRTChunk* chunk = DefineWith(records, {}, {{"ATT1", "bytes"}});
+    const char* options = "ResolveWiki=//srv/wiki.nsf/agent?OpenAgent&Page= "
+                          "InPlaceAttachmentURLDirectory=http://files/get?a=1&b=\"2\" "
+                          "UseUNID=0123456789abcdef0123456789abcdef";
+    for (const char* format : {"HTML", "XHTML"}) {
+        const std::string markup = Generate(chunk, format, options);
+        EXPECT_NE(markup.find("<a href=\"http://srv/wiki.nsf/agent?OpenAgent&amp;Page=Topic\" class=\"WikiLink\""),
+                  std::string::npos)
+            << markup;
+        EXPECT_NE(markup.find("<a href=\"http://files/get?a=1&amp;b=&quot;2&quot;/0/0123456789abcdef0123456789abcdef/"
+                              "$FILE/ATT1\">file</a>"),
+                  std::string::npos)
+            << markup;
+        std::string report;
+        if (format[0] == 'X') EXPECT_TRUE(talix_test::XmlWellFormed(markup, &report)) << report << markup;
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
