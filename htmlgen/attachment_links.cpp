@@ -93,6 +93,7 @@ void WriteServerLink(HotspotCall* call, const AttachmentNames& names) {
     }
     char id[40];
     std::snprintf(id, sizeof id, "%.8x%.8x%.8x%.8x", unid[0], unid[1], unid[2], unid[3]);
+    CloseBeforeAnchor(context, context->node);
     AppendOutput(context, "<a href=\"");
     AppendOptionAttributeValue(context, base);
     AppendOutput(context, "/0/");
@@ -174,6 +175,7 @@ void WriteExtractedLink(HotspotCall* call, const AttachmentNames& names) {
     std::string extra;
     const bool hasExtra = GenerationOption(context, "ExtraFileHotspotParams=", &extra);
     if (named) {
+        CloseBeforeAnchor(context, context->node);
         AppendOutput(context, "<a href=\"");
         AppendAttributeValue(context, urlDirectory + "/");
         if (IsOn(context, sw::kURLEncodeFilenames)) {

@@ -211,22 +211,6 @@ void WriteURLStart(HotspotCall* call, const std::string& url) {
     AppendOutput(context, "\"");
 }
 
-// Before a link's anchor opens: what the font change of the link's first
-// text will close (a span or an attribute element open before the link,
-// whose font that text does not share) closes now. Closed later, from
-// inside the anchor, it would close the anchor with it and leave the
-// link's text outside it.
-void CloseBeforeAnchor(XMLGenContext* context, const CDRecordNode* begin) {
-    if (context->paragraphMapping != nullptr && (context->paragraphMapping->flags & kStyleMappingNoFonts) != 0)
-        return;
-    for (const CDRecordNode* at = begin->next; InRange(context, at) && !IsRangeEnd(at); at = at->next) {
-        if (!IsTextRun(at->signature) || !RunHasText(at)) continue;
-        const bool colourGiven = at->next != nullptr && at->next->signature == kSigColor;
-        CloseForFontChange(context, ReadFontId(at->bytes + 4), colourGiven);
-        return;
-    }
-}
-
 // The rest of a URL anchor's start: its attributes, ">", and the anchor is
 // open.
 void FinishURLAnchor(HotspotCall* call) {
@@ -350,6 +334,7 @@ bool WriteWikiLink(HotspotCall* call) {
     if (resolve == nullptr || resolve[0] == '\0') return false;
     const std::string wiki = WikiText(context);
     if (wiki.empty()) return false;
+    CloseBeforeAnchor(context, context->node);
     std::string script;
     if (GenerationOption(context, "UseJavaScript=", &script) && !EqualNoCase(script.c_str(), "no")) {
         script = "var newWin = window.open(\"" + std::string(resolve) +
@@ -424,6 +409,7 @@ void WriteEvents(HotspotCall* call) {
             attributes.push_back({name, {at}});
         }
     }
+    if (!call->inLink && !attributes.empty()) CloseBeforeAnchor(context, context->node);
     for (const auto& [name, events] : attributes) {
         if (!call->inLink) {
             AppendOutput(context, "<a href=\"\" ");
@@ -479,6 +465,7 @@ void WritePopup(HotspotCall* call) {
     }
     if (!data.empty() && !AnchorOpen(call)) {
         const std::string text = DataText(context, data, formula, data.size());
+        CloseBeforeAnchor(context, node);
         AppendOutput(context, "<a onclick=\"return false;\" title=\"");
         WriteEncoded(context, text, 0);
         AppendOutput(context, IsOn(context, sw::kStandardFontTags)
@@ -502,6 +489,7 @@ void WriteResource(HotspotCall* call) {
             PassOver(context);
             return;
         }
+        CloseBeforeAnchor(context, node);
         PushCloseTag(context, "</a>");
         call->inLink = true;
         context->insideLink = 1;
@@ -531,6 +519,7 @@ void WriteResource(HotspotCall* call) {
         PassOver(context);
         return;
     }
+    CloseBeforeAnchor(context, node);
     WriteURLStart(call, url);
     FinishURLAnchor(call);
     PassOver(context);
@@ -653,6 +642,17 @@ void RaiseLevel(XMLGenContext* context, bool clearSlot) {
 
 bool IsRangeEnd(const CDRecordNode* node) { return node != nullptr && IsHotspotEndRecord(node->signature); }
 
+void CloseBeforeAnchor(XMLGenContext* context, const CDRecordNode* begin) {
+    if (context->paragraphMapping != nullptr && (context->paragraphMapping->flags & kStyleMappingNoFonts) != 0)
+        return;
+    for (const CDRecordNode* at = begin->next; InRange(context, at) && !IsRangeEnd(at); at = at->next) {
+        if (!IsTextRun(at->signature) || !RunHasText(at)) continue;
+        const bool colourGiven = at->next != nullptr && at->next->signature == kSigColor;
+        CloseForFontChange(context, ReadFontId(at->bytes + 4), colourGiven);
+        return;
+    }
+}
+
 bool PassOverRange(XMLGenContext* context) {
     for (CDRecordNode* at = context->node; InRange(context, at); at = at->next) {
         if (IsRangeEnd(at)) {
@@ -754,6 +754,7 @@ STATUS PXMLH(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
                 PassOver(context);
                 break;
             }
+            CloseBeforeAnchor(context, node);
             PushCloseTag(context, "</a>");
             call.inLink = true;
             context->insideLink = 1;

@@ -38,6 +38,13 @@ void EndAnchorTag(HotspotCall* call);
 // written after it, so that attributes can follow; false when it cannot.
 bool ReopenAnchorTag(HotspotCall* call);
 
+// Before a link's anchor opens (begin: the record that starts the link):
+// what the font change of the link's first text will close (a span or an
+// attribute element open before the link, whose font that text does not
+// share) closes now. Closed later, from inside the anchor, it would close
+// the anchor with it and leave the link's text outside it.
+void CloseBeforeAnchor(XMLGenContext* context, const CDRecordNode* begin);
+
 // Whether a record ends a hotspot range (127, 170, 174).
 bool IsRangeEnd(const CDRecordNode* node);
 

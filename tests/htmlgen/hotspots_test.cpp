@@ -599,5 +599,50 @@ TEST_F(HotspotsTest, AgentAndAttachmentAddressesGivenByTheOptionsStayInTheirAttr
     }
 }
 
+TEST_F(HotspotsTest, EveryKindOfLinkKeepsItsTextAfterStyledText) {
+    // Each link follows a bold coloured run and has text of the plain font:
+    // what the run opened closes before the link's anchor, so that the
+    // link's text stays inside it (a pop-up, events, a link record or a
+    // link resource in the range, a URL resource, a wiki link, an
+    // attachment).
+    constexpr std::uint32_t kView[4] = {1, 2, 3, 4}, kDocument[4] = {5, 6, 7, 8};
+    const Bytes link = NoteLink(1, 2, kView, kDocument);
+    Records events = {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x200000, {})};
+    const Records event = Event(1, "f()");
+    events.insert(events.end(), event.begin(), event.end());
+    events.insert(events.end(), {TextBytes("events"), HotspotEnd(), Bracket(0xDE, 0x00AE)});
+    const std::vector<std::pair<std::string, Records>> kinds = {
+        {"pop-up", {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFA9, 1, 4, TextData("Tip")), TextBytes("pop-up"),
+                    HotspotEnd(), Bracket(0xDE, 0x00AE)}},
+        {"events", events},
+        {"link record", {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 11, 0, {}), ExportedLink(link, "", ""),
+                         TextBytes("link record"), HotspotEnd(), Bracket(0xDE, 0x00AE)}},
+        {"link resource", {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFF7E, 32, 8, {}), NoteLinkResource(link, ""),
+                           HotspotBegin(0xFFAD, 11, 0, {}), TextBytes("link resource"), HotspotEnd(),
+                           Bracket(0xDE, 0x00AE)}},
+        {"URL resource", {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFF7E, 32, 8, {}), URLResource("http://r/"),
+                          HotspotBegin(0xFFAD, 11, 0x1000, TextData("ignored")), TextBytes("URL resource"),
+                          HotspotEnd(), Bracket(0xDE, 0x00AE)}},
+        {"wiki", {Bracket(0xDD, 0xFFAD), HotspotBegin(0xFFAD, 2, 0x10, CompiledFormula("1")),
+                  IdName({"", "WikiLink", "", "Topic", "", ""}), TextBytes("wiki"), HotspotEnd(),
+                  Bracket(0xDE, 0x00AE)}},
+        {"attachment", FileHotspot("ATT1", "a.txt", "attachment")},
+    };
+    talix_test::TempDir dir;
+    const std::string disk = "AttachmentHandling=DISK AttachmentTextInLink=No AttachmentDirectory=" + dir.file("att");
+    for (const auto& [text, hotspot] : kinds) {
+        Records records = {TextRun(1, 1, 2, 10, "Bold ")};
+        records.insert(records.end(), hotspot.begin(), hotspot.end());
+        records.push_back(TextBytes(" tail"));
+        ZervaRTChunk* chunk = DefineWith(records, {}, {{"ATT1", "bytes"}});
+        for (const std::string& options : {std::string("ResolveWiki=/agent?x="), disk}) {
+            if (options == disk && text != "attachment") continue;
+            const std::string xhtml = Generate(chunk, "XHTML", options.c_str());
+            EXPECT_EQ(talix_test::XhtmlElementTexts(xhtml, {"a"}), std::vector<std::string>{text}) << options << xhtml;
+            EXPECT_EQ(talix_test::XhtmlElementTexts(xhtml, {"b"}), std::vector<std::string>{"Bold "}) << xhtml;
+        }
+    }
+}
+
 } // namespace
 } // namespace htmlgen_test
