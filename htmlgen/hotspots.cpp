@@ -81,6 +81,15 @@ bool RemoveFinalBracket(XMLGenContext* context) {
     return true;
 }
 
+// Whether a span is open among the inline elements on top of the open
+// elements (none of them below an element of another kind).
+bool SpanOnTop(const XMLGenContext* context) {
+    for (std::uint32_t i = context->closeTagCount; i-- > 0 && context->closeTags[i].kind != kInlineNone;) {
+        if (context->closeTags[i].kind == kInlineSpan) return true;
+    }
+    return false;
+}
+
 // Whether an anchor is open around what comes: this range's own, or one
 // of a range that holds this one. An anchor may not stand in another: a
 // browser would end the outer one where the inner one starts, and the
@@ -648,7 +657,16 @@ void CloseBeforeAnchor(XMLGenContext* context, const CDRecordNode* begin) {
     for (const CDRecordNode* at = begin->next; InRange(context, at) && !IsRangeEnd(at); at = at->next) {
         if (!IsTextRun(at->signature) || !RunHasText(at)) continue;
         const bool colourGiven = at->next != nullptr && at->next->signature == kSigColor;
-        CloseForFontChange(context, ReadFontId(at->bytes + 4), colourGiven);
+        const FontId font = ReadFontId(at->bytes + 4);
+        // A change closes one span; spans nested in one another (a run's
+        // inside the one before it) stay open below it, and the change at
+        // the link's text would close the next of them, anchor and all. So
+        // the change is made again while it closes something and a span
+        // is still open among the inline elements on top.
+        for (std::uint32_t depth = UINT32_MAX; CloseTagDepth(context) < depth && SpanOnTop(context);) {
+            depth = CloseTagDepth(context);
+            CloseForFontChange(context, font, colourGiven);
+        }
         return;
     }
 }

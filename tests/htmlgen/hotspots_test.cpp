@@ -644,5 +644,26 @@ TEST_F(HotspotsTest, EveryKindOfLinkKeepsItsTextAfterStyledText) {
     }
 }
 
+TEST_F(HotspotsTest, ALinkAfterSpansNestedInOneAnotherKeepsItsText) {
+    // Under the preset every run has a span: a blank after bold text opens
+    // its span inside the bold text's. Both close before the link's anchor,
+    // so that its text stays inside it.
+    Records records = {TextRun(1, 1, 0, 10, "Bold"), TextRun(1, 0, 0, 10, " ")};
+    Records url = URLHotspot("http://u/", "");
+    url.insert(url.end() - 2, TextRun(1, 4, 4, 10, "link"));
+    records.insert(records.end(), url.begin(), url.end());
+    records.insert(records.end(), {TextRun(1, 0, 0, 10, " "), Bracket(0xDD, 0xFFAD),
+                                   HotspotBegin(0xFFA9, 1, 4, TextData("Tip")), TextRun(1, 4, 4, 10, "pop"),
+                                   HotspotEnd(), Bracket(0xDE, 0x00AE), TextBytes(" tail")});
+    ZervaRTChunk* chunk = Define(records);
+    const std::string body = Body(chunk, "Zelunda=Yes");
+    const std::string linkSpan =
+        "<span style=\"font-size: 10pt; color: rgb(0,0,255); text-decoration: underline; font-family: sans-serif; \">";
+    EXPECT_NE(body.find("&nbsp;</span></span><a href=\"http://u/\">" + linkSpan + "link</span></a>"), std::string::npos)
+        << body;
+    EXPECT_NE(body.find("#ffffc2\">" + linkSpan + "pop</span></a>"), std::string::npos) << body;
+    EXPECT_EQ(Count(body, "<span"), Count(body, "</span>")) << body;
+}
+
 } // namespace
 } // namespace htmlgen_test
