@@ -644,10 +644,10 @@ TEST_F(HotspotsTest, EveryKindOfLinkKeepsItsTextAfterStyledText) {
     }
 }
 
-TEST_F(HotspotsTest, ALinkAfterSpansNestedInOneAnotherKeepsItsText) {
-    // Under the preset every run has a span: a blank after bold text opens
-    // its span inside the bold text's. Both close before the link's anchor,
-    // so that its text stays inside it.
+TEST_F(HotspotsTest, ALinkAfterSpansUnderThePresetKeepsItsText) {
+    // Under the preset every run has a span: the spans open before the link
+    // (the bold text's, which the blank after it goes on in) close before
+    // the link's anchor, so that its text stays inside it.
     Records records = {TextRun(1, 1, 0, 10, "Bold"), TextRun(1, 0, 0, 10, " ")};
     Records url = URLHotspot("http://u/", "");
     url.insert(url.end() - 2, TextRun(1, 4, 4, 10, "link"));
@@ -659,7 +659,7 @@ TEST_F(HotspotsTest, ALinkAfterSpansNestedInOneAnotherKeepsItsText) {
     const std::string body = Body(chunk, "Zelunda=Yes");
     const std::string linkSpan =
         "<span style=\"font-size: 10pt; color: rgb(0,0,255); text-decoration: underline; font-family: sans-serif; \">";
-    EXPECT_NE(body.find("&nbsp;</span></span><a href=\"http://u/\">" + linkSpan + "link</span></a>"), std::string::npos)
+    EXPECT_NE(body.find("<strong>Bold</strong>&nbsp;</span><a href=\"http://u/\">" + linkSpan + "link</span></a>"), std::string::npos)
         << body;
     EXPECT_NE(body.find("#ffffc2\">" + linkSpan + "pop</span></a>"), std::string::npos) << body;
     EXPECT_EQ(Count(body, "<span"), Count(body, "</span>")) << body;
