@@ -325,8 +325,8 @@ bool ChainCaption(const HTMLImportContext* import, const HtmlNode* anchor, std::
     return false;
 }
 
-// The hotspot-begin record of a file: the caption and the file name, each
-// terminated.
+// The hotspot-begin record of a file: the name of its attachment and the
+// name shown for it, each terminated.
 STATUS AppendFileHotspotBegin(BuildContext* context, const std::string& first, const std::string& second) {
     std::string data = first;
     data += '\0';
@@ -349,10 +349,12 @@ bool IsNoteAttachment(BuildContext* context, const Anchor& anchor, std::string* 
         return false;
     std::string name = anchor.href.substr(file + 6);
     if (name.empty() || name.size() >= kStoredNameSize) return false;
-    std::string buffer = name;
-    buffer.resize(kStoredNameSize);
-    if (FindAttachmentName(context->output.item->noteHandle, buffer.data(), kStoredNameSize, 0) == 0) return false;
-    *fileName = name;
+    // The name as the note stores it: the href may write it in other case.
+    char stored[kStoredNameSize] = {};
+    if (GetAttachmentStoredName(context->output.item->noteHandle, name.c_str(), stored, sizeof stored) != kOK ||
+        stored[0] == '\0')
+        return false;
+    *fileName = stored;
     return true;
 }
 
@@ -361,7 +363,9 @@ STATUS NoteAttachmentHotspot(BuildContext* context, HTMLImportContext* import, c
     std::string caption = fileName.substr(0, kCaptionChars);
     bool image = false, viewIcon = false;
     ChainCaption(import, anchor.node, &caption, &image, &viewIcon);
-    const STATUS status = AppendFileHotspotBegin(context, caption, fileName);
+    // A file hotspot names its attachment first and shows the second text
+    // as the file's name: the attachment, then the caption.
+    const STATUS status = AppendFileHotspotBegin(context, fileName, caption);
     if (status == kOK) import->hotspotOpen = 1;
     return status;
 }

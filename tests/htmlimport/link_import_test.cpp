@@ -356,19 +356,20 @@ TEST_F(LinkImport, NotesLinksInTheItem) {
 }
 
 TEST_F(LinkImport, FileHotspots) {
-    // A file attached to the note, named after "$File/": the caption is the
-    // anchor's text cut to 31 characters.
+    // A file attached to the note, named after "$File/": the hotspot names
+    // the attachment as the note stores it (the href may write it in other
+    // case), then the caption: the anchor's text cut to 31 characters.
     const plat::NOTEID note = NoteWithAttachment("report.doc");
     const std::string caption(40, 'c');
     const Imported file =
-        Import("<p><a href=\"/db.nsf/0/" + UnidOf(note) + "/$File/report.doc\">" + caption + "</a></p>", nullptr, note);
+        Import("<p><a href=\"/db.nsf/0/" + UnidOf(note) + "/$File/REPORT.doc\">" + caption + "</a></p>", nullptr, note);
     ASSERT_EQ(file.status, 0);
     EXPECT_EQ(file.problem, "");
     const ItemRecord* hotspot = First(file, talix::kSigHotspotBegin);
     ASSERT_NE(hotspot, nullptr);
     EXPECT_EQ(hotspot->Word(4), 4);
-    EXPECT_EQ(TextAt(*hotspot, 16), std::string(31, 'c'));
-    EXPECT_EQ(TextAt(*hotspot, 16 + 32), "report.doc");
+    EXPECT_EQ(TextAt(*hotspot, 16), "report.doc");
+    EXPECT_EQ(TextAt(*hotspot, 16 + 11), std::string(31, 'c'));
     EXPECT_EQ(file.Count(talix::kSigV4HotspotEnd), 1u);
 
     // A file held in a resource note, with no image in the anchor: the
