@@ -52,6 +52,41 @@ InputCharset NamedSet(const std::string& name) {
     return {HtmlEncoding::kCharset, id};
 }
 
+// Whether text is UTF-8 throughout: every byte above 127 part of a
+// sequence of the right length, none overlong, no surrogate, nothing past
+// U+10FFFF.
+bool IsUtf8(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    for (std::size_t at = 0; at < size;) {
+        const unsigned char lead = bytes[at];
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;   // the second byte's range
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (size - at < length || bytes[at + 1] < low || bytes[at + 1] > high) return false;
+        for (std::size_t k = 2; k < length; ++k)
+            if (bytes[at + k] < 0x80 || bytes[at + k] > 0xBF) return false;
+        at += length;
+    }
+    return true;
+}
+
 // How far into a page its meta elements are looked for: a declaration
 // further on comes after text it should have governed.
 constexpr std::size_t kDeclarationReach = 4096;
@@ -120,7 +155,7 @@ void ApplyCharEncodingOption(const char* options, InputCharset* charset) {
     if (GetOptionValue(options, "CharEncoding=", value, sizeof value) != 0) ApplyCharEncodingValue(value, charset);
 }
 
-InputCharset BufferInputCharset(const char* importOptions, const char* parserOptions) {
+InputCharset BufferInputCharset(std::string_view content, const char* importOptions, const char* parserOptions) {
     InputCharset charset;
     char value[kValueSize] = {};
     if (GetOptionValue(importOptions, "Charset=", value, sizeof value) != 0) {
@@ -141,8 +176,16 @@ InputCharset BufferInputCharset(const char* importOptions, const char* parserOpt
     if (GetOptionValue(importOptions, "CharEncoding=", encoding, sizeof encoding) != 0 &&
         ApplyCharEncodingValue(encoding, &charset))
         return charset;
-    ApplyCharEncodingOption(parserOptions, &charset);
-    return charset;
+    if (GetOptionValue(parserOptions, "CharEncoding=", encoding, sizeof encoding) != 0) {
+        ApplyCharEncodingValue(encoding, &charset);
+        return charset;
+    }
+    // HTML that is not UTF-8 is read in the set it declares, as a file is:
+    // read as UTF-8 it would lose every character outside ASCII. HTML that
+    // is UTF-8 stays UTF-8 whatever its meta element says.
+    if (IsUtf8(content)) return charset;
+    const std::string declared = DeclaredName(content);
+    return declared.empty() ? charset : NamedSet(declared);
 }
 
 InputCharset FileInputCharset(std::string_view content, const char* importOptions, const char* parserOptions) {

@@ -45,8 +45,10 @@ void ApplyCharEncodingOption(const char* options, InputCharset* charset);
 // The encoding of a buffer import: "Charset=" of the import options when
 // present ("ascii" or "us-ascii", "latin1", or the name of a set the
 // platform translates; UTF-8 for any other name), else "CharEncoding=" of
-// the import options, else of the parser options, else UTF-8.
-InputCharset BufferInputCharset(const char* importOptions, const char* parserOptions);
+// the import options, else of the parser options; else, for content that
+// is not UTF-8, the set it declares in a meta element (as for a file);
+// else UTF-8.
+InputCharset BufferInputCharset(std::string_view content, const char* importOptions, const char* parserOptions);
 
 // The encoding of a file import, from what the file and the options say:
 // "CharEncoding=" of the parser options or the import options when either

@@ -247,12 +247,12 @@ STATUS ParseHTMLBuffer(const char* text, std::uint32_t length, const char* parse
                        BuildContext*) {
     if (import == nullptr || import->session == nullptr) return kArgumentError;
     const ParserKeywords keywords = ReadKeywords(parserOptions);
-    const InputCharset charset = BufferInputCharset(import->optionText, parserOptions);
     STATUS status = SetLinkText(import);
     if (status != kOK) return status;
     if (text == nullptr) return kNoHtmlInput;
     const std::size_t size = length != 0 ? length : std::strlen(text);
     if (size == 0) return kNoHtmlInput;
+    const InputCharset charset = BufferInputCharset(std::string_view(text, size), import->optionText, parserOptions);
     status = ParseText(import, std::string_view(text, size), charset, Driver::kBuffer, keywords);
     if (status == kHtmlTreeLost || status == kRenderingSkipped) ReleaseLinkText(import);
     return status;

@@ -51,6 +51,14 @@ TEST_F(ParseTree, TextArrivesInTheNativeSetWhateverTheInputEncoding) {
     EXPECT_EQ(BufferDump("<p>caf\xC3\xA9</p>"), native);
     // An unknown set name leaves UTF-8.
     EXPECT_EQ(BufferDump("<p>caf\xC3\xA9</p>", "Charset=x-unheard-of"), native);
+    // Text that is not UTF-8 is read in the set its meta element declares;
+    // UTF-8 stays UTF-8 whatever the meta element says, and the options
+    // win over the declaration.
+    const std::string declared = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">";
+    EXPECT_EQ(BufferDump(declared + "<p>caf\xE9</p>"), "body(p('caf\x82'))");
+    EXPECT_EQ(BufferDump("<meta charset=\"windows-1252\"><p>caf\xE9</p>"), "body(p('caf\x82'))");
+    EXPECT_EQ(BufferDump(declared + "<p>caf\xC3\xA9</p>"), "body(p('caf\x82'))");
+    EXPECT_EQ(BufferDump(declared + "<p>caf\xE9</p>", "CharEncoding=utf8"), "body(p('caf\x14\xFF\xFD'))");
 
     EXPECT_EQ(ParseFile(WriteFile("latin1.htm", "<p>caf\xE9</p>"), "CharEncoding='latin1'"), 0);
     EXPECT_EQ(BodyDump(), native);
