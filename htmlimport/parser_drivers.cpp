@@ -44,11 +44,37 @@ struct ParserKeywords {
     bool errors = false;
 };
 
+// Whether a parser keyword stands in the option text as a word of its own.
+// The values of keyword=value options are passed over (to the next blank,
+// or to their closing quote), so that a value that holds the word
+// ("BasePathname=/data/errors/") asks nothing of the parser.
+bool HasParserKeyword(const char* options, std::string_view keyword) {
+    if (options == nullptr) return false;
+    const char* at = options;
+    while (*at != '\0') {
+        while (*at == ' ' || *at == '\t') ++at;
+        const char* word = at;
+        while (*at != '\0' && *at != ' ' && *at != '\t' && *at != '=') ++at;
+        if (*at == '=') {
+            ++at;
+            if (IsOptionQuote(*at)) {
+                const char* close = std::strchr(at + 1, *at);
+                at = close != nullptr ? close + 1 : at + std::strlen(at);
+            } else {
+                while (*at != '\0' && *at != ' ') ++at;
+            }
+            continue;
+        }
+        if (EqualNoCase(std::string_view(word, static_cast<std::size_t>(at - word)), keyword)) return true;
+    }
+    return false;
+}
+
 ParserKeywords ReadKeywords(const char* parserOptions) {
     ParserKeywords keywords;
-    keywords.xml = FindOptionKey(parserOptions, "xml") != nullptr;
-    keywords.clean = FindOptionKey(parserOptions, "clean") != nullptr;
-    keywords.errors = FindOptionKey(parserOptions, "errors") != nullptr;
+    keywords.xml = HasParserKeyword(parserOptions, "xml");
+    keywords.clean = HasParserKeyword(parserOptions, "clean");
+    keywords.errors = HasParserKeyword(parserOptions, "errors");
     return keywords;
 }
 

@@ -82,6 +82,18 @@ TEST_F(RichTextSource, ParserKeywordsOfTheCallersOptionsReachTheParser) {
     EXPECT_EQ(import_->errorsOnly, 1u);
     ASSERT_EQ(ParseRecords(MakeList({Text("<doc><ul><p>y</p></ul></doc>")}), "xml"), 0);
     EXPECT_EQ(import_test::Dump(*import_->document, import_->document->Root()->firstChild), "doc(ul(p('y')))");
+    ASSERT_EQ(ParseRecords(MakeList(page), "BasePathname=/srv 'clean' ERRORS"), 0);
+    EXPECT_EQ(import_->errorsOnly, 1u);
+
+    // A keyword inside the value of another option asks nothing of the
+    // parser: the page is converted as without it.
+    const std::string plain = "body(center(font[color=red]('x')) div[style=margin-left: 2em](p('y')))";
+    for (const char* options : {"BasePathname=/data/errors/ UseCSSFile=clean.css", "BasePathname='/a b/errors'",
+                                "LocalResourcePrefix=/xml/ BlankAltString=|x clean|", "Title=x-errors"}) {
+        ASSERT_EQ(ParseRecords(MakeList(page), options), 0) << options;
+        EXPECT_EQ(BodyDump(), plain) << options;
+        EXPECT_EQ(import_->errorsOnly, 0u) << options;
+    }
 }
 
 TEST_F(RichTextSource, MarkedTextReachesTheParserAsEscapedText) {
