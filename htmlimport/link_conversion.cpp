@@ -474,7 +474,8 @@ STATUS URLHotspot(BuildContext* context, HTMLImportContext* import, const Anchor
         AppendEmptyRun(context, import);
         import->hotspotOpen = 1;
     }
-    if (anchor.target == nullptr) return kOK;
+    // The target frame is the hotspot's: without a hotspot there is none.
+    if (anchor.target == nullptr || opened != kOK) return kOK;
     return AppendNamedTextRecord(kSigTarget, kTargetFixedLength, anchor.target, &context->output);
 }
 

@@ -125,6 +125,13 @@ TEST_F(LinkImport, UrlHotspotsHoldTheirTextAndTarget) {
     EXPECT_EQ(huge.Count(talix::kSigV4HotspotBegin), 0u);
     EXPECT_EQ(huge.Count(talix::kSigV4HotspotEnd), 0u);
     EXPECT_EQ(huge.Texts(), "long");
+    // Nor does it leave its target frame, which belongs to a hotspot, in the text.
+    const Imported aimed =
+        Import("<p><a href=\"http://x.com/" + std::string(100000, 'q') + "\" target=\"_top\">long</a> on</p>");
+    EXPECT_EQ(aimed.status, 0);
+    EXPECT_EQ(aimed.Count(talix::kSigV4HotspotBegin), 0u);
+    EXPECT_EQ(aimed.Count(talix::kSigTarget), 0u);
+    EXPECT_EQ(aimed.Texts(), "long| on");
 }
 
 class LinkFontText : public import_test::ImportTest {
