@@ -320,8 +320,11 @@ bool ContainsURLImage(const HtmlNode* node) {
     const HtmlNode* top = node->parent;
     for (auto* at = const_cast<HtmlNode*>(node); at != nullptr; at = NextInside(at, top)) {
         if (!at->Is(HtmlTag::kImg)) continue;
+        // An empty source names no image.
         const HtmlAttr* src = FindAttribute(at, "src");
-        if (src != nullptr && src->value != nullptr && CompareNamesNoCase(src->value, "cid:", 4) != 0) return true;
+        if (src != nullptr && src->value != nullptr && src->value[0] != '\0' &&
+            CompareNamesNoCase(src->value, "cid:", 4) != 0)
+            return true;
     }
     return false;
 }

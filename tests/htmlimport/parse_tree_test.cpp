@@ -155,6 +155,9 @@ TEST_F(ParseTree, ImagesFromTheWebSkipRenderingOfBuffers) {
     EXPECT_EQ(import_->doclinkText, nullptr);
     EXPECT_EQ(ParseBuffer("<p><b><img src=\"pics/a.gif\"></b></p>"), talix::kRenderingSkipped);
     EXPECT_EQ(ParseBuffer("<p><img src=\"CID:x\"><img alt=a></p>"), 0);
+    // An empty source names no image anywhere: it is not refused.
+    EXPECT_EQ(ParseBuffer("<p>a<img src=\"\" alt=b><img src></p>"), 0);
+    EXPECT_EQ(BodyDump(), "body(p('a' img[src alt=b] img[src]))");
 
     plat::IniSet("ZelundaNoImageSkip", "1");
     EXPECT_EQ(ParseBuffer("<p><img src=\"http://h/a.gif\"></p>"), 0);
