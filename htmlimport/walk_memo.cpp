@@ -238,8 +238,9 @@ WalkMemo::WalkResult WalkMemo::OwnEnd(const HtmlNode* node, Walk walk, bool noPr
     Question question = kTextDecoration;
     switch (walk) {
     case kDecorationWalk:
-        if (node->Is(HtmlTag::kU) || node->Is(HtmlTag::kA) || node->Is(HtmlTag::kS) || node->Is(HtmlTag::kStrike))
-            return result;
+        // u, a, s and strike decorate by their names, and their own
+        // text-decoration counts as any element's: a link styled
+        // "text-decoration: none" is not underlined.
         break;
     case kFamilyWalk:
         if (node->Is(HtmlTag::kFont) && FindAttribute(node, "face") != nullptr) {

@@ -105,6 +105,20 @@ TEST_F(LinkImport, UrlHotspotsHoldTheirTextAndTarget) {
     EXPECT_EQ(target->Word(4), 6);
     EXPECT_EQ(target->bytes.substr(12, 6), "_blank");
     EXPECT_EQ(link.Texts(), "go| on");
+    // A link styled without decoration, by its own style or a rule, is not
+    // underlined; one whose rule asks for a line through gets it as well.
+    const Imported plain = Import(
+        "<style>a.nav { text-decoration: none } a.out { text-decoration: line-through }</style>"
+        "<p><a href=\"http://x.com/1\" style=\"text-decoration:none\">one</a> "
+        "<a class=\"nav\" href=\"http://x.com/2\">two</a> <a class=\"out\" href=\"http://x.com/3\">three</a> "
+        "<u style=\"text-decoration:none\">four</u> <a href=\"http://x.com/5\">five</a></p>");
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.Run("one").Font().attributes, 0);
+    EXPECT_EQ(plain.Run("one").Font().color, 4);
+    EXPECT_EQ(plain.Run("two").Font().attributes, 0);
+    EXPECT_EQ(plain.Run("three").Font().attributes, kAttrUnderline | talix::kAttrStrike);
+    EXPECT_EQ(plain.Run("four").Font().attributes, 0);
+    EXPECT_EQ(plain.Run("five").Font().attributes, kAttrUnderline);
 
     // A relative address is joined to the base path (its separators read
     // as "/") without a separator; "../" stays as written.
