@@ -9,6 +9,7 @@
 #include "core/charset_names.h"
 #include "core/options.h"
 #include "core/text_compare.h"
+#include "core/utf8.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -50,41 +51,6 @@ InputCharset NamedSet(const std::string& name) {
     if (plat::CharsetLoad(id, &table) != plat::NOERROR) return {};
     plat::CharsetUnload(table);
     return {HtmlEncoding::kCharset, id};
-}
-
-// Whether text is UTF-8 throughout: every byte above 127 part of a
-// sequence of the right length, none overlong, no surrogate, nothing past
-// U+10FFFF.
-bool IsUtf8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    for (std::size_t at = 0; at < size;) {
-        const unsigned char lead = bytes[at];
-        if (lead < 0x80) {
-            ++at;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;   // the second byte's range
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (size - at < length || bytes[at + 1] < low || bytes[at + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k)
-            if (bytes[at + k] < 0x80 || bytes[at + k] > 0xBF) return false;
-        at += length;
-    }
-    return true;
 }
 
 // How far into a page its meta elements are looked for: a declaration

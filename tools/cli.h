@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/utf8.h"
 #include "talix_platform.h"
 
 class ZervaRTItem;
@@ -162,8 +163,7 @@ std::string UnidText(const plat::UNID& unid);
 // backslashes (backslashes false): it is read, not parsed.
 std::string Escape(std::string_view utf8, size_t maxChars = 0, bool backslashes = true);
 
-// Whether text is well-formed UTF-8 throughout.
-bool IsUtf8(std::string_view text);
+using talix::IsUtf8;
 
 // False, with *exitCode set by UsageError, when an argument that the
 // command takes as a name or a text is not UTF-8 (see text_arguments.cpp).

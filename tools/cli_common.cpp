@@ -349,51 +349,13 @@ std::string UnidText(const plat::UNID& unid) {
     return text;
 }
 
-namespace {
-
-// The length of the well-formed UTF-8 character that starts text at i, or 0
-// when the bytes there are none (a stray continuation byte, an overlong
-// form, a surrogate, a code point past U+10FFFF, a cut sequence).
-size_t Utf8CharLength(std::string_view text, size_t i) {
-    const auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = at(i);
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;   // the second byte's range
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-    else return 0;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-    if (i + length > text.size()) return 0;
-    if (at(i + 1) < low || at(i + 1) > high) return 0;
-    for (size_t k = 2; k < length; ++k) {
-        if ((at(i + k) & 0xC0) != 0x80) return 0;
-    }
-    return length;
-}
-
-} // namespace
-
-bool IsUtf8(std::string_view text) {
-    for (size_t i = 0; i < text.size();) {
-        const size_t length = Utf8CharLength(text, i);
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
-
 std::string Escape(std::string_view utf8, size_t maxChars, bool backslashes) {
     std::string out;
     size_t chars = 0;
     for (size_t i = 0; i < utf8.size();) {
         if (maxChars != 0 && chars++ == maxChars) break;
         const auto c = static_cast<unsigned char>(utf8[i]);
-        const size_t length = Utf8CharLength(utf8, i);
+        const size_t length = talix::Utf8CharLength(utf8, i);
         if (length > 1) {
             out.append(utf8.substr(i, length));
             i += length;
