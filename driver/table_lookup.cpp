@@ -220,6 +220,25 @@ STATUS ReadValueCell(const LookUp& look, std::uint32_t r, std::string* text) {
     return ReadText(look.chunk, definition, options.completeText, look.Separator(), text);
 }
 
+// Whether a chunk text of the options parses where the reads put it (after
+// "Row r; Column c" in a table): one that does not would fail the first read
+// with no word of which option is wrong.
+STATUS CheckOptionChunk(const LookUp& look, const char* function, const char* keyword, const std::string& inside,
+                        bool cellForm) {
+    if (inside.empty()) return kOK;
+    const std::string definition = cellForm ? CellDefinition(1, 1, inside) : inside;
+    bool outOfMemory = false;
+    ChunkDefInfo* parsed = ParseChunkDefinition(look.chunk->session, 0, look.innermost, definition.c_str(), nullptr,
+                                                &outOfMemory);
+    if (parsed != nullptr) {
+        FreeChunkDefinition(parsed);
+        return kOK;
+    }
+    if (outOfMemory) return kOutOfMemory;
+    return RefuseArguments(look.context, kArgumentError, "%s: %s'%s' is not a chunk definition.", function, keyword,
+                           inside.c_str());
+}
+
 // Whether the key is found in the cell where the mode asks, under the
 // chunk's wildcard, case and accent settings. An empty key is found at the
 // cell's start with no length: it covers only an empty cell and ends only
@@ -390,6 +409,15 @@ STATUS TableLookUp(DriverContext* context, std::uint32_t operation) {
         FindChunkProperty(look.options.keyProperty.c_str()) == nullptr)
         return RefuseArguments(context, kDrvUnknownFunction, "DBLookup: KeyProperty '%s' is not a chunk property.",
                                look.options.keyProperty.c_str());
+
+    // The chunk texts the reads will use.
+    const char* function = operation == kOpDBLookup ? "DBLookup" : "DBColumn";
+    if (look.args.keyText && look.options.keyProperty.empty())
+        status = CheckOptionChunk(look, function, "KeyChunk=", look.options.keyChunk, look.table);
+    if (status == kOK && look.args.columnProperty.empty())
+        status = CheckOptionChunk(look, function, "ColumnChunk=", look.options.columnChunk,
+                                  look.table || look.options.sideways);
+    if (status != kOK) return status;
 
     const bool walk = SingleWalkCovers(look);
     TableCells cells;

@@ -212,6 +212,25 @@ TEST_P(TableLookUps, CellsAreReadWholeOrByTheirFirstRun) {
     EXPECT_EQ(ColumnTexts(Table({{fits + face}}), 1), Strings{fits + face});
 }
 
+TEST_P(TableLookUps, OptionChunksNameWhatIsReadInACell) {
+    const plat::NOTEID id = Cells({{Cell{"k", "key two"}, Cell{"v1", "w1"}}, {Cell{"x", "other"}, Cell{"v2", "w2"}}});
+    EXPECT_EQ(ColumnTexts(id, 2, "ColumnChunk='Text 2'"), (Strings{"w1", "w2"}));
+    EXPECT_EQ(LookupTexts(id, TextArg("other"), 2, "KeyChunk='Text 2'"), Strings{"v2"});
+    EXPECT_EQ(LookupTexts(id, TextArg("x"), 2, "KeyChunk='Text 2' KeyProperty=Definition"), Strings{});
+
+    // A chunk text that is none is refused, and named, whether or not a
+    // row is read with it.
+    ShownMessages().clear();
+    EXPECT_EQ(Column(id, NumberArg(2), "ColumnChunk=Text").status, 1028);
+    EXPECT_EQ(Lookup(id, TextArg("k"), NumberArg(2), "KeyChunk='bogus words'").status, 1028);
+    EXPECT_EQ(Lookup(id, TextArg("none"), NumberArg(2), "ColumnChunk='Row'").status, 1028);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn: ColumnChunk='Text' is not a chunk definition.",
+                                        "@Talix: DBLookup: KeyChunk='bogus words' is not a chunk definition.",
+                                        "@Talix: DBLookup: ColumnChunk='Row' is not a chunk definition."}));
+    // A key chunk is not read where a property is the key.
+    EXPECT_EQ(LookupTexts(id, TextArg("Table 1"), 2, "KeyProperty=Definition KeyChunk=bogus"), (Strings{"v1", "v2"}));
+}
+
 TEST_P(TableLookUps, LabelsAndPropertiesStandForCells) {
     const plat::NOTEID id = Cells(TextRows({{"a", "1"}, {"b", "2"}, {"c", "3"}}), {"first", "second", "third"});
     EXPECT_EQ(LookupTexts(id, TextArg("second"), 2, "KeyProperty=RowLabel"), Strings{"2"});
