@@ -220,21 +220,25 @@ STATUS ReadValueCell(const LookUp& look, std::uint32_t r, std::string* text) {
     return ReadText(look.chunk, definition, options.completeText, look.Separator(), text);
 }
 
+// Whether a definition parses within the chunk, as the reads parse it;
+// *status gets 263 when memory ran out.
+bool Parses(const LookUp& look, const std::string& definition, STATUS* status) {
+    bool outOfMemory = false;
+    ChunkDefInfo* parsed = ParseChunkDefinition(look.chunk->session, 0, look.innermost, definition.c_str(), nullptr,
+                                                &outOfMemory);
+    FreeChunkDefinition(parsed);
+    *status = outOfMemory ? kOutOfMemory : kOK;
+    return parsed != nullptr;
+}
+
 // Whether a chunk text of the options parses where the reads put it (after
 // "Row r; Column c" in a table): one that does not would fail the first read
 // with no word of which option is wrong.
 STATUS CheckOptionChunk(const LookUp& look, const char* function, const char* keyword, const std::string& inside,
                         bool cellForm) {
     if (inside.empty()) return kOK;
-    const std::string definition = cellForm ? CellDefinition(1, 1, inside) : inside;
-    bool outOfMemory = false;
-    ChunkDefInfo* parsed = ParseChunkDefinition(look.chunk->session, 0, look.innermost, definition.c_str(), nullptr,
-                                                &outOfMemory);
-    if (parsed != nullptr) {
-        FreeChunkDefinition(parsed);
-        return kOK;
-    }
-    if (outOfMemory) return kOutOfMemory;
+    STATUS status = kOK;
+    if (Parses(look, cellForm ? CellDefinition(1, 1, inside) : inside, &status) || status != kOK) return status;
     return RefuseArguments(look.context, kArgumentError, "%s: %s'%s' is not a chunk definition.", function, keyword,
                            inside.c_str());
 }
@@ -414,6 +418,13 @@ STATUS TableLookUp(DriverContext* context, std::uint32_t operation) {
     const char* function = operation == kOpDBLookup ? "DBLookup" : "DBColumn";
     if (look.args.keyText && look.options.keyProperty.empty())
         status = CheckOptionChunk(look, function, "KeyChunk=", look.options.keyChunk, look.table);
+    // Sideways, the values are read as cells, which a chunk that holds no
+    // rows and columns cannot name.
+    if (status == kOK && look.args.columnProperty.empty() && look.options.sideways && !look.table &&
+        !Parses(look, CellDefinition(1, 1, std::string()), &status) && status == kOK)
+        status = RefuseArguments(context, kArgumentError,
+                                 "%s: SidewaysTable=yes reads the cells of a table, and '%s' holds no rows and columns.",
+                                 function, chunk->definition != nullptr ? chunk->definition : "");
     if (status == kOK && look.args.columnProperty.empty())
         status = CheckOptionChunk(look, function, "ColumnChunk=", look.options.columnChunk,
                                   look.table || look.options.sideways);

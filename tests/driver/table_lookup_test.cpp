@@ -330,6 +330,12 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     run = Column(id, NumberArg(1), "", "Paragraph 1");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Texts(run.result), Strings{"Before"});
+    // Read sideways, its values would be cells, which it does not hold.
+    ShownMessages().clear();
+    EXPECT_EQ(Column(id, NumberArg(1), "SidewaysTable=yes", "Paragraph 1").status, 1028);
+    EXPECT_EQ(Column(id, NumberArg(1), "SidewaysTable=yes ColumnChunk='Text 1'", "Paragraph 1").status, 1028);
+    EXPECT_EQ(ShownMessages(), Strings(2, "@Talix: DBColumn: SidewaysTable=yes reads the cells of a table, and "
+                                          "'Paragraph 1' holds no rows and columns."));
     // An item that is not rich text holds no table; a table whose records
     // are damaged fails the look-up rather than reading as missing.
     run = Call(kDbColumn, {TextArg(""), TextArg("N" + HexNoteId(noteId_)), TextArg("Subject"), NumberArg(1)});
