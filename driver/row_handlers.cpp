@@ -78,6 +78,14 @@ STATUS TakeResultList(DriverContext* context) {
     return kOK;
 }
 
+// Whether a read that failed with 20017 was refused because the chunk names
+// a row or column no table holds ("Table 1; Row 300"): such a chunk matches
+// nothing, as one naming a row the table lacks.
+bool NamesNoPosition(ZervaRTChunk* chunk) {
+    if (chunk->lastStatus != kErrFormula) return false;
+    return chunk->Exists() == 0 && chunk->lastStatus == kOK;
+}
+
 // Reads the chunk property the call names into the result: a text or a
 // number.
 STATUS GetChunkProperty(DriverContext* context) {
@@ -85,16 +93,19 @@ STATUS GetChunkProperty(DriverContext* context) {
     if (row == nullptr) return kOK;
     ZervaRTChunk* chunk = context->chunk;
     // An item that could not be read fails the call: its empty text or 0
-    // would read as the value of a chunk that holds nothing.
+    // would read as the value of a chunk that holds nothing. A chunk that
+    // names no position a table holds reads as one that matches nothing.
     if (row->valueType == kPropertyText) {
         context->propertyText[0] = '\0';
         std::uint16_t length = chunk->GetPropertyText(row->name, context->propertyText, kPropertyTextLimit);
+        if (NamesNoPosition(chunk)) length = 0;
         if (chunk->lastStatus != kOK) return chunk->lastStatus;
         if (length > kPropertyTextLimit) length = kPropertyTextLimit;
         return SetOwnedResultValue(&context->result, kValueText, context->propertyText, length);
     }
     if (row->valueType == kPropertyNumber) {
         double number = chunk->GetPropertyNumber(row->name);
+        if (NamesNoPosition(chunk)) number = 0.0;
         if (chunk->lastStatus != kOK) return chunk->lastStatus;
         return SetOwnedResultValue(&context->result, kValueNumber, &number, sizeof number);
     }

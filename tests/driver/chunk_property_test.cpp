@@ -272,6 +272,18 @@ TEST_F(ChunkDefinitions, AChunkThatMatchesNothingTakesNoValue) {
     DriverOutcome exists = Command(InChunk("Exists", "Table 9"));
     ASSERT_EQ(exists.status, 0);
     EXPECT_EQ(exists.result, NumberArg(0));
+    // Nor is one naming a row or column no table holds: it matches nothing
+    // too, as a row the table lacks does.
+    for (const std::string& chunk : {"Table 1; Row 300", "Table 1; Row 3", "Table 1; Column 999; Paragraph 1"}) {
+        SCOPED_TRACE(chunk);
+        DriverOutcome text = Command(InChunk("Text", chunk));
+        EXPECT_EQ(text.status, 0);
+        EXPECT_EQ(text.result, TypeWord(plat::TYPE_TEXT));
+        DriverOutcome size = Command(InChunk("PointSize", chunk));
+        EXPECT_EQ(size.status, 0);
+        EXPECT_EQ(size.result, NumberArg(0));
+    }
+    EXPECT_EQ(Command(InChunk("Text", "Table 1; Row 300", {TextArg("lost")})).status, 546);
 
     // A chunk that is there still takes its value.
     ASSERT_EQ(Command(InChunk("Text", "Paragraph 1", {TextArg("First")})).status, 0);
