@@ -156,6 +156,14 @@ STATUS ReadText(ZervaRTChunk* chunk, const std::string& definition, bool complet
                 std::string* text) {
     char buffer[kCellReadSize];
     const std::uint32_t length = chunk->GetText(definition.c_str(), buffer, sizeof buffer, complete ? 1 : 0, separator);
+    // A definition naming a row or column no table holds (a KeyChunk= or
+    // ColumnChunk= of "Table 1; Row 300") matches nothing in the cell: the
+    // read refuses to walk it, where a row the cell's table lacks reads as
+    // an empty text.
+    if (chunk->lastStatus == kErrFormula) {
+        text->clear();
+        return kOK;
+    }
     if (chunk->lastStatus != kOK) return chunk->lastStatus;
     text->assign(buffer, length);
     FitCellText(text);

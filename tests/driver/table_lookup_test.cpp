@@ -227,6 +227,12 @@ TEST_P(TableLookUps, OptionChunksNameWhatIsReadInACell) {
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn: ColumnChunk='Text' is not a chunk definition.",
                                         "@Talix: DBLookup: KeyChunk='bogus words' is not a chunk definition.",
                                         "@Talix: DBLookup: ColumnChunk='Row' is not a chunk definition."}));
+    // One naming a row or column no table holds matches nothing in a cell,
+    // as one naming a row the cell lacks.
+    EXPECT_EQ(ColumnTexts(id, 2, "ColumnChunk='Table 1; Row 300'"), (Strings{"", ""}));
+    EXPECT_EQ(ColumnTexts(id, 2, "ColumnChunk='Table 1; Row 3'"), (Strings{"", ""}));
+    EXPECT_EQ(LookupTexts(id, TextArg("k"), 2, "KeyChunk='Table 1; Column 999; Text 1'"), Strings{});
+    EXPECT_EQ(LookupTexts(id, TextArg("k"), 2, "KeyChunk='Table 1; Column 9; Text 1'"), Strings{});
     // A key chunk is not read where a property is the key.
     EXPECT_EQ(LookupTexts(id, TextArg("Table 1"), 2, "KeyProperty=Definition KeyChunk=bogus"), (Strings{"v1", "v2"}));
 }
