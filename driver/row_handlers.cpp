@@ -147,6 +147,10 @@ STATUS SetChunkProperty(DriverContext* context) {
     if ((IsNextArgText(context) || IsNextArgNumber(context)) && NextArgCount(context) != 1)
         return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one value, not a list of %u.", row->name,
                                static_cast<unsigned>(NextArgCount(context)));
+    // Nor does it take further values: they would be passed over as if set.
+    if (context->argCount - context->argCursor > 1)
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one value, not %u.", row->name,
+                               static_cast<unsigned>(context->argCount - context->argCursor));
     if (row->valueType == kPropertyText) {
         if (!IsNextArgText(context))
             return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a text.", row->name);

@@ -185,11 +185,16 @@ TEST_F(ChunkProperties, AValueIsOneEntryNotAList) {
     EXPECT_EQ(Command(Property("Text", {TextListArg({})})).status, 12546);
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberListArg({1, 0})})).status, 12546);
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberListArg({})})).status, 12546);
+    // So are values after the first one.
+    EXPECT_EQ(Command(Property("Text", {TextArg("first"), TextArg("second")})).status, 12546);
+    EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1), NumberArg(0), TextArg("x")})).status, 12546);
     EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
                                    "@Talix: Text takes one value, not a list of 2.",
                                    "@Talix: Text takes one value, not a list of 0.",
                                    "@Talix: CaseSensitive takes one value, not a list of 2.",
                                    "@Talix: CaseSensitive takes one value, not a list of 0.",
+                                   "@Talix: Text takes one value, not 2.",
+                                   "@Talix: CaseSensitive takes one value, not 3.",
                                }));
     EXPECT_EQ(Command(Property("Text")).result, before);
     // A list of one entry is that value.
