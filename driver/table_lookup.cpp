@@ -136,6 +136,10 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
         args->options = NextText(context);
     } else if (ArgumentLeft(context))
         return RefuseArguments(context, kDrvWrongArgumentType, "%s: the options are not a text.", function);
+    // The keywords of a text after the options would be passed over.
+    if (ArgumentLeft(context))
+        return RefuseArguments(context, kDrvWrongArgumentType, "%s takes nothing after the options, not %u more.",
+                               function, static_cast<unsigned>(context->argCount - context->argCursor));
     return kOK;
 }
 

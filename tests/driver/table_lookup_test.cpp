@@ -314,6 +314,20 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBLookup takes one key text, not a list of 2.",
                                         "@Talix: DBColumn takes one option text, not a list of 2."}));
     EXPECT_EQ(Texts(Lookup(id, TextListArg({"b"}), NumberArg(2)).result), Strings{"2"});
+    // Nor do options go on in another argument.
+    ShownMessages().clear();
+    args = Address(id);
+    args.push_back(NumberArg(2));
+    for (const char* options : {"Format=Number", "SkipTitle=yes", "KeyMatch=STARTS"}) args.push_back(TextArg(options));
+    EXPECT_EQ(Call(kDbColumn, args).status, kDrvWrongArgumentType);
+    args = Address(id);
+    args.push_back(TextArg("b"));
+    args.push_back(NumberArg(2));
+    args.push_back(TextArg(""));
+    args.push_back(NumberArg(1));
+    EXPECT_EQ(Call(kDbLookup, args).status, kDrvWrongArgumentType);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn takes nothing after the options, not 2 more.",
+                                        "@Talix: DBLookup takes nothing after the options, not 1 more."}));
     // A column or key property that names no chunk property is refused,
     // not read as an empty value in every row.
     ShownMessages().clear();
