@@ -13,6 +13,8 @@
 #include "core/chunk_types.h"
 #include "core/operation_codes.h"
 #include "core/options.h"
+#include "core/session_work_area.h"
+#include "core/statuses.h"
 #include "talix/chunk.h"
 #include "talix/session.h"
 
@@ -31,6 +33,13 @@ const char* KeywordInWords(std::uint16_t type, std::uint16_t selector, const cha
     return type == kTypeTable && selector == kTableTabIndent ? "TabIndent" : keyword;
 }
 
+// Words that did not fit the text result were left out: the text holds
+// only part of the answer, which the chunk's status tells.
+void RefuseWhenWordsLeftOut(ZervaRTChunk* chunk) {
+    if (chunk->session->workArea->propertyWordsLeftOut != 0 && chunk->lastStatus == kOK)
+        Refuse(chunk, kWordsDoNotFit);
+}
+
 } // namespace
 
 const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* keyword) {
@@ -42,7 +51,9 @@ const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* 
     const std::uint16_t selector = FindChunkTypeProperty(type, keyword);
     session->messageBuffer[0] = '\0';
     EmptyTextResult(session);
+    session->workArea->propertyWordsLeftOut = 0;
     RunChunkOperation(this, kOpGetTargetProperties, selector, type);
+    RefuseWhenWordsLeftOut(this);
     if (keyword == nullptr || keyword[0] == '\0') return session->textResult;
 
     // One keyword: its value alone, or nothing when no word carries it; over
@@ -81,7 +92,9 @@ const char* ZervaRTChunk::GetTableProperties(const char* keyword) {
     const std::uint16_t selector = FindChunkTypeProperty(kTypeTable, keyword);
     session->messageBuffer[0] = '\0';
     EmptyTextResult(session);
+    session->workArea->propertyWordsLeftOut = 0;
     RunChunkOperation(this, kOpGetTableProperties, selector);
+    RefuseWhenWordsLeftOut(this);
     return session->textResult;
 }
 

@@ -117,6 +117,9 @@ struct SessionWorkArea {
     // The paragraph-definition id of the chunk's first paragraph record
     // (operation 26).
     std::uint16_t paragraphIdWord = 0;
+    // Set by a run of property words (operations 2436 and 2414) that left
+    // out words for want of room in the text result.
+    std::uint8_t propertyWordsLeftOut = 0;
 
     // The hotspot that AppendHotspot or SetImageHotspot asks for, the ids the
     // link builders parsed and the database hypertext links point into.

@@ -21,6 +21,7 @@ constexpr STATUS kRemoteImage = 5081;
 constexpr STATUS kRenderingSkipped = 14409;
 constexpr STATUS kHtmlPastBound = 14410;    // HTML past a bound of the import (size, nesting, attributes, fonts)
 constexpr STATUS kNotAvailable = 14411;     // the session was not given what the operation needs (core/layer_hooks.h)
+constexpr STATUS kWordsDoNotFit = 14412;    // property words past the room of the text result
 constexpr STATUS kFileNotWritten = 15155;   // an output file could not be written whole (the platform's number)
 
 // Error words kept by an item or a chunk beside its status.

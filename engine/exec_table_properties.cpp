@@ -176,6 +176,7 @@ STATUS TablePropertiesInside(std::uint8_t* record, std::uint16_t signature, std:
     }
     session->textResultLength =
         static_cast<std::uint16_t>(before + strnlen(text, RARIvoSession::kTextResultCapacity - before));
+    if (state->wordLeftOut != 0) session->workArea->propertyWordsLeftOut = 1;
     return kOK;
 }
 

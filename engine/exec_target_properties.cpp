@@ -655,6 +655,8 @@ STATUS StartTargetWords(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProce
     if (length < RARIvoSession::kTextResultCapacity) {
         session->textResult[length++] = '\n';
         session->textResult[length] = '\0';
+    } else {
+        session->workArea->propertyWordsLeftOut = 1;
     }
     session->textResultLength = static_cast<std::uint16_t>(length);
     context->writerState = PropertyWriterState{};
@@ -704,8 +706,10 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
             const std::uint32_t nameLength = ReadWord(record + kFieldNameLengthAt);
             if (offset + nameLength <= length) {
                 const std::size_t used = strnlen(text, capacity);
-                std::snprintf(text + used, capacity - used, "Fieldname=%.*s", static_cast<int>(nameLength),
-                              reinterpret_cast<const char*>(record + offset));
+                const int size =
+                    std::snprintf(text + used, capacity - used, "Fieldname=%.*s", static_cast<int>(nameLength),
+                                  reinterpret_cast<const char*>(record + offset));
+                if (size < 0 || static_cast<std::size_t>(size) >= capacity - used) state->wordLeftOut = 1;
                 context->chunkDone = 1;
             }
         }
@@ -731,8 +735,9 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
             std::uint32_t size = ReadWord(record + kTargetTextLengthAt);
             if (size > length - kTargetFixedLength) size = length - kTargetFixedLength;
             const std::size_t used = strnlen(text, capacity);
-            std::snprintf(text + used, capacity - used, "Target=%.*s", static_cast<int>(size),
-                          reinterpret_cast<const char*>(record + kTargetFixedLength));
+            const int written = std::snprintf(text + used, capacity - used, "Target=%.*s", static_cast<int>(size),
+                                              reinterpret_cast<const char*>(record + kTargetFixedLength));
+            if (written < 0 || static_cast<std::size_t>(written) >= capacity - used) state->wordLeftOut = 1;
         }
         break;
     case kTypeImageMap:
@@ -750,6 +755,7 @@ STATUS GetTargetProperties(std::uint8_t* record, std::uint16_t signature, std::u
                                    ? before + static_cast<std::uint32_t>(strnlen(text, capacity))
                                    : static_cast<std::uint32_t>(strnlen(wholeText, whole));
     session->textResultLength = static_cast<std::uint16_t>(used);
+    if (state->wordLeftOut != 0) session->workArea->propertyWordsLeftOut = 1;
     return status;
 }
 

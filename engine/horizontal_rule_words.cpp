@@ -108,12 +108,12 @@ STATUS WriteEmbeddedObjectProperties(const CDRecordNode* node, char* text, std::
     const std::uint8_t* rule = node->bytes;
     const std::uint32_t flags = ReadDword(rule + kRuleFlags);
     if (Asked(selector, kPosFit)) {
-        if ((flags & kFitToWindow) != 0) AppendWord(text, capacity, "FitToWindow='Yes' ");
-        else if (selector == kPosFit) AppendWord(text, capacity, "FitToWindow='No' ");
+        if ((flags & kFitToWindow) != 0) AppendWord(state, text, capacity, "FitToWindow='Yes' ");
+        else if (selector == kPosFit) AppendWord(state, text, capacity, "FitToWindow='No' ");
     }
     if (Asked(selector, kPosShadow)) {
-        if ((flags & kNoShadow) != 0) AppendWord(text, capacity, "No3DShadow='Yes' ");
-        else if (selector == kPosShadow) AppendWord(text, capacity, "No3DShadow='No' ");
+        if ((flags & kNoShadow) != 0) AppendWord(state, text, capacity, "No3DShadow='Yes' ");
+        else if (selector == kPosShadow) AppendWord(state, text, capacity, "No3DShadow='No' ");
     }
     char color[64];
     if (Asked(selector, kPosColor) && state->done[kPosColor] == 0) {
@@ -121,32 +121,32 @@ STATUS WriteEmbeddedObjectProperties(const CDRecordNode* node, char* text, std::
             const CDRecordNode* next = node->next;
             RuleColor(ReadWord(rule + kRuleColor), next != nullptr && next->signature == kSigColor ? next : nullptr,
                       color);
-            AppendWord(text, capacity, "Color='%s' ", color);
+            AppendWord(state, text, capacity, "Color='%s' ", color);
         } else if (selector == kPosColor) {
-            AppendWord(text, capacity, "Color='none' ");
+            AppendWord(state, text, capacity, "Color='none' ");
         }
         state->done[kPosColor] = 1;
     }
     if (Asked(selector, kPosGradient) && state->done[kPosGradient] == 0) {
         if ((flags & kHasGradient) != 0) {
             ColorToCSS(ReadWord(rule + kRuleGradient), color, kColorAsName);
-            AppendWord(text, capacity, "GradientColor='%s' ", color);
+            AppendWord(state, text, capacity, "GradientColor='%s' ", color);
         } else if (selector == kPosGradient) {
-            AppendWord(text, capacity, "GradientColor='none' ");
+            AppendWord(state, text, capacity, "GradientColor='none' ");
         }
         state->done[kPosGradient] = 1;
     }
     if (Asked(selector, kPosWidth)) {
         const std::uint16_t width = ReadWord(rule + kRuleWidth);
         if ((flags & kFitToWindow) != 0) {
-            AppendWord(text, capacity, "Width='%d%%' ", width);
+            AppendWord(state, text, capacity, "Width='%d%%' ", width);
         } else {
-            AppendWord(text, capacity, "Width='%3.1f' ", static_cast<double>(static_cast<float>(width / 1440.0)));
+            AppendWord(state, text, capacity, "Width='%3.1f' ", static_cast<double>(static_cast<float>(width / 1440.0)));
         }
     }
     if (Asked(selector, kPosHeight)) {
         const std::uint16_t height = ReadWord(rule + kRuleHeight);
-        AppendWord(text, capacity, "Height='%3.1f' ", static_cast<double>(static_cast<float>(height / 1440.0)));
+        AppendWord(state, text, capacity, "Height='%3.1f' ", static_cast<double>(static_cast<float>(height / 1440.0)));
     }
     return kOK;
 }

@@ -33,15 +33,18 @@ enum TableWord : std::uint16_t {
     kWordBorderEffects = 11, kWordTabsEqual = 26, kWordTabIndent = 27, kWordTabFont = 28,
 };
 
-// Appends a formatted word when it fits the text's capacity.
-void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
+// Appends a formatted word when it fits the text's capacity; one that does
+// not is left out, and the state tells so.
+void AppendWord(PropertyWriterState* state, char* text, std::uint32_t capacity, const char* format, ...) {
     const std::size_t used = strnlen(text, capacity);
-    if (used + 1 >= capacity) return;
     va_list arguments;
     va_start(arguments, format);
     const int length = plat::FormatTextV(nullptr, 0, format, arguments);
     va_end(arguments);
-    if (length < 0 || used + static_cast<std::size_t>(length) + 1 > capacity) return;
+    if (length < 0 || used + static_cast<std::size_t>(length) + 1 > capacity) {
+        state->wordLeftOut = 1;
+        return;
+    }
     va_start(arguments, format);
     plat::FormatTextV(text + used, capacity - used, format, arguments);
     va_end(arguments);
@@ -82,7 +85,7 @@ STATUS WriteTableProperties(const std::uint8_t* record, std::uint32_t length, ch
     if (Asked(selector, kWordTableWidth) && !Done(state, kWordTableWidth)) {
         const char* width =
             (flags & 0x01) == 0 ? "FIXED" : ((flags & 0x40) != 0 ? "FIT_TO_WINDOW" : "FIT_WITH_MARGINS");
-        AppendWord(text, capacity, "TableWidth=%s ", width);
+        AppendWord(state, text, capacity, "TableWidth=%s ", width);
         MarkDone(state, kWordTableWidth);
     }
     if (Asked(selector, kWordRowDisplay) && !Done(state, kWordRowDisplay)) {
@@ -103,7 +106,7 @@ STATUS WriteTableProperties(const std::uint8_t* record, std::uint32_t length, ch
         case 8: display = "CAPTIONS"; break;
         default: break;
         }
-        AppendWord(text, capacity, "RowDisplay=%s%s ", display, side);
+        AppendWord(state, text, capacity, "RowDisplay=%s%s ", display, side);
         MarkDone(state, kWordRowDisplay);
         const std::uint8_t kind = record[20];
         if (kind == 1 || kind == 2 || kind == 3 || kind == 6) MarkDone(state, kWordTransition);
@@ -111,23 +114,23 @@ STATUS WriteTableProperties(const std::uint8_t* record, std::uint32_t length, ch
     char colour[32];
     if (Asked(selector, kWordTableBodyColor) && !Done(state, kWordTableBodyColor)) {
         ColourWord(ReadDword(record + 28), colour, sizeof colour);
-        AppendWord(text, capacity, "TableBodyColor=%s ", colour);
+        AppendWord(state, text, capacity, "TableBodyColor=%s ", colour);
         MarkDone(state, kWordTableBodyColor);
     }
     if (Asked(selector, kWordTableColor) && !Done(state, kWordTableColor)) {
         ColourWord(ReadDword(record + 32), colour, sizeof colour);
-        AppendWord(text, capacity, "TableColor=%s ", colour);
+        AppendWord(state, text, capacity, "TableColor=%s ", colour);
         MarkDone(state, kWordTableColor);
     }
     if (Asked(selector, kWordCellBorderColor) && !Done(state, kWordCellBorderColor)) {
         const unsigned red = record[38], green = record[39], blue = record[40];
         if (red + green + blue >= 1 || selector == kWordCellBorderColor) {
-            AppendWord(text, capacity, "CellBorderColor=RGB%u,%u,%u ", red, green, blue);
+            AppendWord(state, text, capacity, "CellBorderColor=RGB%u,%u,%u ", red, green, blue);
             MarkDone(state, kWordCellBorderColor);
         }
     }
     if ((selector == kTableWordAll && (flags & 0x04) != 0) || selector == kWordBorderEffects) {
-        AppendWord(text, capacity, "BorderEffects=%s ", (flags & 0x04) != 0 ? "DROP_SHADOW" : "NONE");
+        AppendWord(state, text, capacity, "BorderEffects=%s ", (flags & 0x04) != 0 ? "DROP_SHADOW" : "NONE");
         MarkDone(state, kWordBorderEffects);
     }
     return kOK;
@@ -138,11 +141,11 @@ STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uint32_t leng
     if (record == nullptr || text == nullptr || state == nullptr || length < 14) return kOK;
     const std::uint16_t flags = ReadWord(record + 12);
     if (Asked(selector, kWordTableWidth) && !Done(state, kWordTableWidth)) {
-        AppendWord(text, capacity, "TableWidth=%s ", (flags & 0x0001) != 0 ? "FIT_WITH_MARGINS" : "FIXED");
+        AppendWord(state, text, capacity, "TableWidth=%s ", (flags & 0x0001) != 0 ? "FIT_WITH_MARGINS" : "FIXED");
         MarkDone(state, kWordTableWidth);
     }
     if (Asked(selector, kWordRowDisplay) && !Done(state, kWordRowDisplay)) {
-        AppendWord(text, capacity, "RowDisplay=BASIC ");
+        AppendWord(state, text, capacity, "RowDisplay=BASIC ");
         MarkDone(state, kWordRowDisplay);
     }
     if (Asked(selector, kWordTableColorStyle) && !Done(state, kWordTableColorStyle)) {
@@ -154,17 +157,17 @@ STATUS WriteTableLayoutProperties(const std::uint8_t* record, std::uint32_t leng
         else if (flags & 0x2000) style = "Right_Top";
         else if (flags & 0x4000) style = "Right";
         else if (flags & 0x0100) style = "Top";
-        AppendWord(text, capacity, "TableColorStyle=%s ", style);
+        AppendWord(state, text, capacity, "TableColorStyle=%s ", style);
         MarkDone(state, kWordTableColorStyle);
     }
     if (Asked(selector, kWordCellBorderStyle) && !Done(state, kWordCellBorderStyle)) {
-        if (flags & 0x0004) AppendWord(text, capacity, "CellBorderStyle=GROOVE ");
-        else if (flags & 0x0008) AppendWord(text, capacity, "CellBorderStyle=RIDGE ");
-        else if (selector == kWordCellBorderStyle) AppendWord(text, capacity, "CellBorderStyle=SOLID ");
+        if (flags & 0x0004) AppendWord(state, text, capacity, "CellBorderStyle=GROOVE ");
+        else if (flags & 0x0008) AppendWord(state, text, capacity, "CellBorderStyle=RIDGE ");
+        else if (selector == kWordCellBorderStyle) AppendWord(state, text, capacity, "CellBorderStyle=SOLID ");
         MarkDone(state, kWordCellBorderStyle);
     }
     if (Asked(selector, kWordCellBorderColor) && !Done(state, kWordCellBorderColor)) {
-        AppendWord(text, capacity, "CellBorderColor=RGB0,0,0 ");
+        AppendWord(state, text, capacity, "CellBorderColor=RGB0,0,0 ");
         MarkDone(state, kWordCellBorderColor);
     }
     return kOK;
@@ -174,7 +177,7 @@ STATUS WriteRowCycleProperty(const std::uint8_t* record, std::uint32_t length, c
                              std::uint16_t selector, PropertyWriterState* state) {
     if (record == nullptr || text == nullptr || state == nullptr || length < 8) return kOK;
     if (Asked(selector, kWordRowCycle)) {
-        AppendWord(text, capacity, "RowCycleMilliseconds=%ld ", static_cast<long>(ReadDword(record + 4)));
+        AppendWord(state, text, capacity, "RowCycleMilliseconds=%ld ", static_cast<long>(ReadDword(record + 4)));
         MarkDone(state, kWordRowCycle);
     }
     return kOK;
@@ -186,7 +189,7 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
     if (Asked(selector, kWordTabIndent) && !Done(state, kWordTabIndent)) {
         const std::uint16_t indent = ReadWord(record + 14);
         if (indent != 0 || selector == kWordTabIndent) {
-            AppendWord(text, capacity, "TabIndent=\"%4.2f\" ",
+            AppendWord(state, text, capacity, "TabIndent=\"%4.2f\" ",
                        static_cast<double>(static_cast<float>(indent / 1440.0)));
         }
         MarkDone(state, kWordTabIndent);
@@ -194,7 +197,7 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
     if (Asked(selector, kWordTabsEqual) && !Done(state, kWordTabsEqual)) {
         const std::uint16_t equal = ReadWord(record + 12);
         if (equal != 0 || selector == kWordTabsEqual)
-            AppendWord(text, capacity, "TabsEqual=%s ", equal != 0 ? "Yes" : "No");
+            AppendWord(state, text, capacity, "TabsEqual=%s ", equal != 0 ? "Yes" : "No");
         MarkDone(state, kWordTabsEqual);
     }
     if (Asked(selector, kWordTabFont) && !Done(state, kWordTabFont)) {
@@ -213,7 +216,7 @@ STATUS WriteTabProperties(const std::uint8_t* record, std::uint32_t length, Zerv
             WriteFontProperties(ReadDword(record + kTabFont), color, item, words, kChunkFont);
             const int size = static_cast<int>(strnlen(words, sizeof words));
             const char quote = ChooseQuoteChar(words, size);
-            AppendWord(text, capacity, "TabFont=%c%.*s%c ", quote, size, words, quote);
+            AppendWord(state, text, capacity, "TabFont=%c%.*s%c ", quote, size, words, quote);
         }
         MarkDone(state, kWordTabFont);
     }
@@ -237,7 +240,7 @@ STATUS WriteHTMLAttributeProperties(const std::uint8_t* record, std::uint32_t le
         if (selector == word || (selector == allValue && textLength > 0)) {
             const char* value = reinterpret_cast<const char*>(record + position);
             const char quote = ChooseQuoteChar(value, static_cast<int>(textLength));
-            AppendWord(text, capacity, "%s%s=%c%.*s%c ", prefix, kNames[i], quote, static_cast<int>(textLength),
+            AppendWord(state, text, capacity, "%s%s=%c%.*s%c ", prefix, kNames[i], quote, static_cast<int>(textLength),
                        value, quote);
             MarkDone(state, word);
         }

@@ -21,11 +21,13 @@ constexpr std::uint16_t kTableWordAll = 29;
 constexpr int kPropertyWordPositions = 32;
 struct PropertyWriterState {
     std::uint32_t done[kPropertyWordPositions] = {};
+    // Set when a word was left out because the text had no room for it.
+    std::uint32_t wordLeftOut = 0;
 };
 
 // Every writer: record and its length, the text (capacity bytes with its
-// terminator; a word that does not fit is left out), the selector and the
-// request's done flags. Each returns 0.
+// terminator; a word that does not fit is left out and marked in the
+// state), the selector and the request's done flags. Each returns 0.
 
 // The table extension record (0xFFFB): TableWidth, RowDisplay (with
 // Transition or TabSide), TableBodyColor, TableColor, CellBorderColor,

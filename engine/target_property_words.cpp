@@ -53,9 +53,10 @@ std::uint32_t RecordText(const std::uint8_t* record, std::uint32_t length, std::
 }
 
 // A quoted word, "<keyword>=<q><text><q> ".
-void AppendQuoted(char* out, std::uint32_t capacity, const char* keyword, const char* text, std::uint32_t size) {
+void AppendQuoted(PropertyWriterState* state, char* out, std::uint32_t capacity, const char* keyword,
+                  const char* text, std::uint32_t size) {
     const char quote = ChooseQuoteChar(text, static_cast<int>(size));
-    AppendWord(out, capacity, "%s=%c%.*s%c ", keyword, quote, static_cast<int>(size), text, quote);
+    AppendWord(state, out, capacity, "%s=%c%.*s%c ", keyword, quote, static_cast<int>(size), text, quote);
 }
 
 double ReadDouble(const std::uint8_t* p) {
@@ -66,11 +67,11 @@ double ReadDouble(const std::uint8_t* p) {
 
 // "<keyword>='<length>' " of a length value, as style sheets write it;
 // without evenEmpty nothing when the length writes as nothing.
-void AppendLengthWord(char* out, std::uint32_t capacity, const char* keyword, const std::uint8_t* lengthValue,
-                      bool evenEmpty = true) {
+void AppendLengthWord(PropertyWriterState* state, char* out, std::uint32_t capacity, const char* keyword,
+                      const std::uint8_t* lengthValue, bool evenEmpty = true) {
     char value[128] = "";
     FormatCSSLength(lengthValue, value, sizeof value);
-    if (value[0] != '\0' || evenEmpty) AppendWord(out, capacity, "%s='%s' ", keyword, value);
+    if (value[0] != '\0' || evenEmpty) AppendWord(state, out, capacity, "%s='%s' ", keyword, value);
 }
 
 bool Asked(std::uint16_t selector, std::uint16_t position, std::uint16_t all) {
@@ -87,22 +88,24 @@ void WriteQuotedWord(const std::uint8_t* record, std::uint32_t length, std::uint
         return;
     const char* value = "";
     const std::uint32_t size = RecordText(record, length, lengthOffset, textOffset, &value);
-    AppendQuoted(text, capacity, keyword, value, size);
+    AppendQuoted(state, text, capacity, keyword, value, size);
     state->done[position] = 1;
 }
 
 } // namespace
 
 // A word of any length is appended whole when the text has room for it,
-// else not at all.
-void AppendWord(char* text, std::uint32_t capacity, const char* format, ...) {
+// else not at all, and then the state tells that a word was left out.
+void AppendWord(PropertyWriterState* state, char* text, std::uint32_t capacity, const char* format, ...) {
     const std::size_t used = strnlen(text, capacity);
-    if (used + 1 >= capacity) return;
     va_list args;
     va_start(args, format);
     const int length = plat::FormatTextV(nullptr, 0, format, args);
     va_end(args);
-    if (length < 0 || used + static_cast<std::size_t>(length) + 1 > capacity) return;
+    if (length < 0 || used + static_cast<std::size_t>(length) + 1 > capacity) {
+        if (state != nullptr) state->wordLeftOut = 1;
+        return;
+    }
     va_start(args, format);
     plat::FormatTextV(text + used, capacity - used, format, args);
     va_end(args);
@@ -125,16 +128,16 @@ STATUS WriteCaptionProperty(const std::uint8_t* record, std::uint32_t length, ch
 }
 
 STATUS WriteMapNameProperty(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, char* text,
-                            std::uint32_t capacity, std::uint16_t selector, PropertyWriterState*) {
+                            std::uint32_t capacity, std::uint16_t selector, PropertyWriterState* state) {
     if (text == nullptr || signature != kSigMapElement || selector > 1) return kOK;
     const char* name = "";
     const std::uint32_t size = RecordText(record, length, kMapNameLength, kImageMapFixedLength, &name);
-    AppendQuoted(text, capacity, "MapName", name, size);
+    AppendQuoted(state, text, capacity, "MapName", name, size);
     return kOK;
 }
 
 STATUS WriteHotspotShapeProperties(const CDRecordNode* node, char* text, std::uint32_t capacity,
-                                   std::uint16_t selector, PropertyWriterState*) {
+                                   std::uint16_t selector, PropertyWriterState* state) {
     if (text == nullptr || node == nullptr || node->signature != kSigAreaElement || node->bytes == nullptr ||
         node->length < kAreaTabIndex + 2)
         return kOK;
@@ -146,10 +149,10 @@ STATUS WriteHotspotShapeProperties(const CDRecordNode* node, char* text, std::ui
         case 4: shape = "default"; break;
         default: break;
         }
-        AppendWord(text, capacity, "Shape=%s ", shape);
+        AppendWord(state, text, capacity, "Shape=%s ", shape);
     }
     if (selector == kPosTabIndex || selector == kAreaAll)
-        AppendWord(text, capacity, "TabIndex=%d ", ReadWord(node->bytes + kAreaTabIndex));
+        AppendWord(state, text, capacity, "TabIndex=%d ", ReadWord(node->bytes + kAreaTabIndex));
     return kOK;
 }
 
@@ -161,7 +164,7 @@ STATUS WriteLayerPositionProperties(const std::uint8_t* record, std::uint32_t le
         state->done[position] = 1;
         return true;
     };
-    if (wanted(kPosZIndex)) AppendWord(text, capacity, "ZIndex=%d ", static_cast<std::int32_t>(ReadDword(record + kPositioningZIndex)));
+    if (wanted(kPosZIndex)) AppendWord(state, text, capacity, "ZIndex=%d ", static_cast<std::int32_t>(ReadDword(record + kPositioningZIndex)));
     if (wanted(kPosScheme)) {
         const char* scheme = "absolute";
         switch (record[kPositioningScheme]) {
@@ -170,14 +173,14 @@ STATUS WriteLayerPositionProperties(const std::uint8_t* record, std::uint32_t le
         case 3: scheme = "fixed"; break;
         default: break;
         }
-        AppendWord(text, capacity, "Scheme=%s ", scheme);
+        AppendWord(state, text, capacity, "Scheme=%s ", scheme);
     }
     if (wanted(kPosBrowserLeft))
-        AppendWord(text, capacity, "BrowserLeftOffset=%ld ", CutTowardZero(ReadDouble(record + kPositioningBrowserLeft)));
+        AppendWord(state, text, capacity, "BrowserLeftOffset=%ld ", CutTowardZero(ReadDouble(record + kPositioningBrowserLeft)));
     if (wanted(kPosBrowserRight))
-        AppendWord(text, capacity, "BrowserRightOffset=%ld ", CutTowardZero(ReadDouble(record + kPositioningBrowserRight)));
-    if (wanted(kPosTop)) AppendLengthWord(text, capacity, "Top", record + kPositioningTop);
-    if (wanted(kPosLeft)) AppendLengthWord(text, capacity, "Left", record + kPositioningLeft);
+        AppendWord(state, text, capacity, "BrowserRightOffset=%ld ", CutTowardZero(ReadDouble(record + kPositioningBrowserRight)));
+    if (wanted(kPosTop)) AppendLengthWord(state, text, capacity, "Top", record + kPositioningTop);
+    if (wanted(kPosLeft)) AppendLengthWord(state, text, capacity, "Left", record + kPositioningLeft);
     return kOK;
 }
 
@@ -193,13 +196,13 @@ STATUS WriteLayerBoxProperties(const std::uint8_t* record, std::uint16_t signatu
     case kSigBoxSize:
         // A length that says nothing (no number, no switch) gives no word.
         if (length < kBoxSizeReadable) break;
-        if (wanted(kPosWidth)) AppendLengthWord(text, capacity, "Width", record + kBoxSizeWidth, false);
-        if (wanted(kPosHeight)) AppendLengthWord(text, capacity, "Height", record + kBoxSizeHeight, false);
+        if (wanted(kPosWidth)) AppendLengthWord(state, text, capacity, "Width", record + kBoxSizeWidth, false);
+        if (wanted(kPosHeight)) AppendLengthWord(state, text, capacity, "Height", record + kBoxSizeHeight, false);
         break;
     case kSigBackgroundColor:
         if (length < kBackgroundColorLength || (ReadWord(record + kBackgroundFlags) & kBackgroundIsRGB) == 0) break;
         if (wanted(kPosBackgroundColor))
-            AppendWord(text, capacity, "BackgroundColor=RGB%d,%d,%d ", record[kBackgroundRed],
+            AppendWord(state, text, capacity, "BackgroundColor=RGB%d,%d,%d ", record[kBackgroundRed],
                        record[kBackgroundRed + 1], record[kBackgroundRed + 2]);
         break;
     case kSigHref: {
@@ -211,7 +214,7 @@ STATUS WriteLayerBoxProperties(const std::uint8_t* record, std::uint16_t signatu
         const std::uint32_t size = ReadWord(record + kReferenceName);
         if (start > length || size > length - start) break;
         if (wanted(kPosBackgroundImage))
-            AppendQuoted(text, capacity, "BackgroundImage", reinterpret_cast<const char*>(record + start), size);
+            AppendQuoted(state, text, capacity, "BackgroundImage", reinterpret_cast<const char*>(record + start), size);
         break;
     }
     case kSigBackgroundProperties: {
@@ -219,7 +222,7 @@ STATUS WriteLayerBoxProperties(const std::uint8_t* record, std::uint16_t signatu
         static const char* const kRepeats[] = {nullptr, "once", "vertical", "horizontal", "tile", "size", "center"};
         const std::uint8_t mode = record[kRepeatMode];
         if (mode >= sizeof kRepeats / sizeof kRepeats[0] || kRepeats[mode] == nullptr) break;
-        if (wanted(kPosBackgroundRepeat)) AppendWord(text, capacity, "BackgroundRepeat=%s ", kRepeats[mode]);
+        if (wanted(kPosBackgroundRepeat)) AppendWord(state, text, capacity, "BackgroundRepeat=%s ", kRepeats[mode]);
         break;
     }
     default:

@@ -3,7 +3,7 @@
 // horizontal rules. Each writer turns one record (host form) into
 // keyword=value words, each followed by one blank, appended to a
 // zero-terminated text of capacity bytes (a word that does not fit is left
-// out). The selector is a position in the target type's keyword list; the
+// out, and marked in the done flags' state). The selector is a position in the target type's keyword list; the
 // count of the list asks for every word. Words whose position has a done
 // flag are written once per request. Each returns 0.
 #pragma once
@@ -18,9 +18,9 @@ class RARIvoSession;
 
 namespace talix {
 
-// Appends a formatted word to the text when it fits whole (a word of 4200
-// characters or more is left out as well). Shared by the writers below.
-void AppendWord(char* text, std::uint32_t capacity, const char* format, ...);
+// Appends a formatted word to the text when it fits whole; a word left out
+// is marked in the state. Shared by the writers below.
+void AppendWord(PropertyWriterState* state, char* text, std::uint32_t capacity, const char* format, ...);
 
 // Selector that asks for every word of a graphic or a layer.
 constexpr std::uint16_t kGraphicWordAll = 17;

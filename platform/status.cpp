@@ -42,6 +42,7 @@ const StatusTextEntry kStatusTexts[] = {
     {14409, "Rendering skipped"},
     {14410, "The HTML is past a bound of the import"},
     {14411, "The operation is not available in this session"},
+    {14412, "The words do not fit the text result"},
     {ERR_INVALID_HANDLE, "Invalid handle"},
     {ERR_NO_MEMORY, "Insufficient memory"},
     {ERR_BAD_ARGUMENT, "Invalid argument"},

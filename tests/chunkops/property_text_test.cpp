@@ -11,6 +11,7 @@
 #include "core/item_work_state.h"
 #include "core/options.h"
 #include "core/signatures.h"
+#include "core/statuses.h"
 #include "core/thread_state.h"
 #include "engine/font_property_writer.h"
 #include "engine/paragraph_property_writer.h"
@@ -237,6 +238,7 @@ TEST_F(PropertyTextTest, AChunkOfSeveralTargetsGivesALineOfWordsForEach) {
     ZervaRTChunk* graphics = Chunk("Graphic *");
     ASSERT_NE(graphics, nullptr);
     EXPECT_STREQ(graphics->GetTargetProperties("Graphic", nullptr), "Caption='one' \n\nAltText='alt' Caption='three' ");
+    EXPECT_EQ(graphics->lastStatus, 0);
     EXPECT_STREQ(graphics->GetTargetProperties("Graphic", "Caption"), "one\n\nthree");
     EXPECT_STREQ(graphics->GetTargetProperties("Graphic", "AltText"), "\n\nalt");
     delete graphics;
@@ -247,8 +249,8 @@ TEST_F(PropertyTextTest, AChunkOfSeveralTargetsGivesALineOfWordsForEach) {
 }
 
 // The words of thousands of targets: each line holds its own target's words,
-// in order, until the text is full; a word that does not fit is left out and
-// the lines after it are empty.
+// in order, until the text is full; a word that does not fit is left out,
+// the lines after it are empty, and the status tells that words are missing.
 TEST_F(PropertyTextTest, ManyTargetsFillTheTextLineByLineUpToItsCapacity) {
     constexpr int kTargets = 6000;
     std::vector<FixtureRecord> body;
@@ -274,8 +276,11 @@ TEST_F(PropertyTextTest, ManyTargetsFillTheTextLineByLineUpToItsCapacity) {
     ASSERT_NE(graphics, nullptr);
     EXPECT_EQ(graphics->GetTargetProperties("Graphic", nullptr), expected);
     EXPECT_EQ(session_.textResultLength, expected.size());
+    // The text holds only part of the words, and the status says so.
+    EXPECT_EQ(graphics->lastStatus, talix::kWordsDoNotFit);
     // One keyword: the value on each line the words reached.
     EXPECT_EQ(graphics->GetTargetProperties("Graphic", "Caption"), values);
+    EXPECT_EQ(graphics->lastStatus, talix::kWordsDoNotFit);
     delete graphics;
 }
 
@@ -309,6 +314,7 @@ TEST_F(PropertyTextTest, ManyTablesGiveTheirWordsLineByLineUpToTheTextsCapacity)
         start = end + 1;
     }
     EXPECT_EQ(all.compare(start, 17, "TableWidth=FIXED "), 0);
+    EXPECT_EQ(tables->lastStatus, talix::kWordsDoNotFit);
     EXPECT_LE(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')), kTables - 1u);
     delete tables;
 }
