@@ -392,6 +392,31 @@ STATUS SetParagraph(const std::uint8_t* record, std::uint16_t signature, std::ui
     return status;
 }
 
+// A colour record right after a rule gives the colour the rule shows, over
+// its colour index: a colour the options give the rule goes into it as
+// well, and it stands in the item in place of the old one.
+STATUS RecolourRuleColour(RecordProcessContext* context) {
+    const CDRecordNode* colour = context->node != nullptr ? context->node->next : nullptr;
+    if (colour == nullptr || colour->signature != kSigColor || colour->bytes == nullptr ||
+        colour->length < kColorLength)
+        return kOK;
+    const char* value = Value(context, "Color=");
+    std::uint16_t index = 0;
+    std::uint32_t rgb = 0;
+    if (value == nullptr || CompareNamesNoCase(value, "none") == 0 || ParseColorSpec(value, &index, &rgb) != kOK)
+        return kOK;
+    std::uint8_t* copy = CopyRecord(context, colour->bytes, colour->length, colour->length);
+    if (copy == nullptr) return kOutOfMemory;
+    const std::uint16_t flags = ReadWord(copy + kColorValueAt);
+    WriteWord(copy + kColorValueAt, static_cast<std::uint16_t>((flags & ~(kColorSystem | kColorNoColor)) | kColorIsRGB));
+    copy[kColorValueAt + 2] = static_cast<std::uint8_t>(rgb & 0xFF);
+    copy[kColorValueAt + 3] = static_cast<std::uint8_t>((rgb >> 8) & 0xFF);
+    copy[kColorValueAt + 4] = static_cast<std::uint8_t>((rgb >> 16) & 0xFF);
+    const STATUS status = AppendBuilt(context, copy, kSigColor, colour->length);
+    if (status == kOK) context->consumedThrough = colour->index;
+    return status;
+}
+
 STATUS SetRule(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                RecordProcessContext* context) {
     if (signature == kSigHorizontalRule) {
@@ -403,7 +428,8 @@ STATUS SetRule(const std::uint8_t* record, std::uint16_t signature, std::uint32_
             return status;
         }
         *passOn = 0;
-        return AppendBuilt(context, rule, signature, length);
+        const STATUS appended = AppendBuilt(context, rule, signature, length);
+        return appended == kOK ? RecolourRuleColour(context) : appended;
     }
     if (signature != kSigIdName || (context->targetDone & kDoneOtherIdName) != 0 || !Has(context, "HRHTML"))
         return kOK;

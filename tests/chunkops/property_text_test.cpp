@@ -354,6 +354,39 @@ TEST_F(PropertyTextTest, GraphicAndRuleWordsAndTheRuleChangedByOptions) {
     delete second;
 }
 
+// A rule followed by a colour record shows that record's colour: a colour
+// set by options goes into it, so that the rule's words and its HTML give
+// the new colour; the record is changed in place, not added to.
+TEST_F(PropertyTextTest, ARuleColourSetByOptionsReachesItsColourRecord) {
+    std::vector<FixtureRecord> body = ParagraphStart();
+    body.push_back(TextRun("a"));
+    body.push_back(Rule(0x5, 100, 25, 15));
+    FixtureRecord colour = HostRecord(talix::kSigColor, 8);
+    const std::vector<std::uint8_t> lightGray = Colour(0x0001, 192, 192, 192);
+    std::copy(lightGray.begin() + 2, lightGray.end(), colour.bytes.begin() + 2);
+    body.push_back(colour);
+    body.push_back(TextRun("b"));
+    const plat::NOTEID id = NewNote(body);
+    Open(id);
+    ZervaRTChunk* rule = Chunk("HorizontalRule 1");
+    ASSERT_NE(rule, nullptr);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", "Color"), "LightGray");
+    rule->AlterRichText(2437, 27, 0, 0, 0, "Color=Red", nullptr, nullptr, nullptr);
+    EXPECT_EQ(rule->lastStatus, 0);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", "Color"), "Red");
+    rule->AlterRichText(2437, 27, 0, 0, 0, "Color=RGB1,2,3", nullptr, nullptr, nullptr);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", "Color"), "RGB1,2,3");
+    // A colour the reader does not take, or none, leaves the record.
+    rule->AlterRichText(2437, 27, 0, 0, 0, "Color=NoSuchColour FitToWindow=No", nullptr, nullptr, nullptr);
+    EXPECT_STREQ(rule->GetTargetProperties("HR", nullptr), "Color='RGB1,2,3' Width='0.1' Height='0.0' ");
+    delete rule;
+    Save();
+    const Body stored = Stored(id);
+    EXPECT_EQ(stored.Count(talix::kSigColor), 1u);
+    EXPECT_EQ(stored.Word(talix::kSigColor, 0, 4), 0x0201);
+    EXPECT_EQ(stored.Joined(), "a|b");
+}
+
 TEST_F(PropertyTextTest, TableWordsReadBackUnchangedThroughChangeTable) {
     Open(NewNote(ParagraphStart()));
     ZervaRTChunk* everything = Chunk();
