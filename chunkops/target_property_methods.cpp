@@ -52,31 +52,37 @@ const char* ZervaRTChunk::GetTargetProperties(const char* typeName, const char* 
     session->messageBuffer[0] = '\0';
     EmptyTextResult(session);
     session->workArea->propertyWordsLeftOut = 0;
+    session->workArea->targetLineEnds.clear();
     RunChunkOperation(this, kOpGetTargetProperties, selector, type);
     RefuseWhenWordsLeftOut(this);
     if (keyword == nullptr || keyword[0] == '\0') return session->textResult;
 
     // One keyword: its value alone, or nothing when no word carries it; over
     // several targets (a line of words each), the value of each line. The
-    // values are written over the words: none is longer than its line.
+    // values are written over the words: none is longer than its line. The
+    // lines end where the run parted the targets, not at a line end that a
+    // value holds.
     char* key = session->messageBuffer;
     std::snprintf(key, kScratchSize, "%s=", KeywordInWords(type, selector, keyword));
     char* text = session->textResult;
     const std::uint32_t length = strnlen(text, RARIvoSession::kTextResultCapacity);
+    const std::vector<std::uint32_t>& lineEnds = session->workArea->targetLineEnds;
+    std::size_t nextLineEnd = 0;
     // A value is no longer than the words it stands in.
     std::vector<char> room(length + 1);
     char* value = room.data();
     std::uint32_t out = 0;
     for (std::uint32_t start = 0; start <= length;) {
-        const char* lineEnd = static_cast<const char*>(std::memchr(text + start, '\n', length - start));
-        const std::uint32_t end = lineEnd != nullptr ? static_cast<std::uint32_t>(lineEnd - text) : length;
+        while (nextLineEnd < lineEnds.size() && lineEnds[nextLineEnd] < start) ++nextLineEnd;
+        const bool lineEnd = nextLineEnd < lineEnds.size() && lineEnds[nextLineEnd] < length;
+        const std::uint32_t end = lineEnd ? lineEnds[nextLineEnd++] : length;
         text[end] = '\0';
         value[0] = '\0';
         if (GetOptionValue(text + start, key, value, static_cast<std::uint32_t>(room.size())) == 0) value[0] = '\0';
         const std::uint32_t size = static_cast<std::uint32_t>(strnlen(value, end - start));
         std::memmove(text + out, value, size);
         out += size;
-        if (lineEnd != nullptr) text[out++] = '\n';
+        if (lineEnd) text[out++] = '\n';
         start = end + 1;
     }
     text[out] = '\0';

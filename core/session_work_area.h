@@ -120,6 +120,10 @@ struct SessionWorkArea {
     // Set by a run of property words (operations 2436 and 2414) that left
     // out words for want of room in the text result.
     std::uint8_t propertyWordsLeftOut = 0;
+    // Where, in the text result, operation 2436 put the line ends that part
+    // the words of one target from those of the next (a value may hold a
+    // line end of its own).
+    std::vector<std::uint32_t> targetLineEnds;
 
     // The hotspot that AppendHotspot or SetImageHotspot asks for, the ids the
     // link builders parsed and the database hypertext links point into.

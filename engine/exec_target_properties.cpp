@@ -675,10 +675,14 @@ std::uint32_t TextResultUsed(const RARIvoSession* session, std::uint32_t capacit
 // afresh, so that each target gives a line of its own words. A run over one
 // target is not touched.
 STATUS StartTargetWords(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
-    if (context->chunkStarts <= 1) return kOK;
     RARIvoSession* session = context->session;
+    if (context->chunkStarts <= 1) {
+        session->workArea->targetLineEnds.clear();
+        return kOK;
+    }
     std::uint32_t length = TextResultUsed(session, RARIvoSession::kTextResultCapacity);
     if (length < RARIvoSession::kTextResultCapacity) {
+        session->workArea->targetLineEnds.push_back(length);
         session->textResult[length++] = '\n';
         session->textResult[length] = '\0';
     } else {

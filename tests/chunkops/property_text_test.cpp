@@ -246,6 +246,21 @@ TEST_F(PropertyTextTest, AChunkOfSeveralTargetsGivesALineOfWordsForEach) {
     ZervaRTChunk* last = Chunk("Graphic 3");
     EXPECT_STREQ(last->GetTargetProperties("Graphic", nullptr), "AltText='alt' Caption='three' ");
     delete last;
+
+    // A value holding a line end is given whole: the lines are those of the
+    // targets, not those of the values.
+    body = Picture({HeadAndText(talix::kSigCaption, 32, 4, "first\nline"), HeadAndText(talix::kSigAltText, 12, 4, "a")});
+    const std::vector<FixtureRecord> next = Picture({HeadAndText(talix::kSigCaption, 32, 4, "\nsecond\n")});
+    body.insert(body.end(), next.begin(), next.end());
+    Open(NewNote(body));
+    graphics = Chunk("Graphic *");
+    EXPECT_STREQ(graphics->GetTargetProperties("Graphic", "Caption"), "first\nline\n\nsecond\n");
+    EXPECT_STREQ(graphics->GetTargetProperties("Graphic", "AltText"), "a\n");
+    delete graphics;
+    ZervaRTChunk* first = Chunk("Graphic 1");
+    EXPECT_STREQ(first->GetTargetProperties("Graphic", "Caption"), "first\nline");
+    EXPECT_STREQ(first->GetTargetProperties("Graphic", "AltText"), "a");
+    delete first;
 }
 
 // The words of thousands of targets: each line holds its own target's words,
