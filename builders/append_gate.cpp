@@ -568,6 +568,10 @@ void RememberColumnDefinition(RecordOutput* output, const std::uint8_t* definiti
     output->cellJustBegun[level] = 0;
 }
 
+bool DropsEmptyText(const RecordOutput* output) {
+    return output != nullptr && output->collector.owner == nullptr && output->lastKind == kKindEmptyText;
+}
+
 STATUS AppendRecordToItem(const void* record, std::uint16_t signature, std::uint32_t length,
                           RecordOutput* output) {
     if (output == nullptr || (record == nullptr && length > 0)) return kArgumentError;

@@ -49,6 +49,12 @@ STATUS AppendRecordToItem(const void* record, std::uint16_t signature, std::uint
 // written back byte for byte.
 STATUS AppendRecordNode(const CDRecordNode* node, RecordOutput* output);
 
+// Whether an empty text run appended now would be dropped: the item being
+// written already ends in one (a text bracket opened since does not
+// count). A writer that would wrap such a run in a bracket of its own
+// leaves the bracket out too, or the bracket would be left holding no text.
+bool DropsEmptyText(const RecordOutput* output);
+
 // Takes back the item's opening paragraph while it holds nothing: its
 // reference and the empty text runs after it, when only paragraph
 // definitions come before them in the output. An HTML import whose first

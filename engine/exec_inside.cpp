@@ -136,7 +136,10 @@ STATUS WriteNewText(std::uint32_t replacedLength, RecordProcessContext* context)
         output->requestedParagraphId = 0;
         if (status != kOK) return status;
     }
-    const bool coloured = area->currentRGB != 0 || area->currentColorFlags != 0;
+    // Empty new text after an empty run is not written (the run stands for
+    // it), and then neither is a colour bracket round it.
+    const bool coloured = (area->currentRGB != 0 || area->currentColorFlags != 0) &&
+                          !(context->a3 == 0 && DropsEmptyText(output));
     if (coloured) {
         status = AppendBeginRecord(kSigText, 0, output);
         if (status != kOK) return status;

@@ -205,6 +205,12 @@ STATUS AppendColor(const TextRun& run, const ColorValue& color, std::uint16_t sp
 STATUS WriteStyledPiece(const char* text, std::uint32_t length, const TextRun& run, const NewLook& look,
                         RecordProcessContext* context) {
     RecordOutput* output = &context->output;
+    if (length == 0 && DropsEmptyText(output)) {
+        // The item already ends in an empty run, which stands for this one:
+        // a text-effect record or bracket written round it would hold no text.
+        context->chunk->item->modified = 1;
+        return kOK;
+    }
     STATUS status = kOK;
     if (look.effectNeeded) status = AppendEffect(look.font, output);
     if (status == kOK && look.colorNeeded) status = AppendBeginRecord(kSigText, 0, output);

@@ -195,6 +195,43 @@ TEST_F(TextRunTest, ChangeFontChangesTheRunsAndControlsThatMeetTheCriteria) {
     EXPECT_EQ(Find(records, kSigBar).bytes.substr(10), std::string("\x04\x0A", 2) + "Section");
 }
 
+// Whether every text bracket holds a text record before its end.
+bool EveryTextBracketHoldsText(const Saved& records) {
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].signature != kSigBegin || records[i].Word(4) != kSigText) continue;
+        std::size_t j = i + 1;
+        while (j < records.size() && records[j].signature != kSigText && records[j].signature != kSigEnd) ++j;
+        if (j == records.size() || records[j].signature != kSigText) return false;
+    }
+    return true;
+}
+
+TEST_F(TextRunTest, EmptyTextAfterAnEmptyRunLeavesNoEmptyBracket) {
+    // A coloured run replaced whole by nothing, right after an empty run:
+    // the run goes with its bracket and colour.
+    const Records body = Body({TextRecord(kPlain, "a"), TextRecord(kPlain, ""), OpenText(), TextRecord(kItalic, "gone"),
+                               Green(), CloseText(), TextRecord(kPlain, "b")});
+    Open(body);
+    Saved records = Run(Search(talix::kOpReplaceText, "gone", "", 1));
+    EXPECT_EQ(Texts(records), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(EveryTextBracketHoldsText(records));
+    EXPECT_EQ(Signatures(records), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText,
+                                                               kSigText, kSigText, kSigText}));
+
+    // Without an empty run before it, the emptied run keeps its bracket.
+    Open(Body({TextRecord(kPlain, "a"), OpenText(), TextRecord(kItalic, "gone"), Green(), CloseText()}));
+    records = Run(Search(talix::kOpReplaceText, "gone", "", 1));
+    EXPECT_EQ(Signatures(records), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText,
+                                                               kSigBegin, kSigText, kSigColor, kSigEnd}));
+
+    // Empty new text in a colour over a chunk whose first run is empty.
+    Open(Body({TextRecord(kPlain, ""), TextRecord(kPlain, "old")}));
+    records = Run(talix_test::TextOperation(talix::kOpSetText, "", "RED"));
+    EXPECT_TRUE(Texts(records).empty());
+    EXPECT_TRUE(EveryTextBracketHoldsText(records));
+    EXPECT_EQ(Signatures(records), (std::vector<std::uint16_t>{kSigPabDefinition, kSigPabReference, kSigText}));
+}
+
 TEST_F(TextRunTest, HighlightingSplitsRunsAtEveryMatchAndKeepsTheRest) {
     Open(Body({TextRecord(kPlain, "xxabyyab"), TextRecord(kPlain, "none here"), OpenText(), TextRecord(kPlain, "1ab2"),
                Green(), CloseText()}));
