@@ -125,11 +125,47 @@ STATUS AddCellBorderRule(XMLGenContext* context, const CDRecordNode* cell) {
     return AddBorderRule(context, code.c_str(), ComposeBorderRule(context, cell).c_str()) ? kOK : kOutOfMemory;
 }
 
+// A range that starts after some of the item's paragraph definitions (a
+// table, a cell, a paragraph of the item) has paragraphs formatted by them:
+// the last definition of each id its paragraphs refer to gets its rule, as
+// it does when the whole item is rendered, so that its lists stay lists and
+// its classes have their rules.
+STATUS AddRulesOfEarlierDefinitions(XMLGenContext* context, bool* listImageSeen) {
+    const CDRecordNode* start = context->node;
+    if (start == nullptr || context->definitionCount == 0 || context->definitions[0] == nullptr ||
+        context->definitions[0]->index >= start->index)
+        return kOK;
+    std::vector<bool> referenced(0x10000, false);
+    for (const CDRecordNode* node = start; InRange(context, node); node = node->next) {
+        if (node->signature == kSigPabReference) referenced[RemapPABID(context, NodeWord(node, 2))] = true;
+    }
+    // The definition that governs each referenced id where the range starts.
+    std::vector<CDRecordNode*> earlier;
+    std::vector<bool> taken(0x10000, false);
+    const std::uint16_t count = context->definitionCount < kGenRecordListSize
+                                    ? context->definitionCount
+                                    : static_cast<std::uint16_t>(kGenRecordListSize);
+    for (std::uint16_t i = count; i-- > 0;) {
+        CDRecordNode* definition = context->definitions[i];
+        if (definition == nullptr || definition->index >= start->index) continue;
+        const std::uint16_t id = NodeWord(definition, 4);
+        if (!referenced[id] || taken[id] || RemapPABID(context, id) != id) continue;
+        taken[id] = true;
+        earlier.push_back(definition);
+    }
+    for (auto it = earlier.rbegin(); it != earlier.rend(); ++it) {
+        if (!AddClassRule(context, NodeWord(*it, 4), ComposeClassRule(context, *it, listImageSeen).c_str()))
+            return kOutOfMemory;
+    }
+    return kOK;
+}
+
 // Step through the range: the fonts of the runs and their counts, table and
 // layer nesting, and the rules of paragraph definitions and cell borders.
 STATUS ScanRange(XMLGenContext* context, RangeFonts* fonts) {
     bool listImageSeen = false;
     int tabbedTables = 0;
+    if (const STATUS status = AddRulesOfEarlierDefinitions(context, &listImageSeen); status != kOK) return status;
     for (CDRecordNode* node = context->node; InRange(context, node); node = node->next) {
         const std::uint16_t signature = node->signature;
         if (node == context->endNode) fonts->NoteEnd();

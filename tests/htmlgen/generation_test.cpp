@@ -145,7 +145,8 @@ TEST_F(Generation, FragmentsAndPlainText) {
     EXPECT_EQ(Generate(tables, "Plain Text", nullptr, "Table 1; Row 2; Column 2"), "r2c2n11n12n21n22");
     EXPECT_EQ(tables->lastStatus, 0);
     const std::string narrowed = Generate(tables, "HTML", nullptr, "Table 2");
-    EXPECT_TRUE(Has(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"></head><body text='#000000' "
+    EXPECT_TRUE(Has(narrowed, "<meta name=\"ABSTRACT\" content=\"Table 2\"><style type=\"text/css\">"
+                              "div.pabid1 {margin-left: -1.00in; } </style></head><body text='#000000' "
                               "bgcolor='#ffffff'><br><table border='0'><tr valign='top'>"))
         << narrowed;
     EXPECT_TRUE(EndsWith(narrowed, "<div align='left' class=\"pabid1\">t2d</div></td></tr></table></body></html>"))

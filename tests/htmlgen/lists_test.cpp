@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "generation_fixture.h"
 #include "support/markup_validators.h"
+#include "table_records.h"
 
 namespace {
 
@@ -307,6 +309,48 @@ TEST_F(Lists, ManyDefinitionsGiveTheSameLists) {
         EXPECT_TRUE(Has(all, "padding-left: 0.12in; margin-left: 0.21in; ")) << all;
     }
     ExpectValid(Define(many));
+}
+
+} // namespace
+
+namespace {
+
+// A chunk that starts after the item's paragraph definitions (a table, a
+// paragraph) renders its paragraphs by them, as the whole item does.
+TEST_F(Lists, AChunkAfterTheDefinitionsKeepsItsListsAndClasses) {
+    Records records = {Definition(List(1, kNumbered, 1440)), Definition(List(2, kBulleted, 2160)), Definition(3, 3),
+                       Reference(1), TextBytes("one"), Reference(3), TextBytes("plain")};
+    std::vector<htmlgen_test::CellFields> cells = htmlgen_test::Grid(1, 2);
+    for (htmlgen_test::CellFields& cell : cells)
+        cell.extra = {Reference(2), TextBytes("b-" + cell.text), Reference(2), TextBytes("c-" + cell.text)};
+    const Records table = htmlgen_test::Table(cells);
+    records.insert(records.end(), table.begin(), table.end());
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("two"));
+    ZervaRTChunk* chunk = Define(records);
+
+    const std::string whole = Body(Generate(chunk, "HTML", nullptr));
+    const std::string list = "<ul class=\"pabid2\" style=\"padding-left: 0.12in; \"><li>b-r0c0<li>c-r0c0";
+    ASSERT_TRUE(Has(whole, list)) << whole;
+    // The table alone: the same lists in its cells, and the rule of the
+    // bulleted definition in the style element.
+    const std::string html = Generate(chunk, "HTML", nullptr, "Table 1");
+    EXPECT_TRUE(Has(Body(html), list)) << html;
+    EXPECT_TRUE(Has(html, "ul.pabid2 {")) << html;
+    // Rules only for the definitions the chunk's paragraphs use.
+    EXPECT_FALSE(Has(html, "div.pabid3 {")) << html;
+    std::string report;
+    EXPECT_EQ(talix_test::TidyErrors(html, &report), 0) << report;
+    const std::string xhtml = Generate(chunk, "XHTML", nullptr, "Table 1");
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+
+    // A single paragraph: its numbered item, and its centred division's
+    // class with its rule.
+    EXPECT_EQ(Body(Generate(chunk, "HTML", nullptr, "Paragraph 1")),
+              "<ol class=\"pabid1\"><li style=\"list-style-type: decimal; \">one</ol>");
+    const std::string centred = Generate(chunk, "HTML", nullptr, "Paragraph 2");
+    EXPECT_EQ(Body(centred), "<div align='center' class=\"pabid3\">plain</div>");
+    EXPECT_TRUE(Has(centred, "div.pabid3 {")) << centred;
 }
 
 } // namespace
