@@ -12,6 +12,19 @@ namespace talix {
 
 namespace {
 
+// Where the first byte c stands in the text, stepping over whole
+// characters: a byte inside a character of several bytes (the euro sign,
+// dashes and typographic quotes hold a blank) is part of that character,
+// not a separator or quote. Null when there is none.
+const char* FindWholeChar(const char* text, char c) {
+    const std::size_t length = std::strlen(text);
+    for (std::size_t at = 0; at < length;) {
+        if (text[at] == c) return text + at;
+        at += CharLength(text + at, static_cast<std::uint32_t>(length - at));
+    }
+    return nullptr;
+}
+
 // Where the value of a key starts and how long it is. A keyword counts at
 // the start of the string or after a character that is neither a letter, a
 // digit nor a quote character; the first one that counts is used.
@@ -22,11 +35,11 @@ bool FindValue(const char* options, const char* key, const char** value, std::si
         if (at != options && (IsAsciiLetterOrDigit(at[-1]) || IsOptionQuote(at[-1]))) continue;
         const char* start = at + keyLength;
         if (IsOptionQuote(*start)) {
-            const char* close = std::strchr(start + 1, *start);
+            const char* close = FindWholeChar(start + 1, *start);
             *value = start + 1;
             *length = close != nullptr ? static_cast<std::size_t>(close - (start + 1)) : std::strlen(start + 1);
         } else {
-            const char* blank = std::strchr(start, ' ');
+            const char* blank = FindWholeChar(start, ' ');
             *value = start;
             *length = blank != nullptr ? static_cast<std::size_t>(blank - start) : std::strlen(start);
         }
@@ -85,12 +98,12 @@ int RemoveOption(char* options, const char* key) {
     char* after = at + keyLength;
     if (IsOptionQuote(*after)) {
         // A quoted value is blanked with its key so the other entries keep their places.
-        char* close = std::strchr(after + 1, *after);
-        char* end = close != nullptr ? close + 1 : after;
+        const char* close = FindWholeChar(after + 1, *after);
+        char* end = close != nullptr ? after + (close - after) + 1 : after;
         std::memset(at, ' ', static_cast<std::size_t>(end - at));
     } else if (*after == ' ' || *after == '\0') {
         std::memset(at, ' ', keyLength);
-    } else if (char* blank = std::strchr(after, ' ')) {
+    } else if (const char* blank = FindWholeChar(after, ' ')) {
         std::memmove(at, blank + 1, std::strlen(blank + 1) + 1);
     } else {
         *at = '\0';

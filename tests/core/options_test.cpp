@@ -72,6 +72,31 @@ TEST(OptionValues, ValuesCutToTheBufferKeepWholeCharacters) {
     EXPECT_EQ(std::string(buffer), "abcd");
 }
 
+// A character whose bytes hold a blank or a quote character (the euro
+// sign, typographic quotes and dashes do) belongs to the value it stands
+// in: it neither ends an unquoted value nor closes a quoted one, and a
+// removed option takes it whole.
+TEST(OptionValues, CharactersHoldingABlankOrAQuoteStayInTheirValue) {
+    const std::string euro = plat::NativeToLmbcs("\u20AC");
+    const std::string dot = plat::NativeToLmbcs("\u2027");
+    ASSERT_NE(euro.find(' '), std::string::npos);
+    ASSERT_NE(dot.find('\''), std::string::npos);
+    const std::string options = "Price=5" + euro + " Note='a" + dot + "b' Last=" + euro;
+    char buffer[64];
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Price=", buffer, sizeof buffer), 1);
+    EXPECT_EQ(std::string(buffer), "5" + euro);
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Note=", buffer, sizeof buffer), 1);
+    EXPECT_EQ(std::string(buffer), "a" + dot + "b");
+    ASSERT_EQ(GetOptionValue(options.c_str(), "Last=", buffer, sizeof buffer), 1);
+    EXPECT_EQ(std::string(buffer), euro);
+
+    std::string removed = options;
+    ASSERT_EQ(RemoveOption(removed.data(), "Price="), 1);
+    EXPECT_EQ(std::string(removed.c_str()), "Note='a" + dot + "b' Last=" + euro);
+    ASSERT_EQ(RemoveOption(removed.data(), "Note="), 1);
+    EXPECT_EQ(std::string(removed.c_str()), std::string(9 + dot.size(), ' ') + " Last=" + euro);
+}
+
 TEST(OptionValues, YesNoSwitches) {
     char buffer[64];
     EXPECT_EQ(GetYesNoOption("Clean=yes", "Clean=", buffer, sizeof buffer, 0), 1u);

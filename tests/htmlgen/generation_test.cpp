@@ -130,6 +130,14 @@ TEST_F(Generation, FragmentsAndPlainText) {
               "<html><head><title>t</title><style type=\"text/css\">div.pabid1 {margin-left: -1.00in; } </style>"
               "</head><body text='#000000' bgcolor='#ffffff'><div class=\"pabid1\">ab<br>c</div></body></html>");
     EXPECT_EQ(Generate(chunk, "passthrough", nullptr), "ab\r\nc");
+    // Texts of the options holding characters whose bytes hold a blank
+    // come out whole, and the text after them too.
+    const std::string euro = plat::NativeToLmbcs("\u20AC");
+    const std::string dash = plat::NativeToLmbcs("\u2013");
+    EXPECT_EQ(Generate(chunk, "Plain Text", ("Preface=" + euro + dash + " Postscript=" + euro).c_str()),
+              euro + dash + "ab\r\nc" + euro);
+    EXPECT_EQ(Generate(chunk, "HTML", ("Generation=Fragment Preface=" + euro + " Title=x").c_str()),
+              euro + "<div style=\"margin-left: -1.00in;\">ab<br>c</div>");
 
     // Paragraph ends with NewlineOnParagraph; a byte 255 is a blank.
     ZervaRTChunk* paragraphs =
