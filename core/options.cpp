@@ -12,15 +12,20 @@ namespace talix {
 
 namespace {
 
+// The most bytes a stored character takes.
+constexpr std::size_t kLongestChar = 3;
+
 // Where the first byte c stands in the text, stepping over whole
 // characters: a byte inside a character of several bytes (the euro sign,
 // dashes and typographic quotes hold a blank) is part of that character,
 // not a separator or quote. Null when there is none.
 const char* FindWholeChar(const char* text, char c) {
-    const std::size_t length = std::strlen(text);
-    for (std::size_t at = 0; at < length;) {
-        if (text[at] == c) return text + at;
-        at += CharLength(text + at, static_cast<std::uint32_t>(length - at));
+    for (const char* at = text; *at != '\0';) {
+        if (*at == c) return at;
+        // Only a byte below the blank starts a character of several bytes;
+        // it is measured up to the text's end at most.
+        const auto b = static_cast<unsigned char>(*at);
+        at += b >= 0x20 ? 1 : CharLength(at, static_cast<std::uint32_t>(strnlen(at, kLongestChar)));
     }
     return nullptr;
 }
