@@ -288,9 +288,13 @@ void MakeComposeHotspots(ZervaRTChunk* chunk, const WikiSettings& settings, cons
         if (target->GetPropertyNumber("InsideHotspot") == 0 && ReadText(target, kMaxWikiText, &text) &&
             SplitWikiText(settings, text, &parts)) {
             const std::string formula = ComposeFormula(server, database, form, parts.page);
+            // Each value in a quote it does not hold: a tag may hold "'" as a
+            // target may, and its class must read back whole.
+            const std::string cls = std::string(kWikiClass) + settings.tag;
+            const char classQuote = ChooseQuoteChar(cls.c_str(), static_cast<int>(cls.size()));
             const char quote = ChooseQuoteChar(parts.target.c_str(), static_cast<int>(parts.target.size()));
-            const std::string options = "HotspotHTMLClass='" + std::string(kWikiClass) + settings.tag +
-                                        "' HotspotHTMLTitle=" + quote + parts.target + quote;
+            const std::string options = "HotspotHTMLClass=" + std::string(1, classQuote) + cls + classQuote +
+                                        " HotspotHTMLTitle=" + quote + parts.target + quote;
             if (form.size() <= kMaxOptionText && formula.size() <= kMaxComposeFormula &&
                 options.size() <= kMaxOptionText &&
                 target->AppendHotspot("FORMULA ACTION", formula.c_str(), static_cast<std::uint16_t>(formula.size()),

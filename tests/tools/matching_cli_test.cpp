@@ -248,3 +248,21 @@ TEST_F(MatchingCommands, TextInsideAnActionHotspotIsNotMatched) {
 }
 
 } // namespace
+
+// A tag holding a quote: the compose hotspot of a page not found keeps its
+// class whole, so that the next call turns it back into its wiki text.
+TEST_F(MatchingCommands, AWikiTextOfATagWithAQuoteComesBack) {
+    const std::string source = "((it's:Nope)) and ((it's:Home))";
+    const std::string id = Prepare(source);
+    CliOutcome resolved = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "Tag=it's"});
+    ASSERT_EQ(resolved.status, 0) << resolved.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "Nope and Home\n");
+    CliOutcome again = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "Tag=it's"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "Nope and Home\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "2\n");
+    CliOutcome back = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "Tag=it's ResolveTags=No"});
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, source + "\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "Hotspot"}).out, "0\n");
+}
