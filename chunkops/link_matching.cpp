@@ -91,8 +91,9 @@ std::uint16_t MinLength(const char* options) {
 bool SameNoCase(const char* a, const char* b) { return EqualNoCase(std::string_view(OrEmpty(a)), OrEmpty(b)); }
 
 // The cached keys serve this call: caching is on, the keys were built for
-// the same server, database, view, reference field (and result formula,
-// when one is given) in the same hour of the same day of the year.
+// the same server, database (its file name as given), view, reference field
+// (and result formula, when one is given) in the same hour of the same day
+// of the year.
 bool CachedKeysUsable(const ZervaRTItem* item, const SessionWorkArea* area, const char* server,
                       const char* database, const char* view, const char* referenceField,
                       const char* resultFormula) {
@@ -100,7 +101,8 @@ bool CachedKeysUsable(const ZervaRTItem* item, const SessionWorkArea* area, cons
     const MatchingIdentity& identity = area->matchingIdentity;
     if (item->cacheLinkMatching == 0 || cache == nullptr) return false;
     if (!SameNoCase(server, identity.server)) return false;
-    if (identity.database[0] == '\0' || !SameNoCase(database, identity.database)) return false;
+    // A database is named by its file: names that differ in case are two files.
+    if (identity.database[0] == '\0' || std::strcmp(OrEmpty(database), identity.database) != 0) return false;
     if (identity.view[0] == '\0' || !SameNoCase(view, identity.view)) return false;
     if (identity.referenceField[0] == '\0' || !SameNoCase(referenceField, identity.referenceField)) return false;
     if (Given(resultFormula) && !SameNoCase(resultFormula, identity.resultFormula)) return false;

@@ -339,5 +339,38 @@ TEST_F(LinkMatchingTest, AnIdentityTooLongForItsPlaceIsNotCached) {
     EXPECT_EQ(Match(talix::kMatchModeKeyword, "Terms", "(Term)"), 0u);
 }
 
+// Keys kept for one key database serve no other: file names that differ
+// only in case name two databases.
+TEST_F(LinkMatchingTest, KeysOfOneDatabaseServeNoDatabaseWhoseNameDiffersInCase) {
+    const std::string other = dir_.file("KEYS.nsf");
+    plat::DBHANDLE db = 0;
+    ASSERT_EQ(plat::DbCreate(other.c_str(), &db), plat::NOERROR);
+    plat::NOTEID view = 0;
+    EXPECT_EQ(plat::ViewNoteCreate(db, plat::ViewDefinition{"Terms", "", {"Term"}, {"sorted"}}, &view), plat::NOERROR);
+    plat::NOTEHANDLE note = 0;
+    ASSERT_EQ(plat::NoteCreate(db, &note), plat::NOERROR);
+    plat::ItemSetText(note, "Term", "omega", 5);
+    EXPECT_EQ(plat::NoteUpdate(note, 0), plat::NOERROR);
+    plat::NoteClose(note);
+    plat::DbClose(db);
+
+    OpenText("alpha and omega");
+    auto keywords = [&](const std::string& path) {
+        ZervaRTChunk* chunk = Chunk();
+        EXPECT_EQ(chunk->KeywordMatching("", path.c_str(), "Terms", "Term", nullptr, nullptr), 0);
+        std::string found(session_.textResult, session_.textResultLength);
+        delete chunk;
+        KeysBuiltNow();
+        return found;
+    };
+    EXPECT_EQ(keywords(keys_), "alpha");
+    EXPECT_EQ(keywords(other), "omega");
+    EXPECT_EQ(keywords(keys_), "alpha");
+    // The same name again: the kept keys serve, no key note is opened.
+    const plat::DWORD before = plat::TestNotesOpened();
+    EXPECT_EQ(keywords(keys_), "alpha");
+    EXPECT_EQ(plat::TestNotesOpened(), before);
+}
+
 } // namespace
 } // namespace chunkops_test
