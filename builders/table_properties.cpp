@@ -32,6 +32,7 @@ constexpr std::uint8_t kViewBasic = 0, kViewAnimated = 1, kViewTabbed = 4, kView
 constexpr std::uint32_t kPresetTableColor = 0xC0C0C0, kPresetBodyColor = 0x808080;
 
 // Tab settings record (0xFF5C).
+constexpr std::uint16_t kHighlightFlags = 0xF000;
 constexpr std::uint32_t kTabsEqual = 12, kTabIndent = 14, kTabFontLength = 40, kTabFont = 48, kTabColorFlags = 56,
                         kTabColorRGB = 58;
 
@@ -197,15 +198,20 @@ STATUS ParseTabSettings(BuildContext* context, std::uint8_t* record, std::uint32
     font.size = record[kTabFont + 3];
     if (font.face == 0) font.face = 1;
     std::uint32_t rgb = 0;
-    std::uint16_t colorFlags = 0;
-    ApplyFontSpec(&font, &rgb, &colorFlags, spec, mask);
+    std::uint16_t highlight = static_cast<std::uint16_t>(ReadWord(record + kTabColorFlags) & kHighlightFlags);
+    ApplyFontSpec(&font, &rgb, &highlight, spec, mask);
     if (font.size == 0) font.size = 10;
+    std::uint16_t colorFlags = ReadWord(record + kTabColorFlags);
     if (mask.color != 0) {
         // A palette colour is kept as its RGB value.
         if (spec.rgb == 0 && font.color < kPaletteSize) rgb = PaletteRGB(font.color);
-        WriteWord(record + kTabColorFlags, kColorIsRGB);
+        colorFlags = kColorIsRGB;
         PutRGB(record + kTabColorRGB, rgb);
     }
+    // The highlight of the tab labels lives in the colour value's flags,
+    // beside the colour, as it does for a text run.
+    colorFlags = static_cast<std::uint16_t>((colorFlags & ~kHighlightFlags) | (highlight & kHighlightFlags));
+    WriteWord(record + kTabColorFlags, colorFlags);
     record[kTabFont] = font.face;
     record[kTabFont + 1] = font.attributes;
     record[kTabFont + 2] = font.color;

@@ -294,6 +294,24 @@ TEST_F(TableBuilderTest, TheExtensionGroupCarriesBordersTabsAndNames) {
     EXPECT_EQ(ReadDword(First(kRowCycle)->bytes + 4), 500u);
 }
 
+TEST_F(TableBuilderTest, TheTabFontKeepsItsHighlight) {
+    // A highlight named in the tab font is kept in the tab settings' colour
+    // flags, with or without a colour beside it.
+    EqualColumns(1);
+    ASSERT_EQ(Build(1, 1, "RowDisplay=TABBED TabFont='HighlightYellow Bold 12pt'"), 0);
+    const std::uint8_t* tabs = First(kTabs)->bytes;
+    EXPECT_EQ(ReadWord(tabs + 56), 0x8000);
+    EXPECT_EQ(tabs[49], 1);   // bold
+    EXPECT_EQ(tabs[51], 12);  // 12 points
+
+    // A second table whose tab font gives a colour and a highlight.
+    ASSERT_EQ(Build(1, 1, "RowDisplay=TABBED TabFont='BLUE +HighlightPink'"), 0);
+    const std::vector<const talix::CDRecordNode*> settings = All(kTabs);
+    ASSERT_EQ(settings.size(), 2u);
+    EXPECT_EQ(ReadWord(settings[1]->bytes + 56), 0x4001);
+    EXPECT_EQ(settings[1]->bytes[60], 255);  // blue
+}
+
 TEST_F(TableBuilderTest, ColumnOptionsFillEveryCellOfTheirColumn) {
     EqualColumns(2);
     Request().columnOptions[0] =
