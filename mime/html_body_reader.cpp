@@ -271,14 +271,14 @@ bool DecodeQuotedPrintable(std::string_view body, BodyWriter* writer) {
             if (high >= 0 && low >= 0) {
                 const auto byte = static_cast<unsigned char>(high * 16 + low);
                 at += 3;
-                // An encoded CR right before an encoded LF vanishes with it.
-                if (byte == '\r' && at + 2 < body.size() && body[at] == '=' && body[at + 1] == '0' &&
-                    (body[at + 2] == 'A' || body[at + 2] == 'a')) {
-                    writer->EndSequence();
-                    writer->out.push_back('\0');
-                    at += 3;
-                } else if (byte == '\r') {
+                // An encoded CR, with an encoded LF right after it, is a line
+                // end as a literal one is: a space, so that the words on
+                // either side stay apart.
+                if (byte == '\r') {
                     writer->LineBreak();
+                    if (at + 2 < body.size() && body[at] == '=' && body[at + 1] == '0' &&
+                        (body[at + 2] == 'A' || body[at + 2] == 'a'))
+                        at += 3;
                 } else {
                     writer->Emit(byte);
                 }
