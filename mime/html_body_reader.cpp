@@ -313,9 +313,12 @@ bool DecodeBytes(std::string_view bytes, BodyWriter* writer) {
     return true;
 }
 
+// Bytes as they are; a line end is a space, as in the other encodings, so
+// that the words on either side stay apart.
 void DecodeBinary(std::string_view body, std::string* out) {
     for (std::size_t at = 0; at < body.size(); ++at) {
         if (body[at] == '\r') {
+            out->push_back(' ');
             out->push_back('\0');
             if (at + 1 < body.size() && body[at + 1] == '\n') ++at;
             continue;

@@ -161,7 +161,9 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
                         "caf\xE9\r\nau lait"),
                    &html),
               0);
-    EXPECT_EQ(html, "caf\x82" "au lait");
+    EXPECT_EQ(html, "caf\x82 au lait");
+    ASSERT_EQ(Read(Html("; charset=utf-8\r\nContent-Transfer-Encoding: binary", "Hello\r\nWorld\rand\nmore"), &html), 0);
+    EXPECT_EQ(html, std::string("Hello \0World \0and\nmore", 22));
     // US-ASCII and UTF-8 keep their bytes; stray bytes become references.
     ASSERT_EQ(Read(Html("; charset=us-ascii", "a\xA9" "b\xA0" "c\x80" "d"), &html), 0);
     EXPECT_EQ(html, "a&copy;b&#160;c&#128;d");
