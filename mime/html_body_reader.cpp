@@ -128,8 +128,14 @@ public:
 
     // A literal CR: a space and a NUL; the LF after it is the caller's to
     // pass over.
+    // Within preformatted text (<pre> and its kind) the line end is kept
+    // as a line feed, as the page shows it there.
     void LineBreak() {
         EndSequence();
+        if (preformatted_ > 0) {
+            out.push_back('\n');
+            return;
+        }
         out.push_back(' ');
         out.push_back('\0');
     }
@@ -186,8 +192,20 @@ private:
                 inTag_ = true;
                 quote_ = 0;
                 afterEquals_ = false;
+                naming_ = true;
+                tagName_.clear();
             }
             return;
+        }
+        if (naming_) {
+            const bool nameChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                                  (c == '/' && tagName_.empty());
+            if (nameChar && tagName_.size() < 16) {
+                tagName_.push_back(LowerAscii(static_cast<char>(c)));
+                return;
+            }
+            naming_ = false;
+            NameEnded();
         }
         if (quote_ != 0) {
             // A "<" in a value is taken for a tag that a value left open
@@ -205,6 +223,16 @@ private:
         } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f') {
             afterEquals_ = false;
         }
+    }
+
+    // A tag's name is read whole: an element of preformatted text opens or
+    // closes.
+    void NameEnded() {
+        const bool closing = !tagName_.empty() && tagName_[0] == '/';
+        const std::string_view name = std::string_view(tagName_).substr(closing ? 1 : 0);
+        if (name != "pre" && name != "textarea" && name != "listing" && name != "xmp" && name != "plaintext") return;
+        if (!closing) ++preformatted_;
+        else if (preformatted_ > 0) --preformatted_;
     }
 
     // Whether what was written last parts an attribute from what is before
@@ -226,6 +254,9 @@ private:
     bool afterEquals_ = false;
     char quote_ = 0;
     bool escaped_ = false;
+    bool naming_ = false;        // the name of a tag is being read
+    std::string tagName_;
+    int preformatted_ = 0;       // elements of preformatted text open
 };
 
 // Up to length bytes of quoted-printable text from at, its soft line breaks

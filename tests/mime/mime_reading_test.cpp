@@ -190,6 +190,11 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "a=0D=0Ab\r\nc=\r\nd=0d=0ae=0Df"), &html),
               0);
     EXPECT_EQ(html, std::string("a \0b \0cd \0e \0f", 14));
+    // Within preformatted text a line end stays a line end, in every encoding.
+    ASSERT_EQ(Read(Html("; charset=utf-8", "<PRE class=x>a\r\n b</PRE>\r\nc<pre>d\re</pre>"), &html), 0);
+    EXPECT_EQ(html, std::string("<PRE class=x>a\n b</PRE> \0c<pre>d\ne</pre>", 40));
+    ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "<pre>a=0D=0Ab\r\nc</pre>\r\nd"), &html), 0);
+    EXPECT_EQ(html, std::string("<pre>a\nb\nc</pre> \0d", 19));
     // Quoted-printable ending in "=" or holding "=ZZ"; base64 with foreign
     // characters and no padding.
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "x=ZZy="), &html), 0);
