@@ -20,6 +20,8 @@
 #include "core/font_spec.h"
 #include "core/operation_codes.h"
 #include "core/paragraph_def.h"
+#include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/options.h"
 #include "core/statuses.h"
 #include "engine/chunk_count.h"
@@ -261,6 +263,14 @@ bool TextsFitWords(const Command& command, const std::string& word, const std::v
                                    run ? "64,374" : "65,535", run ? ", the most one text run holds" : "");
             return false;
         }
+    }
+    // An anchor's name goes whole into its one record.
+    constexpr std::size_t kLongestAnchorName = talix::kOutputSegmentCapacity - talix::kAnchorFixedLength;
+    static_assert(kLongestAnchorName == 64370, "the message below names the longest anchor name");
+    if (std::strcmp(command.name, "append") == 0 && word == "anchor" && !a.empty() &&
+        Lmbcs(a[0]).size() > kLongestAnchorName) {
+        *exitCode = UsageError(command, "anchor takes names of at most 64,370 bytes, the most an anchor record holds");
+        return false;
     }
     return true;
 }

@@ -133,6 +133,18 @@ TEST_F(HostileArguments, TextsPastSixteenBitLengthsAreRefusedNotCut) {
     }
     ASSERT_EQ(Talix({"edit", db_, id_, "Run", "Everything", "set-text", std::string(64374, 's')}).status, 0);
     EXPECT_EQ(Talix({"text", db_, id_, "Run"}).out, std::string(64374, 's') + "\n");
+    // An anchor's name is one record's: the longest it holds is appended,
+    // a longer one refused with the reason and nothing appended.
+    ASSERT_EQ(Talix({"append", db_, id_, "Anchors", "anchor", std::string(64370, 'a')}).status, 0);
+    for (const std::size_t length : {std::size_t{64371}, std::size_t{70000}}) {
+        CliOutcome refused = Talix({"append", db_, id_, "Anchors", "anchor", std::string(length, 'b')});
+        EXPECT_EQ(refused.status, 2) << length << ": " << refused.err;
+        EXPECT_TRUE(Has(refused.err, "at most 64,370 bytes, the most an anchor record holds")) << refused.err;
+    }
+    const std::string anchors = Talix({"records", db_, id_, "Anchors"}).out;
+    const std::size_t first = anchors.find("CD_ANCHOR");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(anchors.find("CD_ANCHOR", first + 1), std::string::npos);
 
     // Option texts are measured as the library takes them: 40,000 control
     // characters are 80,000 bytes there.
