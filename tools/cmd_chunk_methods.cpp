@@ -487,6 +487,23 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
         return UsageError(command, "row takes a row number from 1 to 65535, not '%s'", rest[0].c_str());
     const std::string* file = AppendedFile(what, rest);
     if (file != nullptr && !InputIsRegular(*file)) return kExitFailed;
+    // The chunk copied from is looked for as every chunk a command names:
+    // a note without its item, a definition that does not parse or one that
+    // matches nothing is told as such, not as the copy's bare status. A
+    // value that is not rich text is copied as a text of its own, as before.
+    if (what == "chunk") {
+        bool richText = true;
+        {
+            Database db;
+            Note note;
+            if (!db.Open(args[0], false) || !note.Open(db.handle(), rest[0])) return kExitFailed;
+            const std::vector<ItemValue> values = FindItems(note.handle(), rest[1]);
+            richText = values.empty() || values.front().type == plat::TYPE_COMPOSITE;
+        }
+        ChunkOfItem source;
+        if (richText && !source.Open(command, args[0], rest[0], rest[1], rest[2], ItemUse::kRead, &exitCode))
+            return exitCode;
+    }
     ChunkOfItem target;
     const char* chunk = options.Value("chunk");
     if (!target.Open(command, args[0], args[1], args[2], chunk != nullptr ? chunk : "Everything",

@@ -140,4 +140,25 @@ TEST_F(AppendArguments, KindsThatAppendNothingAreRefused) {
     EXPECT_TRUE(Has(Talix({"text", db_, id_, "Memo"}).out, "kept"));
 }
 
+// The chunk an append copies is looked for as the chunk of every command:
+// what is wrong with it is told, and nothing is appended.
+TEST_F(AppendArguments, TheSourceChunkIsToldWhenItCannotBeCopied) {
+    const struct {
+        std::vector<std::string> source;
+        std::string told;
+    } cases[] = {{{"Memo", "Table 9"}, "'Table 9' matches nothing in 'Memo'"},
+                 {{"Memo", "Tabel 1"}, "no element type is named in 'Tabel 1'"},
+                 {{"Missing", "Text 1"}, "has no item 'Missing'"}};
+    for (const auto& each : cases) {
+        const CliOutcome run =
+            Talix({"append", db_, id_, "Copy", "chunk", id_, each.source[0], each.source[1]});
+        EXPECT_EQ(run.status, 1) << each.told << ": " << run.err;
+        EXPECT_TRUE(Has(run.err, each.told)) << run.err;
+        EXPECT_FALSE(Has(Talix({"items", db_, id_}).out, "Copy")) << each.told;
+    }
+    const CliOutcome copied = Talix({"append", db_, id_, "Copy", "chunk", id_, "Memo", "Text 1"});
+    EXPECT_EQ(copied.status, 0) << copied.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Copy"}).out, Talix({"text", db_, id_, "Memo", "Text 1"}).out);
+}
+
 } // namespace
