@@ -491,17 +491,21 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     // a note without its item, a definition that does not parse or one that
     // matches nothing is told as such, not as the copy's bare status. A
     // value that is not rich text is copied as a text of its own, as before.
-    if (what == "chunk") {
+    // An item copied whole must be there.
+    if (what == "chunk" || what == "item") {
         bool richText = true;
         {
             Database db;
             Note note;
             if (!db.Open(args[0], false) || !note.Open(db.handle(), rest[0])) return kExitFailed;
             const std::vector<ItemValue> values = FindItems(note.handle(), rest[1]);
+            if (what == "item" && values.empty())
+                return Fail("note %s has no item '%s'", rest[0].c_str(), rest[1].c_str());
             richText = values.empty() || values.front().type == plat::TYPE_COMPOSITE;
         }
         ChunkOfItem source;
-        if (richText && !source.Open(command, args[0], rest[0], rest[1], rest[2], ItemUse::kRead, &exitCode))
+        if (what == "chunk" && richText &&
+            !source.Open(command, args[0], rest[0], rest[1], rest[2], ItemUse::kRead, &exitCode))
             return exitCode;
     }
     ChunkOfItem target;

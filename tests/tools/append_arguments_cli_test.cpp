@@ -140,9 +140,9 @@ TEST_F(AppendArguments, KindsThatAppendNothingAreRefused) {
     EXPECT_TRUE(Has(Talix({"text", db_, id_, "Memo"}).out, "kept"));
 }
 
-// The chunk an append copies is looked for as the chunk of every command:
+// The chunk or item an append copies is looked for as every command's:
 // what is wrong with it is told, and nothing is appended.
-TEST_F(AppendArguments, TheSourceChunkIsToldWhenItCannotBeCopied) {
+TEST_F(AppendArguments, TheSourceIsToldWhenItCannotBeCopied) {
     const struct {
         std::vector<std::string> source;
         std::string told;
@@ -156,6 +156,11 @@ TEST_F(AppendArguments, TheSourceChunkIsToldWhenItCannotBeCopied) {
         EXPECT_TRUE(Has(run.err, each.told)) << run.err;
         EXPECT_FALSE(Has(Talix({"items", db_, id_}).out, "Copy")) << each.told;
     }
+    // An item copied whole is named when the note lacks it.
+    const CliOutcome noItem = Talix({"append", db_, id_, "Copy", "item", id_, "Missing"});
+    EXPECT_EQ(noItem.status, 1) << noItem.err;
+    EXPECT_TRUE(Has(noItem.err, "has no item 'Missing'")) << noItem.err;
+    EXPECT_FALSE(Has(Talix({"items", db_, id_}).out, "Copy"));
     const CliOutcome copied = Talix({"append", db_, id_, "Copy", "chunk", id_, "Memo", "Text 1"});
     EXPECT_EQ(copied.status, 0) << copied.err;
     EXPECT_EQ(Talix({"text", db_, id_, "Copy"}).out, Talix({"text", db_, id_, "Memo", "Text 1"}).out);
