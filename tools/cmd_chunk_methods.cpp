@@ -615,6 +615,14 @@ int RunQuery(const Command& command, const std::vector<std::string>& args) {
     ZervaRTChunk* chunk = target.chunk();
     std::vector<std::string> texts;
     for (const std::string& each : a) texts.push_back(Lmbcs(each));
+    // A font text that names nothing of a font (a face the item does not
+    // have among them) would match every run: the answer would be about no
+    // font at all. An empty font text of a text-run search asks for any font.
+    const std::size_t fontText = what == "font-in-use" ? 0 : what == "text-run" ? 1 : a.size();
+    if (fontText < a.size() && (what == "font-in-use" || !a[fontText].empty()) &&
+        !talix::FontSpecNamesAnything(texts[fontText].c_str(), target.item()))
+        return UsageError(command, "'%s' takes a font text, and '%s' names nothing of a font", what.c_str(),
+                          a[fontText].c_str());
     std::string answer;
     if (what == "text-run" || what == "named") {
         char found[256] = {};

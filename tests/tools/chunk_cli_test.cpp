@@ -222,6 +222,19 @@ TEST_F(ChunkCommands, QueriesRefuseWordsTheyDoNotKnow) {
     CliOutcome element = query({"Table 1", "html-value", "ID", "Row"});
     EXPECT_EQ(element.status, 2);
     EXPECT_TRUE(talix_test::Has(element.err, "talix: unknown element 'Row'")) << element.err;
+    // A font text naming no font (a face the item lacks) would match every
+    // run; it is refused with the reason. An empty font text of text-run is any font.
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"Everything", "font-in-use", "Comic Sans MS"},
+          {"Everything", "font-in-use", ""},
+          {"Everything", "text-run", "1", "Comic Sans MS"},
+          {"Everything", "text-run", "1", "nonsense", "SUBSTR", "tar"}}) {
+        CliOutcome font = query(words);
+        EXPECT_EQ(font.status, 2) << words.back();
+        EXPECT_TRUE(talix_test::Has(font.err, "names nothing of a font")) << font.err;
+    }
+    EXPECT_EQ(query({"Everything", "text-run", "1", "", "SUBSTR", "tar"}).out, "Text 2\n");
+    EXPECT_EQ(query({"Everything", "font-in-use", "Plain"}).out, "1\n");
 
     // The words it knows, in any case.
     EXPECT_EQ(query({"Everything", "text-run", "1", "Plain", "substr", "tar"}).out, "Text 2\n");
