@@ -15,13 +15,18 @@ namespace {
 // The most bytes a stored character takes.
 constexpr std::size_t kLongestChar = 3;
 
-// Where the first byte c stands in the text, stepping over whole
+// Whether a byte separates entries: a blank, or the tab or line end of an
+// option string written over several lines.
+bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Where the first byte that matches stands in the text, stepping over whole
 // characters: a byte inside a character of several bytes (the euro sign,
 // dashes and typographic quotes hold a blank) is part of that character,
 // not a separator or quote. Null when there is none.
-const char* FindWholeChar(const char* text, char c) {
+template <typename Match>
+const char* FindWholeCharWhere(const char* text, Match match) {
     for (const char* at = text; *at != '\0';) {
-        if (*at == c) return at;
+        if (match(*at)) return at;
         // Only a byte below the blank starts a character of several bytes;
         // it is measured up to the text's end at most.
         const auto b = static_cast<unsigned char>(*at);
@@ -29,6 +34,12 @@ const char* FindWholeChar(const char* text, char c) {
     }
     return nullptr;
 }
+
+const char* FindWholeChar(const char* text, char c) {
+    return FindWholeCharWhere(text, [c](char each) { return each == c; });
+}
+
+const char* FindSeparator(const char* text) { return FindWholeCharWhere(text, IsSeparator); }
 
 // Where the value of a key starts and how long it is. A keyword counts at
 // the start of the string or after a character that is neither a letter, a
@@ -44,7 +55,7 @@ bool FindValue(const char* options, const char* key, const char** value, std::si
             *value = start + 1;
             *length = close != nullptr ? static_cast<std::size_t>(close - (start + 1)) : std::strlen(start + 1);
         } else {
-            const char* blank = FindWholeChar(start, ' ');
+            const char* blank = FindSeparator(start);
             *value = start;
             *length = blank != nullptr ? static_cast<std::size_t>(blank - start) : std::strlen(start);
         }
@@ -106,16 +117,16 @@ int RemoveOption(char* options, const char* key) {
         const char* close = FindWholeChar(after + 1, *after);
         char* end = close != nullptr ? after + (close - after) + 1 : after;
         std::memset(at, ' ', static_cast<std::size_t>(end - at));
-    } else if (*after == ' ' || *after == '\0') {
+    } else if (IsSeparator(*after) || *after == '\0') {
         std::memset(at, ' ', keyLength);
-    } else if (const char* blank = FindWholeChar(after, ' ')) {
+    } else if (const char* blank = FindSeparator(after)) {
         std::memmove(at, blank + 1, std::strlen(blank + 1) + 1);
     } else {
         *at = '\0';
     }
 
     std::size_t length = std::strlen(options);
-    while (length > 0 && (options[length - 1] == ' ' || options[length - 1] == '\n')) --length;
+    while (length > 0 && IsSeparator(options[length - 1])) --length;
     options[length] = '\0';
     return 1;
 }

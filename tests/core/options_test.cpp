@@ -151,6 +151,36 @@ TEST(OptionStrings, RemoveOption) {
     EXPECT_EQ(removed("TwoTwo=1 Two=2", "Two="), "1:TwoTwo=1");
 }
 
+// An option string written over several lines, or with tabs between its
+// entries, keeps each value to its own entry: a line end or a tab ends a
+// value as a blank does, and taking one entry out leaves the others.
+TEST(OptionStrings, LineEndsAndTabsSeparateEntries) {
+    auto value = [](const char* options, const char* key) {
+        char buffer[64] = "absent";
+        GetOptionValue(options, key, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(value("Caption=Sales\nborder=1", "Caption="), "Sales");
+    EXPECT_EQ(value("Caption=Sales\r\nborder=1", "Caption="), "Sales");
+    EXPECT_EQ(value("Caption=Sales\r\nborder=1", "border="), "1");
+    EXPECT_EQ(value("Width=5\tHeight=3", "Width="), "5");
+    EXPECT_EQ(value("Flag=\nOther=2", "Flag="), "");
+    EXPECT_EQ(value("Title='two\nlines' X=1", "Title="), "two\nlines");   // quoted: kept whole
+    char buffer[64] = "";
+    EXPECT_EQ(GetYesNoOption("Clean=Yes\nWrap=No", "Clean=", buffer, sizeof buffer, 0), 1u);
+
+    auto removed = [](const char* options, const char* key) {
+        char text[128];
+        std::strcpy(text, options);
+        int found = RemoveOption(text, key);
+        return std::to_string(found) + ":" + text;
+    };
+    EXPECT_EQ(removed("border=1\tCaption=Sales\tdata-x=y", "Caption="), "1:border=1\tdata-x=y");
+    EXPECT_EQ(removed("Caption=Sales\nborder=1", "Caption="), "1:border=1");
+    EXPECT_EQ(removed("border=1\nCaption=Sales\r\n", "Caption="), "1:border=1");
+    EXPECT_EQ(removed("Caption=\nborder=1", "Caption="), "1:        \nborder=1");
+}
+
 class HtmlAttributes : public testing::Test {
 protected:
     void SetUp() override { session = std::make_unique<RARIvoSession>(); }
