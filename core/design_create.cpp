@@ -125,6 +125,17 @@ STATUS WriteNewElement(plat::NOTEHANDLE note, const DesignKind& kind, const char
     return status;
 }
 
+// The kind of the design note of that id, by its design flags; null when
+// the note cannot be read.
+const char* KindOfDesignNote(plat::DBHANDLE db, plat::NOTEID id) {
+    plat::NOTEHANDLE note = 0;
+    if (plat::NoteOpen(db, id, plat::OPEN_NOTE_DEFAULT, &note) != plat::NOERROR) return nullptr;
+    char flags[256] = {};
+    plat::ItemGetText(note, "$Flags", flags, sizeof flags);
+    plat::NoteClose(note);
+    return DesignKindOfFlags(flags);
+}
+
 void Message(RARIvoSession* session, const char* format, const char* first, const char* second) {
     if (ThisThread().suppressMessages != 0) return;
     std::snprintf(session->messageBuffer, sizeof session->messageBuffer, format, first, second);
@@ -134,6 +145,18 @@ void Message(RARIvoSession* session, const char* format, const char* first, cons
 } // namespace
 
 namespace talix {
+
+const char* DesignKindOfFlags(std::string_view flags) {
+    auto has = [&](char flag) { return flags.find(flag) != std::string_view::npos; };
+    if (has('K')) return "XPage";
+    if (has(';')) return "custom control";
+    if (has('#')) return "frameset";
+    if (has('i')) return "image resource";
+    if (has('g') || has('=')) return "file resource";
+    if (has('U')) return "subform";
+    if (has('W')) return "page";
+    return "form";
+}
 
 bool DesignOptionIsYes(const char* options, const char* key) {
     if (options == nullptr) return false;
@@ -221,6 +244,17 @@ STATUS CreateDesignElementNote(RARIvoSession* session, const char* kindName, con
     std::vector<KeptItem> content, fileSize, fileModified;
     const std::string lookupName = DesignLookupName(name);
     const bool found = plat::FindDesignNote(db, lookupName.c_str(), kind->noteClass, &id) == plat::NOERROR;
+    // Forms, subforms, pages and resources share the form class: the name
+    // may belong to an element of another kind, which neither overwriting
+    // nor connecting may take for one of this kind.
+    if (found && kind->noteClass == plat::NOTE_CLASS_FORM) {
+        const char* held = KindOfDesignNote(db, id);
+        if (held != nullptr && CompareNamesNoCase(held, kind->name) != 0) {
+            change->otherKind = held;
+            plat::DbClose(db);
+            return kArgumentError;
+        }
+    }
     if (!found) {
         status = plat::NoteCreate(db, &note);
         if (status == kOK) status = WriteNewElement(note, *kind, name);

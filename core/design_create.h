@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/kept_items.h"
@@ -28,6 +29,11 @@ struct DesignKind {
 // The kind of that name ("Form", "Page", "Subform", "Shared Field", "Image
 // Resource", "File Resource", ignoring case), or null.
 const DesignKind* FindDesignKind(const char* kind);
+
+// The kind of design element of the form class that design flags ("$Flags")
+// make a note: "XPage", "custom control", "frameset", "image resource",
+// "file resource", "subform", "page", else "form".
+const char* DesignKindOfFlags(std::string_view flags);
 
 // Whether an option of a creation is "Yes" (ignoring case).
 bool DesignOptionIsYes(const char* options, const char* key);
@@ -61,6 +67,9 @@ struct DesignNoteChange {
     // none), changed with its content.
     bool fileResource = false;
     std::vector<KeptItem> fileSize, fileModified;
+    // The kind of the element that holds the name when it is of another
+    // kind (DesignKindOfFlags' words): nothing was stored.
+    const char* otherKind = nullptr;
 };
 
 // Creates the design note of a kind ("Form", "Page", "Subform", "Shared
@@ -70,8 +79,10 @@ struct DesignNoteChange {
 // element is stored without it; a file resource also loses the "$FileSize"
 // that told the size of that content, and its "$FileModDT" becomes now);
 // without overwrite the element is left as it is, "TALIX: %s '%s' already exists." is shown (unless messages are
-// suppressed) and *existing (may be null) is set to 1. Returns 0, 259 for
-// another kind, 1028 for an empty name, or the platform's status (a
+// suppressed) and *existing (may be null) is set to 1. An element of that
+// name of another kind (a form where a page is asked for) is left as it is:
+// change->otherKind names its kind and 1028 is returned. Returns 0, 259 for
+// another kind asked for, 1028 for an empty name, or the platform's status (a
 // database that cannot be opened is reported as "TALIX: Database '%s' on
 // server '%s' could not be accessed.").
 // change (may be null) gets what was stored.

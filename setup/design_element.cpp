@@ -80,6 +80,12 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     DesignNoteChange change;
     STATUS status = CreateDesignElementNote(this, kind->name, server, path, elementName.c_str(), kind->contentItem,
                                             overwrite ? 1 : 0, &existing, &change);
+    if (status != kOK && change.otherKind != nullptr) {
+        const std::string step = std::string("a ") + change.otherKind + " of that name exists";
+        CreationFailed(this, *kind, elementName, step.c_str(), kOK);
+        delete item;
+        return nullptr;
+    }
     if (status != kOK) {
         CreationFailed(this, *kind, elementName, "its design note could not be stored", status);
         delete item;

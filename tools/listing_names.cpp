@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli.h"
+#include "core/design_create.h"
 
 namespace talix_cli {
 
@@ -95,17 +96,7 @@ std::string NoteClassNames(plat::WORD noteClass, std::string_view designFlags) {
     return names;
 }
 
-const char* DesignKindName(std::string_view flags) {
-    auto has = [&](char flag) { return flags.find(flag) != std::string_view::npos; };
-    if (has('K')) return "XPage";
-    if (has(';')) return "custom control";
-    if (has('#')) return "frameset";
-    if (has('i')) return "image resource";
-    if (has('g') || has('=')) return "file resource";
-    if (has('U')) return "subform";
-    if (has('W')) return "page";
-    return "form";
-}
+const char* DesignKindName(std::string_view flags) { return talix::DesignKindOfFlags(flags); }
 
 std::string ItemTypeNames(plat::WORD type, plat::WORD flags) {
     std::string names = "other data type";

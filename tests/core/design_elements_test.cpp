@@ -282,6 +282,42 @@ TEST_F(DesignElements, AnExistingElementIsKeptUnlessOverwritten) {
     std::free(text);
 }
 
+// Forms, pages, subforms and resources share one note class: a name held
+// by an element of another kind is refused with that reason, and that
+// element keeps its content, overwriting asked for or not.
+TEST_F(DesignElements, AnElementOfAnotherKindWithTheNameIsLeftAlone) {
+    ZervaRTItem* form = session_.CreateDesignElement("Form", "", path_.c_str(), "Orders", "");
+    ASSERT_NE(form, nullptr);
+    plat::ItemDelete(form->noteHandle, "$Body", 5);
+    ASSERT_EQ(talix_test::StoreRichTextItem(form->noteHandle, "$Body", {talix_test::TextRecord(0, "mine")}), 0);
+    ASSERT_EQ(form->Save(), 0);
+    const std::vector<std::string> mine = StoredValues(form->noteHandle, "$Body");
+    delete form;
+    const std::string css = WriteFile("a.css", "p {}");
+
+    struct Case {
+        const char* kind;
+        std::string options;
+    };
+    const Case cases[] = {{"Page", "Overwrite=Yes"}, {"Subform", ""}, {"File Resource", "Overwrite=Yes SourceFile=" + css}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        talix_test::g_messages.clear();
+        EXPECT_EQ(session_.CreateDesignElement(c.kind, "", path_.c_str(), "Orders", c.options.c_str()), nullptr);
+        EXPECT_TRUE(Shown(std::string("TALIX: ") + c.kind + " 'Orders' was not created: a form of that name exists"));
+        Stored stored(path_, Find("Orders"));
+        EXPECT_EQ(StoredValues(stored.note, "$Body"), mine);
+        EXPECT_EQ(stored.Text("$Flags"), "");
+        EXPECT_FALSE(plat::ItemIsPresent(stored.note, "$FileData", 9));
+    }
+    // An element of the kind asked for is overwritten as before.
+    ZervaRTItem* again = session_.CreateDesignElement("Form", "", path_.c_str(), "Orders", "Overwrite=Yes");
+    ASSERT_NE(again, nullptr);
+    ASSERT_EQ(again->Save(), 0);
+    EXPECT_NE(StoredValues(again->noteHandle, "$Body"), mine);
+    delete again;
+}
+
 TEST_F(DesignElements, AnOverwrittenFileResourceSizeAndDateAgreeWithItsContent) {
     const std::string five = WriteFile("five.txt", "hello");
     delete session_.CreateDesignElement("File Resource", "", path_.c_str(), "b.txt", ("SourceFile=" + five).c_str());
