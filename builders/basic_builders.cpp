@@ -10,6 +10,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
+#include "builders/text_runs.h"
 #include "core/font_spec.h"
 #include "core/item_work_state.h"
 #include "core/pool.h"
@@ -202,20 +203,24 @@ std::uint32_t MissingUtf8Bytes(const char* text, std::uint32_t length) {
 // longer than a run holds.
 STATUS AppendFileText(const char* text, std::uint32_t length, const FontId& font, RecordOutput* output) {
     const std::string converted = plat::NativeToLmbcs(std::string_view(text, length));
-    std::string_view rest(converted);
-    STATUS status = kOK;
-    do {
-        const std::uint32_t size = static_cast<std::uint32_t>(rest.size());
-        const std::uint32_t kept = size > kMaxTextRunLength ? WholeCharsWithin(rest.data(), size, kMaxTextRunLength)
-                                                             : size;
-        if (size > 0 && kept == 0) return kArgumentError;
-        status = AppendTextRecord(rest.data(), kept, &font, output);
-        rest.remove_prefix(kept);
-    } while (status == kOK && !rest.empty());
-    return status;
+    return AppendTextRuns(converted.data(), static_cast<std::uint32_t>(converted.size()), &font, output);
 }
 
 } // namespace
+
+STATUS AppendTextRuns(const char* text, std::uint32_t length, const FontId* font, RecordOutput* output) {
+    if (text == nullptr && length > 0) return kArgumentError;
+    STATUS status = kOK;
+    do {
+        const std::uint32_t kept =
+            length > kMaxTextRunLength ? WholeCharsWithin(text, length, kMaxTextRunLength) : length;
+        if (length > 0 && kept == 0) return kArgumentError;
+        status = AppendTextRecord(text, kept, font, output);
+        text += kept;
+        length -= kept;
+    } while (status == kOK && length > 0);
+    return status;
+}
 
 STATUS AppendTextFileLines(const char* filePath, std::uint32_t maxLineLength, BuildContext* context) {
     if (context == nullptr || context->session == nullptr || context->output.item == nullptr ||

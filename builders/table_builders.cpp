@@ -16,6 +16,7 @@
 #include "builders/graphic_builders.h"
 #include "builders/table_builders.h"
 #include "builders/table_options.h"
+#include "builders/text_runs.h"
 #include "core/clamp.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
@@ -392,7 +393,8 @@ STATUS AppendCellText(TableBuild* build, const char* options) {
     }
     const bool coloured = area->currentRGB != 0 || area->currentColorFlags != 0;
     STATUS status = coloured ? AppendBeginRecord(kSigText, 0, build->output) : kOK;
-    if (status == kOK) status = AppendTextRecord(text, textLength, &font, build->output);
+    // A text longer than one run holds goes on in further runs of the font.
+    if (status == kOK) status = AppendTextRuns(text, textLength, &font, build->output);
     if (status == kOK && coloured) {
         status = AppendColorRecord(static_cast<std::uint8_t>(kSigColor), area->currentRGB, area->currentColorFlags,
                                    build->output);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "builders/append_gate.h"
+#include "builders/basic_builders.h"
 #include "builders/built_records.h"
 #include "builders/table_builders.h"
 #include "core/font_spec.h"
@@ -423,6 +424,37 @@ TEST_F(TableBuilderTest, PictureNamesAndPathsAreKeptWhole) {
     const std::string bytes(reinterpret_cast<const char*>(background->bytes), background->length);
     EXPECT_NE(bytes.find(image), std::string::npos);
     EXPECT_EQ(Structure(), "");
+}
+
+// A cell text longer than one text run holds is kept whole: it goes on in
+// further runs of the same font, each cut at a whole character, inside the
+// one colour bracket of the cell text.
+TEST_F(TableBuilderTest, ACellTextLongerThanARunIsKeptWhole) {
+    EqualColumns(2);
+    // Three-byte characters, so that a cut at the longest run would split one.
+    std::string text(1, 'a');
+    while (text.size() < 70000) text += "\x14\x4E\x2D";
+    text += "end";
+    const std::string column = "Text='" + text + "' TextFont=RED";
+    Request().columnOptions[1] = column.c_str();
+    ASSERT_EQ(Build(2, 1, ""), 0);
+    Request().columnOptions[1] = nullptr;
+    EXPECT_EQ(Structure(), "");
+    const auto texts = All(kSigText);
+    ASSERT_EQ(texts.size(), 4u);   // the first cell, two runs, the paragraph after
+    std::string stored;
+    for (int i = 1; i <= 2; ++i) {
+        EXPECT_LE(texts[i]->length - 8u, talix::kMaxTextRunLength);
+        EXPECT_EQ(texts[i]->bytes[6], 2);   // red
+        stored.append(reinterpret_cast<const char*>(texts[i]->bytes) + 8, texts[i]->length - 8);
+    }
+    EXPECT_EQ(stored, text);
+    EXPECT_EQ((texts[1]->length - 8) % 3, 1u);   // "a" and whole characters
+    std::vector<std::uint16_t> signatures = Signatures();
+    const auto begin = std::find(signatures.begin(), signatures.end(), kBegin);
+    ASSERT_NE(begin, signatures.end());
+    EXPECT_EQ(std::vector<std::uint16_t>(begin, begin + 5),
+              (std::vector<std::uint16_t>{kBegin, kSigText, kSigText, kColor, kEnd}));
 }
 
 TEST(TableProperties, WordsChangeAnExistingRecord) {
