@@ -32,6 +32,9 @@ namespace {
 
 // The columns of a new table whose option strings the library keeps.
 constexpr std::size_t kColumnOptionsKept = 20;
+// The longest option string of a column the library reads: a longer one is
+// cut there, its text (and a closing quote) lost.
+constexpr std::size_t kLongestColumnOptions = 0xFFFF;
 
 // The engine's operation that applies keyword=value words to a chunk's
 // targets of a type.
@@ -458,6 +461,12 @@ int RunAppend(const Command& command, const std::vector<std::string>& given) {
     if (what == "table") {
         std::uint16_t columns = 0;
         Word(rest[1], &columns);
+        for (std::size_t i = 0; i < options.columns.size(); ++i) {
+            if (options.columns[i].size() > kLongestColumnOptions)
+                return UsageError(command, "--column takes options of at most 65,535 bytes; those of column %zu "
+                                           "have %zu",
+                                  i + 1, options.columns[i].size());
+        }
         const std::size_t most = std::min<std::size_t>(columns, kColumnOptionsKept);
         if (options.columns.size() > most)
             return UsageError(command,

@@ -121,6 +121,24 @@ TEST_F(AppendArguments, ColumnOptionsOneForEachKeptColumn) {
     EXPECT_EQ(Talix({"count", db_, id_, "Memo", "Column", "Table 1"}).out, "25\n");
 }
 
+// A column's options are read up to 65,535 bytes: longer ones are refused
+// before anything is stored, where their end (the rest of a cell's text)
+// was dropped without a word.
+TEST_F(AppendArguments, ColumnOptionsLongerThanTheLibraryReadsAreRefused) {
+    const std::string longer = "Text=" + std::string(65531, 'x');
+    const CliOutcome run = Talix({"append", db_, id_, "Memo", "table", "1", "1", "--column", longer});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_TRUE(Has(run.err, "--column takes options of at most 65,535 bytes")) << run.err;
+    EXPECT_EQ(Talix({"records", db_, id_, "Memo"}).out, records_);
+
+    // The longest options are taken, and their text, more than one text
+    // run holds, is stored whole.
+    const std::string text = std::string(65530, 'x');
+    const CliOutcome taken = Talix({"append", db_, id_, "Memo", "table", "1", "1", "--column", "Text=" + text});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    EXPECT_EQ(Talix({"text", db_, id_, "Memo", "Table 1"}).out, text + "\n");
+}
+
 // A graphic of kind ATTACHMENT and HTML of kind URL append nothing: they
 // are refused as usage, where the command saved the note unchanged (making
 // the item when missing) and exited 0 as if it had appended them.
