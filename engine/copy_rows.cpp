@@ -10,6 +10,7 @@
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
 #include "builders/graphic_builders.h"
+#include "builders/text_runs.h"
 #include "core/font_spec.h"
 #include "core/html_attributes.h"
 #include "core/item_work_state.h"
@@ -116,11 +117,11 @@ STATUS AppendCellText(CopyWork* work, const char* options, FontId font) {
             ApplyFontSpec(&font, &rgb, &colorFlags, spec, mask);
         }
     }
-    std::uint32_t length = static_cast<std::uint32_t>(std::strlen(shown));
-    if (length > kMaxTextRunLength) length = kMaxTextRunLength;
-    if (rgb == 0) return AppendTextRecord(shown, length, &font, output);
+    // A text longer than one run holds goes on in further runs of the font.
+    const auto length = static_cast<std::uint32_t>(std::strlen(shown));
+    if (rgb == 0) return AppendTextRuns(shown, length, &font, output);
     STATUS status = AppendBeginRecord(kSigText, 0, output);
-    if (status == kOK) status = AppendTextRecord(shown, length, &font, output);
+    if (status == kOK) status = AppendTextRuns(shown, length, &font, output);
     if (status == kOK) status = AppendColorRecord(static_cast<std::uint8_t>(kSigColor), rgb, colorFlags, output);
     if (status == kOK) status = AppendEndRecord(kSigText, 0, output);
     return status;

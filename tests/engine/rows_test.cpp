@@ -557,3 +557,17 @@ TEST_F(RowTest, SortingRowsAlreadyInOrderChangesNothing) {
 }
 
 } // namespace
+
+TEST_F(RowTest, ACellTextLongerThanARunIsKeptWholeInANewRow) {
+    NewTable({{"a1", "a2"}});
+    // A character of several bytes straddles where one run ends.
+    const std::string greek = plat::NativeToLmbcs("\xCE\xB1");
+    const std::string longText = std::string(64373, 'a') + greek + std::string(9000, 'b');
+    const std::string first = "Text='" + longText + "'";
+    const std::string second = "Text='short' TextFont='red'";
+    session_.workArea->table.columnOptions[0] = first.c_str();
+    session_.workArea->table.columnOptions[1] = second.c_str();
+    EXPECT_EQ(AppendRow("Table 1", 1, false), 0);
+    session_.workArea->table = talix::TableRequest();
+    EXPECT_EQ(SavedCells(), (Table{{"a1", "a2"}, {longText, "short"}}));
+}
