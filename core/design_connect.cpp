@@ -2,8 +2,9 @@
 // subform, page, shared field, image resource, frameset, file resource,
 // XPage, custom control), optionally on a fresh copy of the element.
 
-#include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "core/database_open.h"
 #include "core/item_internal.h"
@@ -71,14 +72,17 @@ STATUS ConnectDesignItem(ZervaRTItem* item, const char* server, const char* data
 }
 
 // The name of an XPage or custom control: name itself when it ends in
-// ".xsp" (ignoring case), else name with ".xsp" appended, made in the
-// session's option-value buffer.
-const char* XspName(RARIvoSession* session, const char* name) {
-    if (name == nullptr || session == nullptr) return name;
-    std::size_t length = std::strlen(name);
-    if (length >= 5 && CompareNamesNoCase(name + length - 4, ".xsp") == 0) return name;
-    std::snprintf(session->optionValue, sizeof session->optionValue, "%s.xsp", name);
-    return session->optionValue;
+// ".xsp" (ignoring case), else name with ".xsp" appended. Blanks around the
+// name are dropped first, as the look-up ignores them around every other
+// element's name: " Home " and "Home.xsp " name the XPage "Home.xsp", not
+// " Home .xsp" or "Home.xsp .xsp". The name is made whole, however long.
+std::string XspName(const char* name) {
+    std::string_view text(name);
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    std::string made(text);
+    if (made.size() < 5 || CompareNamesNoCase(made.c_str() + made.size() - 4, ".xsp") != 0) made += ".xsp";
+    return made;
 }
 
 } // namespace
@@ -126,10 +130,12 @@ std::uint16_t ZervaRTItem::ConnectFileResource(const char* serverName, const cha
 
 std::uint16_t ZervaRTItem::ConnectXPage(const char* serverName, const char* database, const char* name,
                                         const char* copyName) {
-    return ConnectFormBody(serverName, database, XspName(session, name), copyName, "*gK", "$FileData");
+    const std::string xsp = name != nullptr ? XspName(name) : std::string();
+    return ConnectFormBody(serverName, database, name != nullptr ? xsp.c_str() : nullptr, copyName, "*gK", "$FileData");
 }
 
 std::uint16_t ZervaRTItem::ConnectCustomControl(const char* serverName, const char* database, const char* name,
                                                 const char* copyName) {
-    return ConnectFormBody(serverName, database, XspName(session, name), copyName, "*g;", "$FileData");
+    const std::string xsp = name != nullptr ? XspName(name) : std::string();
+    return ConnectFormBody(serverName, database, name != nullptr ? xsp.c_str() : nullptr, copyName, "*g;", "$FileData");
 }

@@ -195,11 +195,20 @@ TEST_F(DesignElements, ConnectCopiesUnderFreeNamesRefusesBadNamesAndMakesMissing
     EXPECT_EQ(StoredValues(item.noteHandle, "$Body").at(0).size(), 96u);
 
     plat::NOTEID xpage = Import("", "<note class='form'><item name='$TITLE'><text>home.xsp</text></item></note>");
-    for (const char* name : {"home", "HOME.XSP"}) {
-        EXPECT_EQ(item.ConnectXPage("", path_.c_str(), name, nullptr), 0);
+    // Blanks around the name are passed over, as around other elements' names.
+    for (const char* name : {"home", "HOME.XSP", " home ", "home.xsp  "}) {
+        EXPECT_EQ(item.ConnectXPage("", path_.c_str(), name, nullptr), 0) << name;
         EXPECT_EQ(item.noteID, xpage);
         EXPECT_STREQ(item.itemName, "$FileData");
     }
+    plat::NOTEID control = Import("", "<note class='form'><item name='$TITLE'><text>Bar.xsp</text></item></note>");
+    EXPECT_EQ(item.ConnectCustomControl("", path_.c_str(), "  bar", nullptr), 0);
+    EXPECT_EQ(item.noteID, control);
+    // A long name is looked up whole, not cut into the name of another element.
+    const std::string longTitle(8191, 'h');
+    Import("", "<note class='form'><item name='$TITLE'><text>" + longTitle + "</text></item></note>");
+    EXPECT_NE(item.ConnectXPage("", path_.c_str(), (longTitle + "ome").c_str(), nullptr), 0);
+    EXPECT_EQ(item.connected, 0);
 }
 
 TEST_F(DesignElements, CreatesEachKindWithItsItems) {
