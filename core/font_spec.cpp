@@ -278,6 +278,7 @@ void ParseOneSpec(const char* text, ZervaRTItem* item, ParsedFontSpec* spec, Fon
     if (item != nullptr && item->work != nullptr) {
         const ItemWorkState& work = *item->work;
         std::size_t best = 0;
+        char* bestAt = nullptr;
         int count = work.faceCount < kFaceTableCapacity ? work.faceCount : kFaceTableCapacity;
         for (int i = 0; i < count; ++i) {
             char name[sizeof(work.faces[i].name)];
@@ -285,11 +286,17 @@ void ParseOneSpec(const char* text, ZervaRTItem* item, ParsedFontSpec* spec, Fon
             if (nameLength <= best) continue;
             std::memcpy(name, work.faces[i].name, nameLength);
             name[nameLength] = '\0';
-            if (FindNoCase(copy, name) == nullptr) continue;
+            const char* at = FindNoCase(copy, name);
+            if (at == nullptr) continue;
             best = nameLength;
+            bestAt = copy + (at - copy);
             spec->font.face = work.faces[i].face;
             mask->face = 1;
         }
+        // The face's name is spent on the face: its words and digits ("Arial
+        // Black", "Arial Rounded MT Bold", "Wingdings 3") name no colour,
+        // attribute or size beside it.
+        if (bestAt != nullptr) std::memset(bestAt, ' ', best);
     }
 
     ParseDigits(copy, spec, mask);

@@ -317,24 +317,34 @@ TEST_F(FontTableTest, FontSpecificationsNameFacesOfTheTable) {
     ZervaRTItem* item = Connect(Open(dollarNote));
     ASSERT_EQ(item->DefineFont("Arial Black"), 6);
     ASSERT_EQ(item->DefineFont("Arial"), 7);
+    ASSERT_EQ(item->DefineFont("Wingdings 3"), 8);
+    ASSERT_EQ(item->DefineFont("Bodoni MT Italic"), 9);
     struct Row {
         const char* text;
-        std::uint8_t face, size, color;
+        std::uint8_t face, attributes, color, size;
     };
+    // Applied to face 1, plain, colour 5, 10 points.
     const Row rows[] = {
-        {"Arial 12 DARKGREEN", 7, 12, 9},   // "Arial Black" does not occur
-        {"arial black 14", 6, 14, 0},       // the longest name that occurs wins
-        {"Courier 9", 4, 9, 0},
-        {"Times 8 RED", 1, 8, 2},           // no face of that name
+        {"Arial 12 DARKGREEN", 7, 0, 9, 12},   // "Arial Black" does not occur
+        {"arial black 14", 6, 0, 5, 14},       // the longest name that occurs wins
+        {"Courier 9", 4, 0, 5, 9},
+        {"Times 8 RED", 1, 0, 2, 8},           // no face of that name
+        // The words and digits of a face's name are the face's alone, as
+        // the Font property writes them back.
+        {"Plain Red 12pt Arial Black", 6, 0, 2, 12},
+        {"Bold Blue 14pt Wingdings 3", 8, kAttrBold, 4, 14},
+        {"Wingdings 3", 8, 0, 5, 10},
+        {"Red 11pt Bodoni MT Italic", 9, 0, 2, 11},
+        {"Italic Bodoni MT Italic", 9, kAttrItalic, 5, 10},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         ParsedFontSpec spec, spare;
         FontSpecMask mask, spareMask;
         ASSERT_EQ(ParseFontSpec(row.text, nullptr, item, &spec, &spare, &mask, &spareMask), 0);
-        FontId font{1, 0, 0, 10};
+        FontId font{1, 0, 5, 10};
         ApplyFontSpec(&font, nullptr, nullptr, spec, mask);
-        EXPECT_EQ(PackFontId(font), PackFontId(FontId{row.face, 0, row.color, row.size}));
+        EXPECT_EQ(PackFontId(font), PackFontId(FontId{row.face, row.attributes, row.color, row.size}));
     }
 }
 
