@@ -14,6 +14,9 @@
 #include "core/operation_codes.h"
 #include "core/options.h"
 #include "core/pool.h"
+#include "core/record_forms.h"
+#include "core/record_io.h"
+#include "core/record_layouts.h"
 #include "core/session_work_area.h"
 #include "core/text_compare.h"
 #include "talix/chunk.h"
@@ -136,6 +139,15 @@ const char* OrDefault(const char* value, const char* fallback) {
     return value != nullptr && value[0] != '\0' ? value : fallback;
 }
 
+// The length of the one record that carries a hotspot's code of stored
+// bytes: a JavaScript event's code part, else the hotspot record itself (a
+// subform's name without a formula with one more terminating byte).
+std::uint32_t CodeRecordLength(std::uint32_t type, std::uint32_t codeKind, std::uint32_t stored) {
+    if (codeKind == kCodeJavaScript) return kBlobPartFixedLength + EvenLength(stored);
+    const bool extraByte = type == kHotspotSubform && (codeKind & (kCodeFormula | kCodeScript)) == 0;
+    return kHotspotBeginFixedLength + stored + (extraByte ? 1 : 0);
+}
+
 } // namespace
 
 std::uint16_t ZervaRTChunk::AppendHotspot(const char* kind, const char* code, std::uint16_t codeLength,
@@ -197,6 +209,18 @@ std::uint16_t ZervaRTChunk::AppendHotspot(const char* kind, const char* code, st
         }
         // Code that the text result cannot hold is refused, not cut.
         if (stored == 0) return Refuse(this, kArgumentError);
+        // The code goes whole into one record: code that no record can
+        // hold is refused with the reason, before anything is written.
+        const std::uint32_t recordLength = CodeRecordLength(type, codeKind, stored);
+        if (recordLength > kOutputSegmentCapacity) {
+            char message[200];
+            std::snprintf(message, sizeof message,
+                          "The hotspot's code is %u bytes too long: it takes %u bytes%s, and its record holds at most %u",
+                          recordLength - kOutputSegmentCapacity, stored,
+                          codeKind == kCodeScript ? " with its event frame" : "",
+                          stored - (recordLength - kOutputSegmentCapacity));
+            return RefuseArgument(this, message);
+        }
         request.codeLength = stored;
     }
 

@@ -423,6 +423,17 @@ TEST_F(AppendMethodsTest, HotspotsCarryTheirCodeOrAreRefused) {
     const std::string longCode(65500, 'a');
     EXPECT_EQ(chunk->AppendHotspot("BUTTON JAVASCRIPT", longCode.c_str(), 65500, nullptr, "j", 1), 1028);
     EXPECT_EQ(chunk->AppendHotspot("BUTTON JAVASCRIPT", longCode.c_str(), 60000, nullptr, "j", 1), 0);
+    // Code the text result holds but no record can is refused with the
+    // reason, not left to fail as a damaged record: the script's event
+    // frame counts.
+    chunk->errorWord = 0;
+    EXPECT_EQ(chunk->AppendHotspot("BUTTON LOTUSSCRIPT", longCode.c_str(), 64000, nullptr, "Big", 3), 1028);
+    EXPECT_EQ(chunk->errorWord, 20017);
+    EXPECT_NE(g_messages.back().find("The hotspot's code is "), std::string::npos) << g_messages.back();
+    EXPECT_NE(g_messages.back().find("with its event frame, and its record holds at most 64366"), std::string::npos)
+        << g_messages.back();
+    EXPECT_EQ(chunk->AppendHotspot("BUTTON JAVASCRIPT", longCode.c_str(), 64364, nullptr, "j", 1), 1028);
+    EXPECT_EQ(chunk->AppendHotspot("BUTTON JAVASCRIPT", longCode.c_str(), 64363, nullptr, "j", 1), 0);
     delete chunk;
     Save();
     const Body body = Stored(id_);
@@ -433,6 +444,7 @@ TEST_F(AppendMethodsTest, HotspotsCarryTheirCodeOrAreRefused) {
     EXPECT_TRUE(body.Holds("Press"));
     EXPECT_FALSE(body.Holds("alert(1)"));
     EXPECT_FALSE(body.Holds("Codeless"));
+    EXPECT_FALSE(body.Holds("Big"));
 }
 
 TEST_F(AppendMethodsTest, LinksNeedATargetWithAColon) {
