@@ -351,6 +351,12 @@ STATUS CarryOleObject(CopyPass* pass, const std::string& name) {
     const std::string path = TemporaryFile();
     if (path.empty()) return kOperationFailed;
     plat::STATUS status = plat::NoteExtractOleObject(SourceNote(pass), name.c_str(), path.c_str());
+    // An object the source note does not hold is not copied; the records
+    // are, as for an attachment.
+    if (status == plat::ERR_ITEM_NOT_FOUND) {
+        std::remove(path.c_str());
+        return kOK;
+    }
     if (status == plat::NOERROR)
         status = plat::NoteWriteOleObject(TargetNote(pass), path.c_str(), name.c_str(), description.c_str(), flags);
     std::remove(path.c_str());

@@ -349,3 +349,39 @@ TEST_F(LinkFixups, ImagesPastTheFirstStoredItemAreAddressedInTheItemThatHoldsThe
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LinkFixups, AnOleObjectTheSourceNoteLacksLeavesTheCopyToGoOnWithoutIt) {
+    // An OLE object record naming an object the source note does not hold
+    // (removed, or never carried along): its records are copied, as those
+    // of a file hotspot whose attachment is gone, and nothing is carried.
+    FixtureRecord ole = talix_test::HeadAndText(0xFFA7, 20, 14, "EXT12345");
+    const Records body = Join(engine_test::Runs({"before"}),
+                              {ole, Text("after")});
+    const plat::NOTEID sourceId = Note(body);
+    const plat::NOTEID targetId = Note(engine_test::Runs({"old"}));
+    ASSERT_EQ(source_.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
+    ASSERT_EQ(target_.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    ASSERT_EQ(talix::CopyRichTextWithLinks(&source_, &target_, 0, 0), 0);
+    ASSERT_EQ(target_.Save(), 0);
+    EXPECT_FALSE(HasAttachment(target_.noteHandle, "EXT12345"));
+
+    ZervaRTItem reader(&session_);
+    ASSERT_EQ(reader.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    talix::STATUS status = 0;
+    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+    ASSERT_NE(list, nullptr);
+    std::size_t objects = 0;
+    std::string text;
+    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (node->signature == 0xFFA7) ++objects;
+        if (node->signature == 0xFF85 && node->length > 8)
+            text.append(reinterpret_cast<const char*>(node->bytes) + 8, node->length - 8);
+    }
+    EXPECT_EQ(objects, 1u);
+    EXPECT_EQ(text, "beforeafter");
+    talix::DeleteItemRecordList(&session_, list);
+}
+
+} // namespace
