@@ -45,6 +45,10 @@ constexpr std::uint16_t kResourceNoteLink = 2;
 
 // A file hotspot's type.
 constexpr std::uint16_t kFileHotspot = 4;
+// Storage link: its kind (1: an attachment of the note), and the length of
+// the name that follows its fixed part.
+constexpr std::uint32_t kStorageKindAt = 4, kStorageNameLengthAt = 10;
+constexpr std::uint16_t kStorageAttachment = 1;
 
 constexpr std::uint32_t kLongestName = 255;
 
@@ -138,54 +142,87 @@ STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t 
     return status & kStatusMask;
 }
 
-// The file hotspot's attachment copied into the target note; a name the
-// target already holds is replaced by a free one, which the hotspot then
-// names.
-STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
-    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
-    const char* data = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
-    const std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(data, dataLength));
-    if (nameLength == 0 || nameLength > kLongestName) return AppendCopied(work, record, signature, length);
-    const std::string name(data, nameLength);
-
-    // An attachment that an earlier hotspot of this copy carried is not
-    // attached again.
+// The source's attachment of the name carried into the target note, once
+// per copy (a later record naming it refers to that copy). *stored is the
+// name the target stores it under: the name itself, a free one when the
+// target already holds the name, or empty when the source holds no such
+// attachment (nothing is carried then).
+STATUS CarryNamedAttachment(CopyWork* work, const std::string& name, std::string* stored) {
     std::string key(name);
     for (char& c : key) c = LowerAscii(c);
-    char stored[kLongestName + 1] = {};
     const auto carried = work->carriedFiles.find(key);
     if (carried != work->carriedFiles.end()) {
-        std::snprintf(stored, sizeof stored, "%s", carried->second.c_str());
-    } else {
-        plat::DBHANDLE db = 0;
-        if (plat::NoteGetInfo(work->context->note, plat::NOTE_FIELD_DB, &db) != plat::NOERROR) return kArgumentError;
-        const STATUS status = AttachImportedFile(db, work->sourceNote, work->context->note, name.c_str(), stored,
-                                                 sizeof stored);
-        // No such attachment in the source: nothing to carry.
-        if (status == kItemNotFound) return AppendCopied(work, record, signature, length);
-        if (status != kOK) return status;
-        work->carriedFiles.emplace(key, stored);
+        *stored = carried->second;
+        return kOK;
     }
-    const std::uint32_t storedLength = static_cast<std::uint32_t>(std::strlen(stored));
-    if (storedLength == nameLength && std::memcmp(stored, data, nameLength) == 0)
-        return AppendCopied(work, record, signature, length);
+    plat::DBHANDLE db = 0;
+    if (plat::NoteGetInfo(work->context->note, plat::NOTE_FIELD_DB, &db) != plat::NOERROR) return kArgumentError;
+    char buffer[kLongestName + 1] = {};
+    const STATUS status = AttachImportedFile(db, work->sourceNote, work->context->note, name.c_str(), buffer,
+                                             sizeof buffer);
+    stored->clear();
+    if (status == kItemNotFound) return kOK;
+    if (status != kOK) return status;
+    *stored = buffer;
+    work->carriedFiles.emplace(key, *stored);
+    return kOK;
+}
 
-    // The hotspot names the attachment by its new name.
+// A copy of the record with the name of nameLength bytes at nameAt
+// replaced by stored; its length word at lengthAt (a count of the bytes
+// after the fixed part, or of the name alone), read as word, grows or
+// shrinks with it.
+STATUS AppendRenamed(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                     std::uint32_t nameAt, std::uint32_t nameLength, std::uint32_t lengthAt, std::uint32_t word,
+                     const std::string& stored) {
+    const auto storedLength = static_cast<std::uint32_t>(stored.size());
     const std::uint32_t newLength = length - nameLength + storedLength;
-    const std::uint32_t newDataLength = dataLength - nameLength + storedLength;
-    if (newLength > 0xFFFF || newDataLength > 0xFFFF) return kOperationFailed;
+    const std::uint32_t newWord = word - nameLength + storedLength;
+    if (newLength > 0xFFFF || newWord > 0xFFFF) return kOperationFailed;
     auto* renamed = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
     if (renamed == nullptr) return kOutOfMemory;
-    std::memcpy(renamed, record, kHotspotBeginFixedLength);
-    std::memcpy(renamed + kHotspotBeginFixedLength, stored, storedLength);
-    std::memcpy(renamed + kHotspotBeginFixedLength + storedLength, record + kHotspotBeginFixedLength + nameLength,
-                length - kHotspotBeginFixedLength - nameLength);
-    WriteWord(renamed + kHotspotDataLengthAt, static_cast<std::uint16_t>(newDataLength));
+    std::memcpy(renamed, record, nameAt);
+    std::memcpy(renamed + nameAt, stored.data(), storedLength);
+    std::memcpy(renamed + nameAt + storedLength, record + nameAt + nameLength, length - nameAt - nameLength);
+    WriteWord(renamed + lengthAt, static_cast<std::uint16_t>(newWord));
     SetHostRecordLength(renamed, signature, newLength);
     const STATUS appended = AppendRecord(renamed, signature, newLength, &work->context->output);
     std::free(renamed);
     return appended;
+}
+
+// The record naming an attachment at nameAt (in the word bytes there, up
+// to a zero byte) with that attachment carried into the target note; a
+// name the target already holds is replaced by a free one, which the
+// record then names.
+STATUS CarryNamedBy(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                    std::uint32_t nameAt, std::uint32_t lengthAt, std::uint32_t word) {
+    const char* data = reinterpret_cast<const char*>(record + nameAt);
+    const auto nameLength = static_cast<std::uint32_t>(strnlen(data, word));
+    if (nameLength == 0 || nameLength > kLongestName) return AppendCopied(work, record, signature, length);
+    const std::string name(data, nameLength);
+    std::string stored;
+    const STATUS status = CarryNamedAttachment(work, name, &stored);
+    if (status != kOK) return status;
+    if (stored.empty() || stored == name) return AppendCopied(work, record, signature, length);
+    return AppendRenamed(work, record, signature, length, nameAt, nameLength, lengthAt, word, stored);
+}
+
+// The file hotspot's attachment copied into the target note.
+STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
+    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
+    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
+    return CarryNamedBy(work, record, signature, length, kHotspotBeginFixedLength, kHotspotDataLengthAt, dataLength);
+}
+
+// A picture kept as an attachment of its note (a storage link of the
+// attachment kind): the attachment is copied into the target note too, so
+// that the picture is not lost with the move.
+STATUS CarryStoredPicture(CopyWork* work, const std::uint8_t* record, std::uint16_t signature,
+                          std::uint32_t length) {
+    std::uint32_t word = ReadWord(record + kStorageNameLengthAt);
+    if (word > length - kStorageLinkFixedLength) word = length - kStorageLinkFixedLength;
+    return CarryNamedBy(work, record, signature, length, kStorageLinkFixedLength, kStorageNameLengthAt, word);
 }
 
 } // namespace
@@ -248,6 +285,11 @@ STATUS CarryAttachment(CopyWork* work, const std::uint8_t* record, std::uint16_t
         ReadWord(record + kHotspotTypeAt) == kFileHotspot) {
         *handled = true;
         return CarryFileHotspot(work, record, signature, length);
+    }
+    if (signature == kSigStorageLink && length >= kStorageLinkFixedLength &&
+        ReadWord(record + kStorageKindAt) == kStorageAttachment) {
+        *handled = true;
+        return CarryStoredPicture(work, record, signature, length);
     }
     if (signature == kSigOleBegin) {
         const STATUS status = CarryOleObject(work, record, length);

@@ -262,6 +262,56 @@ TEST_F(CopyTest, AttachmentsComeAlongIntoAnotherNoteOnly) {
     Close(target);
 }
 
+TEST_F(CopyTest, APictureKeptAsAnAttachmentComesAlongWithItsAttachment) {
+    // A picture whose image is an attachment of its note, named by a
+    // storage link: copied into another note, the attachment comes too (by
+    // a free name when the target holds one of that name), so the copy
+    // still shows the picture.
+    talix_test::TempDir dir;
+    std::FILE* out = std::fopen(dir.file("g").c_str(), "wb");
+    std::fputs("GIF89a picture bytes", out);
+    std::fclose(out);
+    talix_test::FixtureRecord link = talix_test::HeadAndText(0xFFC4, 24, 10, "Graphic");
+    talix_test::PutWord(&link, 4, 1);
+    talix_test::PutWord(&link, 6, 1);
+    Records body = engine_test::Runs({"before"});
+    body.push_back(link);
+    body.push_back(engine_test::Text("after"));
+    const plat::NOTEID sourceId = db_.AddNote(body);
+    plat::NOTEHANDLE source = OpenNote(sourceId);
+    ASSERT_EQ(plat::NoteAttachFile(source, "$FILE", 5, dir.file("g").c_str(), "Graphic", plat::ATTACH_DEFAULT),
+              plat::NOERROR);
+    ASSERT_EQ(plat::NoteUpdate(source, 0), plat::NOERROR);
+    Close(source);
+
+    ZervaRTChunk* chunk = Open(engine_test::Runs({"target"}));
+    ASSERT_NE(chunk, nullptr);
+    ASSERT_EQ(plat::NoteAttachFile(item_.noteHandle, "$FILE", 5, dir.file("g").c_str(), "Graphic",
+                                   plat::ATTACH_DEFAULT),
+              plat::NOERROR);
+    source = OpenNote(sourceId);
+    EXPECT_EQ(AppendItem(chunk, source, "Body"), 0);
+    Close(source);
+    const std::vector<Rec> records = Saved();
+    EXPECT_EQ(Attachments(id_), 2);
+    const std::vector<const Rec*> links = PointersTo(records, 0xFFC4);
+    ASSERT_EQ(links.size(), 1u);
+    const std::vector<std::uint8_t>& bytes = links[0]->bytes;
+    ASSERT_GE(bytes.size(), 24u);
+    const std::uint16_t nameLength = static_cast<std::uint16_t>(bytes[10] | bytes[11] << 8);
+    ASSERT_LE(24u + nameLength, bytes.size());
+    const std::string named(reinterpret_cast<const char*>(bytes.data() + 24), nameLength);
+    EXPECT_NE(named, "Graphic");
+    EXPECT_EQ(bytes[4], 1);
+    plat::NOTEHANDLE target = OpenNote(id_);
+    char* data = nullptr;
+    std::uint32_t size = 0;
+    EXPECT_EQ(talix::ReadAttachmentToMemory(target, named.c_str(), &data, &size), 0);
+    EXPECT_EQ(std::string(data != nullptr ? data : "", size), "GIF89a picture bytes");
+    std::free(data);
+    Close(target);
+}
+
 TEST_F(CopyTest, AnAttachmentShownTwiceComesAlongOnce) {
     talix_test::TempDir dir;
     std::FILE* out = std::fopen(dir.file("a.txt").c_str(), "wb");

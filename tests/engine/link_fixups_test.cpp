@@ -384,4 +384,43 @@ TEST_F(LinkFixups, AnOleObjectTheSourceNoteLacksLeavesTheCopyToGoOnWithoutIt) {
     talix::DeleteItemRecordList(&session_, list);
 }
 
+TEST_F(LinkFixups, APictureKeptAsAnAttachmentComesAlongUnderAFreeName) {
+    // The storage link of a picture whose image is an attachment of the
+    // source note: the attachment is carried over; the target's own
+    // attachment of that name stays itself and the link names the copy.
+    FixtureRecord link = talix_test::HeadAndText(0xFFC4, 24, 10, "Graphic");
+    talix_test::PutWord(&link, 4, 1);
+    talix_test::PutWord(&link, 6, 1);
+    const plat::NOTEID sourceId = Note(Join(engine_test::Runs({"before"}), {link, Text("after")}),
+                                       [&](plat::NOTEHANDLE note) { Attach(note, "Graphic", "source picture"); });
+    const plat::NOTEID targetId =
+        Note(engine_test::Runs({"old"}), [&](plat::NOTEHANDLE note) { Attach(note, "Graphic", "target picture"); });
+    ASSERT_EQ(source_.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
+    ASSERT_EQ(target_.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    ASSERT_EQ(talix::CopyRichTextWithLinks(&source_, &target_, 0, 0), 0);
+    ASSERT_EQ(target_.Save(), 0);
+
+    ZervaRTItem reader(&session_);
+    ASSERT_EQ(reader.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    talix::STATUS status = 0;
+    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+    ASSERT_NE(list, nullptr);
+    std::string named;
+    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (node->signature == 0xFFC4 && node->length >= 24)
+            named.assign(reinterpret_cast<const char*>(node->bytes) + 24, ReadWord(node->bytes + 10));
+    }
+    talix::DeleteItemRecordList(&session_, list);
+    ASSERT_FALSE(named.empty());
+    EXPECT_NE(named, "Graphic");
+    for (const auto& [name, contents] :
+         std::vector<std::pair<std::string, std::string>>{{named, "source picture"}, {"Graphic", "target picture"}}) {
+        char* data = nullptr;
+        std::uint32_t size = 0;
+        ASSERT_EQ(talix::ReadAttachmentToMemory(target_.noteHandle, name.c_str(), &data, &size), 0) << name;
+        EXPECT_EQ(std::string(data, size), contents);
+        std::free(data);
+    }
+}
+
 } // namespace
