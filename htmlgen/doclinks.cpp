@@ -34,6 +34,9 @@ namespace {
 
 constexpr const char* kBrokenLinks = "TALIX: Broken $Links reference";
 constexpr const char* kNotInList = "TALIX: Broken $Links reference - not in list";
+// Ends a link icon's src and gives it the empty alt attribute XHTML requires
+// of every img (an undescribed icon says nothing).
+constexpr const char* kEmptyAlt = "\" alt=\"";
 
 // 0xFF91: the index, then the texts; 0xFF92: the link, then the texts.
 constexpr std::uint32_t kIndexAt = 4, kExportLink = 4;
@@ -426,6 +429,8 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
             AppendOutput(context, "\" alt=\"");
             AppendAttributeValue(context, AltWord(iconPath));
             AppendOutput(context, " icon");
+        } else if (context->format == kFormatXHTML) {
+            AppendOutput(context, kEmptyAlt);
         }
         AppendOutput(context, context->format == kFormatXHTML ? "\" border=\"0\" />" : "\" border=\"0\">");
         MoveToTextEnd(context);
@@ -443,6 +448,7 @@ STATUS ProcessXMLDoclink(XMLGenContext* context, std::uint16_t kind, std::uint16
     } else if (!described) {
         AppendOutput(context, "\"><img src=\"");
         AppendAttributeValue(context, iconPath);
+        if (context->format == kFormatXHTML) AppendOutput(context, kEmptyAlt);
         AppendOutput(context, "\" border=\"0");
         AppendOutput(context, close);
     } else {

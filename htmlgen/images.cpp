@@ -125,6 +125,7 @@ struct Picture {
     bool srcSettled = false;
     bool heightWritten = false;
     bool widthWritten = false;
+    bool altWritten = false;         // the element has its alt attribute
     bool jpeg = false;
     bool png = false;
     std::uint16_t instance = 0;      // the stored item that holds the picture
@@ -352,8 +353,10 @@ void ExportPicture(Picture* picture, const std::string& path) {
 void WriteWAIAlt(Picture* picture, const std::string& text) {
     std::string stored;
     if (IsOn(picture->context, sw::kWAICompliant) && picture->altText == nullptr &&
-        !AttributeOption(*picture, "alt=", &stored))
+        !AttributeOption(*picture, "alt=", &stored)) {
         PutAttribute(picture->context, "alt", text);
+        picture->altWritten = true;
+    }
 }
 
 void WriteDiskSource(Picture* picture) {
@@ -584,6 +587,7 @@ void WriteImageResource(Picture* picture) {
         alt += id;
     }
     PutAttribute(context, "alt", alt);
+    picture->altWritten = true;
 }
 
 // ---- Sizes -------------------------------------------------------------------------
@@ -661,6 +665,7 @@ void WriteAltText(Picture* picture, const CDRecordNode* record) {
     std::string text = NodeText(record, kAltTextFixedLength, NodeWord(record, kAltTextLengthAt));
     text.resize(strnlen(text.c_str(), text.size()));
     Put(context, " alt=\"");
+    picture->altWritten = true;
     const char* blank = context->texts.blankAltString;
     if (!(blank != nullptr && text == blank) && !text.empty())
         WriteXMLEncodedText(context, text.data(), ClampToWord(text.size()),
@@ -677,6 +682,8 @@ void WriteStoredAttributes(Picture* picture, const CDRecordNode* record) {
     }
     if (picture->heightWritten) RemoveAttribute(picture, "height=");
     if (picture->widthWritten) RemoveAttribute(picture, "width=");
+    std::string alt;
+    if (AttributeOption(*picture, "alt=", &alt)) picture->altWritten = true;
     std::vector<char> extra(picture->attributes.begin(), picture->attributes.end());
     extra.push_back('\0');
     // With a border record the stored style went into the border's style attribute.
@@ -904,6 +911,10 @@ STATUS PXMLGr(XMLGenContext* context, std::uint16_t kind, std::uint16_t depth) {
     }
     if (!picture.heightWritten) Put(context, " height=\"" + std::to_string(kDefaultSize) + "\"");
     if (!picture.widthWritten) Put(context, " width=\"" + std::to_string(kDefaultSize) + "\"");
+    // XHTML requires an alt attribute of every img: a picture without
+    // alternative text gets an empty one, which also tells readers it says
+    // nothing.
+    if (Xhtml(context) && !picture.altWritten) Put(context, " alt=\"\"");
     Put(context, Xhtml(context) ? " />" : ">");
     MoveToTextEnd(context);
     ReadDebugLevel();

@@ -91,6 +91,11 @@ TEST_F(DoclinksTest, LinkURLsByKindAndOption) {
     EXPECT_NE(described.find("alt=\"database link icon\" border=\"0\" /></a>"), std::string::npos);
     std::string report;
     EXPECT_TRUE(talix_test::XmlWellFormed(described, &report)) << report;
+    // Undescribed icons in XHTML get the empty alt every img must have.
+    const std::string plain = Generate(chunk, "XHTML", nullptr);
+    EXPECT_NE(plain.find("<img src=\"/icons/doclink.gif\" alt=\"\" border=\"0\" /></a>"), std::string::npos)
+        << plain;
+    EXPECT_TRUE(talix_test::XhtmlValid(plain, &report)) << report << plain;
     EXPECT_EQ(chunk->lastStatus, 0);
 }
 
@@ -108,6 +113,10 @@ TEST_F(DoclinksTest, ALinkInTheTextOfAURLHotspotWritesItsIconInTheOuterAnchor) {
         << xhtml;
     std::string report;
     EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report;
+    const std::string plain = Generate(chunk, "XHTML", nullptr);
+    EXPECT_NE(plain.find("out <img src=\"/icons/doclink.gif\" alt=\"\" border=\"0\" /> tail</a>"),
+              std::string::npos)
+        << plain;
     // A link outside any anchor still writes its own.
     EXPECT_EQ(Body(Define({ExportedLink(document, "", "")}), nullptr),
               "<a href=\"" + kPath + "?OpenDocument\"><img src=\"/icons/doclink.gif\" border=\"0\"></a>");

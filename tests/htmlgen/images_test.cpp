@@ -156,6 +156,21 @@ TEST_F(ImagesTest, SizesBordersAltTextsAndStoredAttributes) {
     std::string report;
     EXPECT_TRUE(talix_test::XmlWellFormed(xhtml, &report)) << report << xhtml;
     EXPECT_EQ(talix_test::TidyErrors(Generate(chunk, "HTML", nullptr), &report), 0) << report;
+    // XHTML requires an alt of every img: a picture without alternative
+    // text gets an empty one, one with its own keeps it alone; HTML stays
+    // as it was.
+    EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report << xhtml;
+    EXPECT_NE(xhtml.find("onclick=\"go()\" border=\"0\" width=\"100\" alt=\"\" />"), std::string::npos) << xhtml;
+    EXPECT_EQ(Generate(chunk, "HTML", nullptr).find("alt=\"\" border"), std::string::npos);
+    const std::string own = Generate(
+        Define({Bracket(0xDD, 0x0099), Graphic(), ImageHeader(1, 0, 0, 10), ImageSegment(GifBytes(10)),
+                IdName({"", "", "", "", "alt=\"Map\"", ""}), Bracket(0xDE, 0x0099)}),
+        "XHTML", nullptr);
+    EXPECT_TRUE(talix_test::XhtmlValid(own, &report)) << report << own;
+    EXPECT_NE(own.find("alt=\"Map\""), std::string::npos) << own;
+    EXPECT_EQ(own.find("alt=\"\""), std::string::npos) << own;
+    const std::string described = Generate(chunk, "XHTML", "WAICompliant=Yes");
+    EXPECT_TRUE(talix_test::XhtmlValid(described, &report)) << report << described;
 
     // A picture without image data writes nothing.
     ZervaRTChunk* empty = Define({TextBytes("x"), Bracket(0xDD, 0x0099), Graphic(), Bracket(0xDE, 0x0099)});

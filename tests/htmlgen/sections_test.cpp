@@ -168,7 +168,9 @@ TEST_F(SectionsTest, PictureAddressesFromTheOptionsStayInTheirAttributes) {
         for (const char* format : {"HTML", "XHTML"}) {
             const std::string markup = Generate(chunk, format, options.c_str());
             EXPECT_EQ(Count(markup, "<img src='" + single + "' "), style[0] == 'S' ? 2u : 1u) << style << markup;
-            EXPECT_EQ(Count(markup, "<img src=\"" + dual + "\" border"), 1u) << style << "\n" << markup;
+            // XHTML gives the undescribed link icon the alt every img needs.
+            const std::string after = format[0] == 'X' ? "\" alt=\"\" border" : "\" border";
+            EXPECT_EQ(Count(markup, "<img src=\"" + dual + after), 1u) << style << "\n" << markup;
             std::string report;
             if (format[0] == 'X') EXPECT_TRUE(talix_test::XmlWellFormed(markup, &report)) << report << markup;
         }
