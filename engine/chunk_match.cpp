@@ -33,6 +33,12 @@ bool HasEndMarkers(std::uint16_t type) { return type == 22 || type == 25 || type
 bool IsParagraphType(std::uint16_t type) { return type == 21 || type == 36; }
 bool IsTextRun(std::uint16_t signature) { return signature == kSigText || signature == kSigBidiText; }
 
+// A table's prelude or begin record, or a BEGIN wrapping one.
+bool OpensTable(std::uint16_t signature, const std::uint8_t* record, std::uint32_t length) {
+    if (signature == kSigBegin) signature = BracketedSignature(record, length);
+    return signature == kSigPreTableBegin || IsTableBeginRecord(signature);
+}
+
 bool InList(const std::uint16_t* list, int count, std::uint16_t signature) {
     if (signature == 0) return false;
     for (int i = 0; i < count; ++i) {
@@ -350,7 +356,10 @@ std::uint32_t MatchChunkStart(ChunkDefInfo* level, const std::uint8_t* record, s
     if (type != 12) {
         bool starts = InList(row->start, 4, examinedSignature);
         if (IsParagraphType(type)) {
-            if (node != nullptr && node->prev == nullptr) starts = true;
+            // The item's first record opens its first paragraph, unless it
+            // opens a table: a paragraph would end there at once, holding
+            // nothing, and take the number of the first cell's paragraph.
+            if (node != nullptr && node->prev == nullptr && !OpensTable(signature, record, length)) starts = true;
             if (context->region != 0 && signature == kSigLargeParagraph) starts = true;
         }
         if (!starts) return 0;

@@ -71,6 +71,37 @@ TEST_F(NavigationTest, CountsTargetsWithinTheChunk) {
     EXPECT_STREQ(plain->definition, "Everything");
 }
 
+// An item that begins with a table (with its prelude record or without):
+// its first paragraph is the first cell's, counted and found as such.
+TEST_F(NavigationTest, AnItemThatBeginsWithATableNumbersItsParagraphsFromTheFirstCell) {
+    for (bool prelude : {false, true}) {
+        engine_test::Records records;
+        if (prelude) records.push_back(talix_test::HostRecord(0xFFFB, 44));
+        records.push_back(talix_test::HostRecord(0x00A3, 14));
+        for (std::uint8_t column = 0; column < 2; ++column) {
+            talix_test::FixtureRecord cell = talix_test::HostRecord(0x00A4, 18);
+            cell.bytes[3] = column;
+            talix_test::FixtureRecord reference = talix_test::HostRecord(0x0083, 4);
+            reference.bytes[2] = 1;
+            for (const auto& record : {cell, reference, engine_test::Text(column == 0 ? "first" : "second")})
+                records.push_back(record);
+        }
+        records.push_back(talix_test::HostRecord(0x00A5, 8));
+        const plat::NOTEID id = db_.AddNote(records);
+        SCOPED_TRACE(prelude ? "with a prelude" : "without a prelude");
+
+        EXPECT_EQ(Define(id, "Everything")->GetCount("Paragraph"), 2);
+        ChunkPtr paragraph = Define(id, "Paragraph 1");
+        EXPECT_EQ(paragraph->Exists(), 1);
+        EXPECT_EQ(TextOf(paragraph.get()), "first");
+        EXPECT_EQ(paragraph->GetNextTarget(0), 1);
+        EXPECT_EQ(TextOf(paragraph.get()), "second");
+        EXPECT_EQ(paragraph->GetNextTarget(0), 0);
+        EXPECT_EQ(Define(id, "Table 1")->GetCount("Paragraph"), 2);
+        EXPECT_EQ(TextOf(Define(id, "ParagraphList 1").get()), "first");
+    }
+}
+
 TEST_F(NavigationTest, MovesBetweenTargets) {
     ChunkPtr range = Define(tables_, "Table 2-4");
     EXPECT_EQ(range->GetNextTarget(0), 0);
