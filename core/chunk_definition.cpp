@@ -187,6 +187,10 @@ bool ParseMatchAndOccurrences(const Part& part, std::size_t typeAt, ChunkDefInfo
         if (c == '-' && NegativeNumberAt(part, scan, part.end))
             return Refuse(part, DefinitionFaultKind::kNegativeNumber);
     }
+    // Words that reach the end of the part with neither a quote nor an
+    // occurrence ("Table two") name nothing the parser can read: taken as
+    // the first occurrence they would act on an element not asked for.
+    if (quote == kNone && scan == part.end) return Refuse(part, DefinitionFaultKind::kStrayWords);
     if (quote == kNone) return ParseOccurrences(part, scan, level);
 
     std::size_t close = Find(part, quote + 1, part.upper[quote]);

@@ -55,6 +55,7 @@ enum class DefinitionFaultKind : std::uint8_t {
     kMisplacedRow,        // Row not after a Table or Column level
     kMisplacedColumn,     // Column not after a Table or Row level
     kNegativeNumber,      // an occurrence or range end below 0
+    kStrayWords,          // words after the type that are neither a quoted text nor occurrences
     kTooManyOccurrences,  // more occurrences than a level holds
     kOutOfMemory,
 };

@@ -53,6 +53,9 @@ std::string DefinitionRefusal(const std::string& definition) {
     case talix::DefinitionFaultKind::kMisplacedColumn:
         return "'" + part + "' must follow a Table or Row level (such as 'Table 1; " + part + "')";
     case talix::DefinitionFaultKind::kNegativeNumber: return "occurrences are numbered from 1";
+    case talix::DefinitionFaultKind::kStrayWords:
+        return "'" + part + "' holds words that are neither occurrences nor a text in quotes, such as 'Table 2' "
+               "or 'Text \"Hello\" 1'";
     case talix::DefinitionFaultKind::kTooManyOccurrences: return "a level lists at most 100 occurrences";
     default: return std::string();
     }

@@ -175,6 +175,16 @@ TEST(ChunkDefinition, TextsThatDoNotParse) {
                              "Text Starts -1", "Text 'x' -1", "Table 1, -2-4"}) {
         EXPECT_EQ(Render(text), std::nullopt) << '"' << text << '"';
     }
+    // Words after the type that are neither a text in quotes nor followed by
+    // occurrences name no element: refused, not read as the first one.
+    for (const char* text : {"Table two", "Text Substr Hello", "Table 1; Row first", "Text Starts", "Inside Table ."}) {
+        EXPECT_EQ(ParseChunkDefinition(nullptr, 0, nullptr, text, nullptr, nullptr, &fault), nullptr) << text;
+        EXPECT_EQ(fault.kind, talix::DefinitionFaultKind::kStrayWords) << text;
+    }
+    EXPECT_EQ(Render("Table number 2"), std::optional<std::string>("Table 2"));
+    EXPECT_EQ(Render("Text Starts 'two'"), std::optional<std::string>("Text Starts \"two\" 1"));
+    EXPECT_EQ(Render("Table  "), std::optional<std::string>("Table 1"));
+
     // A dash between two numbers is a range, blanks or not.
     EXPECT_EQ(Render("Table 2 - 4"), std::optional<std::string>("Table 2-4"));
     EXPECT_EQ(Render("Text 'a-1' 2"), std::optional<std::string>("Text \"a-1\" 2"));

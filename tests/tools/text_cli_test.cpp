@@ -71,6 +71,8 @@ TEST_F(TextCommand, PrintsTheTextOfAChunk) {
          "'Column 2' must follow a Table or Row level (such as 'Table 1; Column 2')"},
         {"Table 1;  ", "a part between ';' holds only blanks"},
         {";", "it names no part"},
+        {"Table 1; Row two", "'Row two' holds words that are neither occurrences nor a text in quotes, such as "
+                             "'Table 2' or 'Text \"Hello\" 1'"},
         {hundred, "a level lists at most 100 occurrences"},
     };
     for (const auto& refusal : refusals) {
