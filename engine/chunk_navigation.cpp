@@ -65,15 +65,19 @@ void AppendLevels(ZervaRTChunk* chunk, ChunkDefInfo* levels) {
 bool HasOccurrenceList(const ChunkDefInfo* level) { return level != nullptr && level->occurrenceCount != 0; }
 
 // Moves every occurrence of a level up by one (a range moves as a whole; a
-// missing range end stays 0). Occurrences stop at the largest number.
-void RaiseOccurrences(ChunkDefInfo* level) {
+// missing range end stays 0). Occurrences stop at the largest number; false
+// when none could move.
+bool RaiseOccurrences(ChunkDefInfo* level) {
     std::uint16_t count = level->occurrenceCount > kMaxOccurrences ? kMaxOccurrences : level->occurrenceCount;
+    bool moved = false;
     for (std::uint16_t i = 0; i < count; ++i) {
         if (level->occurrenceStart[i] == kMaxOccurrence) continue;
         ++level->occurrenceStart[i];
+        moved = true;
         std::uint16_t& end = level->occurrenceEnd[i];
         if (end != 0 && end >= level->occurrenceStart[i] && end != kMaxOccurrence) ++end;
     }
+    return moved;
 }
 
 // Moves every occurrence above 0 down by one; a range end follows unless it
@@ -352,7 +356,9 @@ std::int64_t CountChunkTargets(ZervaRTChunk* chunk, const char* typeText) {
 int ZervaRTChunk::GetNextTarget(int) {
     ChunkDefInfo* level = Innermost(Chain(this));
     if (!HasOccurrenceList(level)) return 0;
-    RaiseOccurrences(level);
+    // At the largest occurrence there is no next target: answering for the
+    // same one again would keep a caller's loop over the targets going.
+    if (!RaiseOccurrences(level)) return 0;
     RenderDefinition(this);
     return RunExistenceTest(this, kQueryExists);
 }

@@ -112,6 +112,17 @@ TEST_F(LargeItemTest, NavigationFindsTheTargetsPastTheSixteenBitIndexes) {
     EXPECT_EQ(row->GetLastTarget(), 1);
     EXPECT_EQ(Text(row.get()), "r3c1 r3c2");
     EXPECT_GT(Area().foundFirstRecord, before);
+
+    // The largest occurrence a definition names has no next one: a loop
+    // moving on while a target is found ends there.
+    ChunkPtr last(item_.DefineChunk("Record 65535"));
+    EXPECT_EQ(last->Exists(), 1);
+    int moves = 0;
+    while (moves < 3 && last->GetNextTarget(0) == 1) ++moves;
+    EXPECT_EQ(moves, 0);
+    EXPECT_STREQ(last->definition, "Record 65535");
+    EXPECT_EQ(last->GetPreviousTarget(), 1);
+    EXPECT_STREQ(last->definition, "Record 65534");
 }
 
 TEST_F(LargeItemTest, ARangeNearTheEndIsRemovedAndNothingElse) {
