@@ -81,7 +81,9 @@ ZervaRTItem* RARIvoSession::CreateDesignElement(const char* kindName, const char
     STATUS status = CreateDesignElementNote(this, kind->name, server, path, elementName.c_str(), kind->contentItem,
                                             overwrite ? 1 : 0, &existing, &change);
     if (status != kOK && change.otherKind != nullptr) {
-        const std::string step = std::string("a ") + change.otherKind + " of that name exists";
+        // "an image resource", "an XPage", "a form".
+        const bool an = std::strchr("aeiouAEIOUX", change.otherKind[0]) != nullptr;
+        const std::string step = std::string(an ? "an " : "a ") + change.otherKind + " of that name exists";
         CreationFailed(this, *kind, elementName, step.c_str(), kOK);
         delete item;
         return nullptr;

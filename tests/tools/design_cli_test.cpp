@@ -102,16 +102,19 @@ TEST_F(DesignCommands, CreatingAnElementThatExistsLeavesItAsItIs) {
     const std::string image = Import((talix_test::SampleDxlDir() / "imageres-untitled2.xml").string());
     const std::string formItems = Talix({"items", db_, form}).out;
     const std::string imageItems = Talix({"items", db_, image}).out;
-    // The image resource is a design note of the form class without "$Body":
-    // it is found, named, and not given one.
-    for (const std::vector<std::string>& kept :
-         {std::vector<std::string>{"form", "Layout Form"}, {"form", "Untitled 2.gif"}, {"page", "Layout Form", "Overwrite=No"}}) {
-        std::vector<std::string> args = {"create-design", db_};
-        args.insert(args.end(), kept.begin(), kept.end());
-        CliOutcome run = Talix(args);
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_TRUE(talix_test::Has(run.err, "already exists")) << run.err;
-        EXPECT_EQ(run.out.substr(0, 10), (kept[1] == "Layout Form" ? form : image)) << run.out;
+    CliOutcome same = Talix({"create-design", db_, "form", "Layout Form"});
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_TRUE(talix_test::Has(same.err, "already exists")) << same.err;
+    EXPECT_EQ(same.out.substr(0, 10), form) << same.out;
+    // An element of another kind of that name (the image resource is a
+    // design note of the form class) is neither taken nor changed.
+    for (const std::vector<std::string>& other :
+         {std::vector<std::string>{"form", "Untitled 2.gif", "an image resource"},
+          {"page", "Layout Form", "a form"}}) {
+        CliOutcome run = Talix({"create-design", db_, other[0], other[1], "Overwrite=No"});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_TRUE(talix_test::Has(run.err, "was not created: " + other[2] + " of that name exists")) << run.err;
+        EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(Talix({"items", db_, form}).out, formItems);
     EXPECT_EQ(Talix({"items", db_, image}).out, imageItems);
