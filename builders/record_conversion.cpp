@@ -70,7 +70,14 @@ STATUS ConvertItemRecords(const char* recordFilePath, BuildContext* context) {
     const std::uint16_t base = context->session->workArea->copy.paragraphIdBase;
     context->importParagraphOffset = static_cast<std::uint16_t>(base + kImportParagraphIdOffset);
     ResetParagraphDefinition(context);
+    // The faces are mapped by the file's own font table only: a mapping an
+    // earlier merge of the session left would give the file's runs faces
+    // of another note's table, and the one this file's table leaves would
+    // do the same to the next copy that merges no table.
+    FontMap& map = context->session->workArea->fontMap;
+    map.count = 0;
     const plat::STATUS status = plat::EnumRecordFile(recordFilePath, ReemitRecordCallback, context);
+    map.count = 0;
     if (status != plat::NOERROR) context->errorWord = kErrImportFileMissing;
     return status;
 }

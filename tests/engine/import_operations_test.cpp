@@ -180,6 +180,15 @@ TEST_F(ImportOperations, RecordFilesTakeTheItemsFacesAndParagraphIdsAboveItsBase
     EXPECT_NE(std::find(ids.begin(), ids.end(), 129), ids.end());
     EXPECT_EQ(std::count(ids.begin(), ids.end(), 1), 1);   // the item's own reference
     EXPECT_EQ(ids.size(), 3u);
+
+    // A file without a font table keeps the note's faces: the first file's
+    // mapping is not applied to it.
+    const std::string plain = files_.file("plain.cd");
+    WriteBytes(plain, RecordFile({talix_test::TextRecord(0x0A000005, "narrow")}));
+    ASSERT_EQ(talix_test::RunOperation(chunk, Import(plain, "")), 0);
+    for (const Rec& record : Saved())
+        if (record.Text() == "narrow") ASSERT_EQ(item_.FindFaceByID(record.bytes[4], face), 1);
+    EXPECT_STREQ(face, "Arial Narrow");
 }
 
 TEST_F(ImportOperations, HtmlIsParsedAndItsFailuresReported) {
