@@ -68,6 +68,52 @@ STATUS FlushPendingCopies(RecordProcessContext* context, const CDRecordNode* sto
     return kOK;
 }
 
+STATUS EnterChunkContent(RecordProcessContext* context, bool intoParagraph, const CDRecordNode** first) {
+    const CDRecordNode* node = context->node;
+    *first = node;
+    // Nothing to do once the opening records are written (an executor that
+    // hands its work to another's).
+    if (context->writesItem == 0 || node == nullptr || node->prev == nullptr || node->index <= context->consumedThrough)
+        return kOK;
+    auto present = [](const CDRecordNode* at) { return at != nullptr && at->length != 0; };
+    const CDRecordNode* last = nullptr;
+    const CDRecordNode* at = node;
+    bool paragraph = false;
+    if (node->signature == kSigTableCell || node->signature == kSigNestedTableCell) {
+        last = at;
+        for (at = at->next; present(at) && (at->signature == kSigTableCellColor ||
+                                             at->signature == kSigCellBackgroundData);
+             at = at->next)
+            last = at;
+        paragraph = intoParagraph;
+        if (paragraph && present(at) && at->signature == kSigParagraph) {
+            last = at;
+            at = at->next;
+        }
+    } else if (intoParagraph && node->signature == kSigParagraph) {
+        last = at;
+        at = at->next;
+        paragraph = true;
+    } else {
+        return kOK;
+    }
+    for (; paragraph && present(at); at = at->next) {
+        const std::uint16_t signature = at->signature;
+        if (signature != kSigPabDefinition && signature != kSigPabReference && signature != kSigPabHide &&
+            signature != kSigPabFormRef)
+            break;
+        last = at;
+    }
+    for (const CDRecordNode* written = node;; written = written->next) {
+        const STATUS status = AppendRecordNode(written, &context->output);
+        if (status != kOK) return status;
+        if (written == last) break;
+    }
+    context->consumedThrough = last->index;
+    *first = present(last->next) ? last->next : nullptr;
+    return kOK;
+}
+
 STATUS AppendClosingTextRun(RecordProcessContext* context) {
     ItemWorkState* work = context->chunk->item->work;
     if (EndsWithBracketedEmptyText(work->output)) return kOK;

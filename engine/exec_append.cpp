@@ -129,8 +129,9 @@ STATUS AppendAnchor(bool atEnd, RecordProcessContext* context) {
 
 // 2354 and 2360: op2 line breaks or tabs as text runs of at most 32 (one
 // empty run for 0), all of them in this one pass over the item; new lines
-// with a3 set close the paragraph after them.
-STATUS AppendRepeated(char character, RecordProcessContext* context) {
+// with a3 set close the paragraph after them, and the paragraph after them
+// takes the reference given (0: the walk's current one).
+STATUS AppendRepeated(char character, RecordProcessContext* context, std::uint16_t reference = 0) {
     char text[kMaxRepeatedCharacters];
     std::memset(text, character, sizeof text);
     const FontId font = TextFont(context, true);
@@ -143,7 +144,7 @@ STATUS AppendRepeated(char character, RecordProcessContext* context) {
     } while (status == kOK && left > 0);
     if (status != kOK || character != '\0' || context->a3 == 0) return status;
     status = AppendParagraphRecord(context);
-    if (status == kOK) status = AppendReference(context);
+    if (status == kOK) status = AppendReference(context, reference);
     return status;
 }
 
@@ -247,14 +248,19 @@ STATUS AppendColouredText(RecordProcessContext* context) {
 }
 
 // 2361 at the start: the text, then (unless the chunk starts with text or a
-// hotspot) the paragraph it stands in is closed before the chunk.
-STATUS AppendTextAtStart(std::uint16_t signature, RecordProcessContext* context) {
+// hotspot) the paragraph it stands in is closed before the chunk. first is
+// the record the text goes before; entered tells that the chunk's
+// paragraph was begun for it, whose own reference is then in force.
+STATUS AppendTextAtStart(const CDRecordNode* first, bool entered, RecordProcessContext* context) {
+    const std::uint16_t signature = first != nullptr ? first->signature : 0;
     STATUS status = AppendColouredText(context);
     if (status != kOK) return status;
     if (OneOf(signature, {kSigText, kSigHotspotBegin, kSigV4HotspotBegin, kSigHotspotEnd, kSigV4HotspotEnd}))
         return kOK;
-    if (signature == kSigEnd && OneOf(BracketedSignature(context->node), {kSigText, kSigV4HotspotBegin, kSigHotspotBegin,
-                                                                      kSigPreTableBegin, kSigTableBegin}))
+    if (signature == kSigEnd && OneOf(BracketedSignature(first), {kSigText, kSigV4HotspotBegin, kSigHotspotBegin,
+                                                                  kSigPreTableBegin, kSigTableBegin}))
+        return kOK;
+    if (entered && !OneOf(signature, {kSigTableBegin, kSigTableEnd, kSigNestedTableBegin, kSigNestedTableEnd}))
         return kOK;
     if (OneOf(signature, {kSigTableBegin, kSigTableEnd, kSigHotspotEnd, kSigNestedTableBegin, kSigNestedTableEnd})) {
         status = AppendParagraphRecord(context);
@@ -326,16 +332,47 @@ STATUS AppendLinesAtEnd(RecordProcessContext* context) {
     return kOK;
 }
 
-// Writes the operation's records at the chunk's start (atEnd false;
-// signature is the chunk's first record) or after its end, and marks the
-// item modified. Returns 0 or the failure of an append.
-STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* context) {
+// Whether the operation puts content within a paragraph (not paragraphs
+// of its own): text, tabs, an anchor, new lines.
+bool WritesInline(const RecordProcessContext* context) {
+    switch (context->operation) {
+    case kOpAppendAnchor:
+    case kOpAppendTabs:
+    case kOpAppendText:
+    case kOpAppendNewLines: return true;
+    default: return false;
+    }
+}
+
+// The id of the last paragraph reference from the node up to (not
+// including) end; 0 without one.
+std::uint16_t LastReferenceId(const CDRecordNode* node, const CDRecordNode* end) {
+    std::uint16_t id = 0;
+    for (; node != nullptr && node != end; node = node->next)
+        if (node->signature == kSigPabReference && node->bytes != nullptr && node->length >= kReferenceId + 2)
+            id = ReadWord(node->bytes + kReferenceId);
+    return id;
+}
+
+// Writes the operation's records at the chunk's start (atEnd false) or
+// after its end, and marks the item modified. At the start, the content
+// goes into the chunk's cell, inline content into its paragraph (see
+// EnterChunkContent), before first.
+// Returns 0 or the failure of an append.
+STATUS AppendAtChunk(bool atEnd, RecordProcessContext* context) {
     STATUS status = kOK;
+    const CDRecordNode* first = context->node;
+    if (!atEnd) status = EnterChunkContent(context, WritesInline(context), &first);
+    if (status != kOK) return status;
+    const bool entered = first != context->node;
     switch (context->operation) {
     case kOpAppendAnchor: status = AppendAnchor(atEnd, context); break;
-    case kOpAppendNewLines: status = AppendRepeated('\0', context); break;
+    case kOpAppendNewLines:
+        // A paragraph begun for them goes on after them as it was.
+        status = AppendRepeated('\0', context, entered ? LastReferenceId(context->node, first) : 0);
+        break;
     case kOpAppendTabs: status = AppendRepeated('\t', context); break;
-    case kOpAppendText: status = atEnd ? AppendTextAtEnd(context) : AppendTextAtStart(signature, context); break;
+    case kOpAppendText: status = atEnd ? AppendTextAtEnd(context) : AppendTextAtStart(first, entered, context); break;
     case kOpAppendPageBreak: status = AppendPageBreak(context); break;
     case kOpAppendParagraph: status = AppendNewParagraph(atEnd, context); break;
     case kOpAppendLines: status = atEnd ? AppendLinesAtEnd(context) : kArgumentError; break;
@@ -346,11 +383,11 @@ STATUS AppendAtChunk(std::uint16_t signature, bool atEnd, RecordProcessContext* 
 }
 
 // The chunk's append-at-end word decides where an append writes.
-STATUS AppendAtStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
-    return context->chunk->appendAtEnd == 0 ? AppendAtChunk(signature, false, context) : kOK;
+STATUS AppendAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
+    return context->chunk->appendAtEnd == 0 ? AppendAtChunk(false, context) : kOK;
 }
-STATUS AppendAtEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
-    return context->chunk->appendAtEnd != 0 ? AppendAtChunk(signature, true, context) : kOK;
+STATUS AppendAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
+    return context->chunk->appendAtEnd != 0 ? AppendAtChunk(true, context) : kOK;
 }
 
 // Anchor, new lines, tabs, text, page break, paragraph, lines.

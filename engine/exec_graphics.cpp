@@ -29,6 +29,7 @@
 #include "engine/graphic_utilities.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -185,7 +186,11 @@ STATUS AppendPicture(RecordProcessContext* context) {
 
 STATUS PictureAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     if (context->chunk->appendAtEnd != 0) return kOK;
-    const STATUS status = AppendPrefix(recordCounter, context);
+    STATUS status = AppendPrefix(recordCounter, context);
+    // A picture stands in the chunk's paragraph; a layer holds paragraphs
+    // of its own.
+    const CDRecordNode* first = nullptr;
+    if (status == kOK) status = EnterChunkContent(context, context->operation != kOpAppendLayer, &first);
     return status == kOK ? AppendPicture(context) : status;
 }
 

@@ -16,6 +16,7 @@
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
 #include "engine/run_steps.h"
+#include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -107,7 +108,10 @@ STATUS AppendHotspot(RecordProcessContext* context) {
                                  context->argumentText, context);
 }
 STATUS HotspotAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
-    return context->chunk->appendAtEnd == 0 ? AppendHotspot(context) : kOK;
+    if (context->chunk->appendAtEnd != 0) return kOK;
+    const CDRecordNode* first = nullptr;
+    const STATUS status = EnterChunkContent(context, true, &first);
+    return status == kOK ? AppendHotspot(context) : status;
 }
 STATUS HotspotAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
     return context->chunk->appendAtEnd != 0 ? AppendHotspot(context) : kOK;

@@ -30,6 +30,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -190,7 +191,13 @@ STATUS AppendImport(RecordProcessContext* context) {
 }
 
 STATUS ImportAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
-    return context->chunk->appendAtEnd == 0 ? AppendImport(context) : kOK;
+    if (context->chunk->appendAtEnd != 0) return kOK;
+    // An attachment's icon and a picture stand in the chunk's paragraph;
+    // other imports bring paragraphs of their own.
+    const CDRecordNode* first = nullptr;
+    const bool inContent = context->operation == kOpAppendFileAttachment || context->a5 != 0;
+    const STATUS status = EnterChunkContent(context, inContent, &first);
+    return status == kOK ? AppendImport(context) : status;
 }
 
 STATUS ImportAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {

@@ -27,6 +27,7 @@
 #include "engine/exec_results.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
+#include "engine/writing_run.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -382,7 +383,10 @@ STATUS AppendLink(RecordProcessContext* context) {
     return AppendNotesLinkHotspotEx(context->argumentText, length, context);
 }
 STATUS AppendLinkAtStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
-    return context->chunk->appendAtEnd == 0 ? AppendLink(context) : kOK;
+    if (context->chunk->appendAtEnd != 0) return kOK;
+    const CDRecordNode* first = nullptr;
+    const STATUS status = EnterChunkContent(context, true, &first);
+    return status == kOK ? AppendLink(context) : status;
 }
 STATUS AppendLinkAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context) {
     return context->chunk->appendAtEnd != 0 ? AppendLink(context) : kOK;

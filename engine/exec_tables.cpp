@@ -24,6 +24,7 @@
 #include "engine/exec_handlers.h"
 #include "engine/operation_table.h"
 #include "engine/table_walk.h"
+#include "engine/writing_run.h"
 #include "talix/session.h"
 
 namespace talix {
@@ -66,7 +67,9 @@ STATUS AppendPrefix(std::uint32_t recordCounter, RecordProcessContext* context) 
 STATUS AppendTableAtStart(std::uint8_t*, std::uint16_t, std::uint32_t recordCounter, RecordProcessContext* context) {
     if (context->chunk->appendAtEnd != 0) return kOK;
     context->chunk->item->modified = 1;
-    const STATUS status = AppendPrefix(recordCounter, context);
+    STATUS status = AppendPrefix(recordCounter, context);
+    const CDRecordNode* first = nullptr;
+    if (status == kOK) status = EnterChunkContent(context, false, &first);
     return status != kOK ? status : AppendTableRecords(context->operation2, context->a3, context);
 }
 

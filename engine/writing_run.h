@@ -24,6 +24,22 @@ STATUS StartWritingRun(RecordProcessContext* context);
 // Returns 0 or the gate's failure.
 STATUS FlushPendingCopies(RecordProcessContext* context, const CDRecordNode* stopBefore);
 
+// Where content is put before a chunk that begins with a record of the
+// element round it: a cell (or a row, from its first cell) begins at its
+// cell record, and a paragraph at the paragraph record that closes the one
+// before it. Before such a record the content would land in the cell or
+// paragraph before the chunk (or, before a table's first cell, break the
+// table). The chunk's opening records are written first and taken as
+// written: the cell record with its colour and background records; with
+// intoParagraph (inline content: text, a link, a picture) also the
+// paragraph record and the records that open the paragraph after it
+// (definition, reference, hide formula and its reference), of the cell's
+// first paragraph or of the chunk's paragraph. *first becomes the first
+// record after them (null at the item's end), or stays the current node
+// where nothing is written: a run that only reads, a chunk that begins
+// otherwise, or at the item's first record. Returns 0 or the gate's failure.
+STATUS EnterChunkContent(RecordProcessContext* context, bool intoParagraph, const CDRecordNode** first);
+
 // The empty text run that closes what a run wrote: in the font of the last
 // run walked, unless the output already ends with an empty run in a colour
 // bracket. Returns 0 or the gate's failure.
