@@ -14,6 +14,7 @@
 
 #include "core/filters.h"
 #include "core/folder_file.h"
+#include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/kept_items.h"
 #include "core/record_forms.h"
@@ -307,8 +308,15 @@ std::uint16_t ZervaRTItem::Export(const char* filePath, const char* type) {
     if (found == 0) {
         const char* extension = Extension(type);
         if (extension == nullptr) extension = Extension(filePath);
-        if (extension != nullptr && CompareNamesNoCase(extension, ".cd") == 0)
+        if (extension != nullptr && CompareNamesNoCase(extension, ".cd") == 0) {
             status = ExportItemWithFonts(this, filePath);
+        } else {
+            // Nothing could write the file: said so, not answered as done.
+            const std::string message = std::string("TALIX: Cannot export to '") + filePath +
+                                        "': no export filter takes its type, and it is not a .cd file";
+            ShowHostMessage(message.c_str());
+            status = kArgumentError;
+        }
     } else {
         // The records the filter reads go to a file of this export's own,
         // named like the item's import/export file, in the temporary

@@ -155,7 +155,8 @@ TEST_F(FileResource, ExportWritesRawRecordsOnlyForCdFilesAndReportsFailures) {
         EXPECT_TRUE(talix_test::ReadFile(dir_.file(file)) == expected);
     }
     std::string text = dir_.file("body.txt");
-    EXPECT_EQ(form.Export(text.c_str(), nullptr), 0);
+    // No filter takes ".txt": refused, and no file is written.
+    EXPECT_EQ(form.Export(text.c_str(), nullptr), 1028);
     EXPECT_FALSE(std::filesystem::exists(text));
     EXPECT_NE(form.Export(dir_.file("no/such/dir/body.cd").c_str(), nullptr), 0);
 }
