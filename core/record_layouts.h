@@ -351,6 +351,14 @@ constexpr std::uint32_t kAnchorTextLengthAt = 4;
 constexpr std::uint32_t kHotspotTypeAt = 4;
 constexpr std::uint32_t kHotspotFlagsAt = 8;
 constexpr std::uint32_t kHotspotDataLengthAt = 12;
+// The type of a file hotspot, whose data is the attachment's name, a zero
+// byte, the name shown and a zero byte.
+constexpr std::uint16_t kHotspotTypeFile = 4;
+// A storage link: its kind and the length of the name that follows its
+// fixed part; the kind of a link to an attachment of its note.
+constexpr std::uint32_t kStorageLinkKindAt = 4;
+constexpr std::uint32_t kStorageLinkNameLengthAt = 10;
+constexpr std::uint16_t kStorageLinkAttachment = 1;
 // The six text lengths of an id/name record; the texts follow its fixed
 // part in the same order.
 constexpr std::uint32_t kIdNameLengthsAt = 4;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "builders/append_gate.h"
 #include "core/attachments.h"
@@ -21,6 +22,7 @@
 #include "engine/copy_source.h"
 #include "engine/copy_work.h"
 #include "engine/record_process.h"
+#include "engine/record_rename.h"
 #include "talix/item.h"
 #include "talix_platform.h"
 
@@ -42,13 +44,6 @@ constexpr std::uint32_t kLinkIndex = 4;
 constexpr std::uint32_t kResourceFlags = 4, kResourceType = 8, kServerHint = 14, kFileHint = 16;
 constexpr std::uint32_t kResourceLinkInline = 0x0002;
 constexpr std::uint16_t kResourceNoteLink = 2;
-
-// A file hotspot's type.
-constexpr std::uint16_t kFileHotspot = 4;
-// Storage link: its kind (1: an attachment of the note), and the length of
-// the name that follows its fixed part.
-constexpr std::uint32_t kStorageKindAt = 4, kStorageNameLengthAt = 10;
-constexpr std::uint16_t kStorageAttachment = 1;
 
 constexpr std::uint32_t kLongestName = 255;
 
@@ -168,61 +163,22 @@ STATUS CarryNamedAttachment(CopyWork* work, const std::string& name, std::string
     return kOK;
 }
 
-// A copy of the record with the name of nameLength bytes at nameAt
-// replaced by stored; its length word at lengthAt (a count of the bytes
-// after the fixed part, or of the name alone), read as word, grows or
-// shrinks with it.
-STATUS AppendRenamed(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                     std::uint32_t nameAt, std::uint32_t nameLength, std::uint32_t lengthAt, std::uint32_t word,
-                     const std::string& stored) {
-    const auto storedLength = static_cast<std::uint32_t>(stored.size());
-    const std::uint32_t newLength = length - nameLength + storedLength;
-    const std::uint32_t newWord = word - nameLength + storedLength;
-    if (newLength > 0xFFFF || newWord > 0xFFFF) return kOperationFailed;
-    auto* renamed = static_cast<std::uint8_t*>(std::calloc(newLength + 1, 1));
-    if (renamed == nullptr) return kOutOfMemory;
-    std::memcpy(renamed, record, nameAt);
-    std::memcpy(renamed + nameAt, stored.data(), storedLength);
-    std::memcpy(renamed + nameAt + storedLength, record + nameAt + nameLength, length - nameAt - nameLength);
-    WriteWord(renamed + lengthAt, static_cast<std::uint16_t>(newWord));
-    SetHostRecordLength(renamed, signature, newLength);
-    const STATUS appended = AppendRecord(renamed, signature, newLength, &work->context->output);
-    std::free(renamed);
-    return appended;
-}
-
-// The record naming an attachment at nameAt (in the word bytes there, up
-// to a zero byte) with that attachment carried into the target note; a
-// name the target already holds is replaced by a free one, which the
-// record then names.
+// The record naming an attachment at the place, with that attachment
+// carried into the target note; a name the target already holds is
+// replaced by a free one, which the record then names.
 STATUS CarryNamedBy(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                    std::uint32_t nameAt, std::uint32_t lengthAt, std::uint32_t word) {
-    const char* data = reinterpret_cast<const char*>(record + nameAt);
-    const auto nameLength = static_cast<std::uint32_t>(strnlen(data, word));
-    if (nameLength == 0 || nameLength > kLongestName) return AppendCopied(work, record, signature, length);
-    const std::string name(data, nameLength);
+                    const AttachmentNamePlace& place) {
+    std::string name;
+    if (!ReadAttachmentName(record, place, &name)) return AppendCopied(work, record, signature, length);
     std::string stored;
-    const STATUS status = CarryNamedAttachment(work, name, &stored);
+    STATUS status = CarryNamedAttachment(work, name, &stored);
     if (status != kOK) return status;
     if (stored.empty() || stored == name) return AppendCopied(work, record, signature, length);
-    return AppendRenamed(work, record, signature, length, nameAt, nameLength, lengthAt, word, stored);
-}
-
-// The file hotspot's attachment copied into the target note.
-STATUS CarryFileHotspot(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
-    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
-    return CarryNamedBy(work, record, signature, length, kHotspotBeginFixedLength, kHotspotDataLengthAt, dataLength);
-}
-
-// A picture kept as an attachment of its note (a storage link of the
-// attachment kind): the attachment is copied into the target note too, so
-// that the picture is not lost with the move.
-STATUS CarryStoredPicture(CopyWork* work, const std::uint8_t* record, std::uint16_t signature,
-                          std::uint32_t length) {
-    std::uint32_t word = ReadWord(record + kStorageNameLengthAt);
-    if (word > length - kStorageLinkFixedLength) word = length - kStorageLinkFixedLength;
-    return CarryNamedBy(work, record, signature, length, kStorageLinkFixedLength, kStorageNameLengthAt, word);
+    std::vector<std::uint8_t> renamed;
+    status = RenamedRecord(record, signature, length, place, stored, &renamed);
+    if (status != kOK) return status;
+    return AppendRecord(renamed.data(), signature, static_cast<std::uint32_t>(renamed.size() - 1),
+                        &work->context->output);
 }
 
 } // namespace
@@ -281,15 +237,13 @@ STATUS AppendInlineLink(const std::uint8_t* record, std::uint16_t signature, std
 STATUS CarryAttachment(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                        bool* handled) {
     *handled = false;
-    if ((signature == kSigHotspotBegin || signature == kSigV4HotspotBegin) && length > kHotspotBeginFixedLength &&
-        ReadWord(record + kHotspotTypeAt) == kFileHotspot) {
+    // A file hotspot, or a picture kept as an attachment of its note (a
+    // storage link of the attachment kind): the attachment is copied into
+    // the target note too, so that it is not lost with the move.
+    AttachmentNamePlace place;
+    if (FindAttachmentNamePlace(record, signature, length, &place)) {
         *handled = true;
-        return CarryFileHotspot(work, record, signature, length);
-    }
-    if (signature == kSigStorageLink && length >= kStorageLinkFixedLength &&
-        ReadWord(record + kStorageKindAt) == kStorageAttachment) {
-        *handled = true;
-        return CarryStoredPicture(work, record, signature, length);
+        return CarryNamedBy(work, record, signature, length, place);
     }
     if (signature == kSigOleBegin) {
         const STATUS status = CarryOleObject(work, record, length);

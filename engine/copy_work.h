@@ -83,9 +83,11 @@ struct CopyWork {
 // (so an unchanged record keeps its stored pad byte), else the bytes given.
 STATUS AppendCopied(CopyWork* work, const std::uint8_t* bytes, std::uint16_t signature, std::uint32_t length);
 
-// Carries a file hotspot's attachment (0xFFA9, 0xFFAD of type 4) or an OLE
-// object (0xFFA7) from the source note into the target note and appends the
-// record (a file hotspot renamed when the target already holds its name).
+// Carries a file hotspot's attachment (0xFFA9, 0xFFAD of type 4), a stored
+// picture's attachment (0xFFC4 of the attachment kind) or an OLE object
+// (0xFFA7) from the source note into the target note and appends the record
+// (a hotspot or storage link renamed when the target already holds its
+// name).
 // *handled is set when the record was one of these and has been dealt with.
 STATUS CarryAttachment(CopyWork* work, const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
                        bool* handled);

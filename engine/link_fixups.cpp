@@ -38,6 +38,7 @@
 #include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "engine/copy_source.h"
+#include "engine/record_rename.h"
 #include "talix/item.h"
 #include "talix/session.h"
 #include "talix_platform.h"
@@ -54,15 +55,9 @@ constexpr plat::DWORD kSmallestHotspotItem = 120;
 constexpr plat::WORD kFileObjectType = 58;
 
 // Host offsets.
-constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kTextFace = 4;
 constexpr std::uint32_t kImageType = 8;
 constexpr std::uint16_t kImageJpeg = 2;
-
-// Storage link: its kind (1: an attachment of the note) and the length of
-// the name after its fixed part.
-constexpr std::uint32_t kStorageKindAt = 4, kStorageNameLengthAt = 10;
-constexpr std::uint16_t kStorageAttachment = 1;
 
 constexpr std::uint8_t kFirstNoteFace = 5;
 constexpr std::uint8_t kUnusableFace = 200;
@@ -180,44 +175,29 @@ std::string TemporaryFile() {
     return path;
 }
 
-// The name a record refers to: the attachment of a file hotspot or an OLE
-// object's name. False for other records.
-bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::string* name,
-                    bool* ole) {
-    if (signature == kSigOleBegin) {
-        if (length < kOleBeginFixedLength) return false;
-        std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
-        if (nameLength > length - kOleBeginFixedLength || nameLength > kLongestFileName) return false;
-        name->assign(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength);
-        *ole = true;
-        return !name->empty();
-    }
-    if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length <= kHotspotBeginFixedLength ||
-        ReadWord(record + kHotspotTypeAt) != kHotspotFile)
-        return false;
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
-    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
-    const char* text = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
-    const std::size_t nameLength = strnlen(text, dataLength);
-    if (nameLength == 0 || nameLength > kLongestFileName) return false;
-    name->assign(text, nameLength);
-    *ole = false;
-    return true;
+// The name of the OLE object a record names; false for other records.
+bool ReferencedOleObject(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
+                         std::string* name) {
+    if (signature != kSigOleBegin || length < kOleBeginFixedLength) return false;
+    std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
+    if (nameLength > length - kOleBeginFixedLength || nameLength > kLongestFileName) return false;
+    name->assign(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength);
+    return !name->empty();
 }
 
-// The attachment a picture kept as an attachment of its note is in (a
-// storage link of the attachment kind); false for other records.
-bool StoredPictureName(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                       std::string* name) {
-    if (signature != kSigStorageLink || length < kStorageLinkFixedLength ||
-        ReadWord(record + kStorageKindAt) != kStorageAttachment)
+// The name a record refers to: the attachment of a file hotspot or an OLE
+// object's name. False for other records, a storage link among them.
+bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::string* name,
+                    bool* ole) {
+    if (ReferencedOleObject(record, signature, length, name)) {
+        *ole = true;
+        return true;
+    }
+    AttachmentNamePlace place;
+    if (signature == kSigStorageLink || !FindAttachmentNamePlace(record, signature, length, &place) ||
+        !ReadAttachmentName(record, place, name))
         return false;
-    std::uint32_t nameLength = ReadWord(record + kStorageNameLengthAt);
-    if (nameLength > length - kStorageLinkFixedLength) nameLength = length - kStorageLinkFixedLength;
-    const char* text = reinterpret_cast<const char*>(record + kStorageLinkFixedLength);
-    nameLength = static_cast<std::uint32_t>(strnlen(text, nameLength));
-    if (nameLength == 0 || nameLength > kLongestFileName) return false;
-    name->assign(text, nameLength);
+    *ole = false;
     return true;
 }
 
@@ -397,43 +377,6 @@ void UndoCarried(CopyPass* pass) {
     pass->oleObjects.clear();
     pass->carried.clear();
     pass->carriedAs.clear();
-}
-
-// A record naming an attachment at nameAt (in the word bytes there, up to
-// a zero byte, whose count the word at lengthAt holds) naming it by another
-// name (into copy); false when the record would grow too long.
-bool RenamedRecord(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t nameAt,
-                   std::uint32_t lengthAt, std::uint32_t word, const std::string& stored,
-                   std::vector<std::uint8_t>* copy) {
-    const auto nameLength = static_cast<std::uint32_t>(strnlen(reinterpret_cast<const char*>(record + nameAt), word));
-    const auto storedLength = static_cast<std::uint32_t>(stored.size());
-    const std::uint32_t newLength = length - nameLength + storedLength;
-    const std::uint32_t newWord = word - nameLength + storedLength;
-    if (newLength > 0xFFFF || newWord > 0xFFFF) return false;
-    copy->assign(newLength + 1, 0);
-    std::memcpy(copy->data(), record, nameAt);
-    std::memcpy(copy->data() + nameAt, stored.data(), storedLength);
-    std::memcpy(copy->data() + nameAt + storedLength, record + nameAt + nameLength, length - nameAt - nameLength);
-    WriteWord(copy->data() + lengthAt, static_cast<std::uint16_t>(newWord));
-    SetHostRecordLength(copy->data(), signature, newLength);
-    return true;
-}
-
-// A file hotspot naming its attachment by another name.
-bool RenamedHotspot(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                    const std::string& stored, std::vector<std::uint8_t>* copy) {
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
-    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
-    return RenamedRecord(record, signature, length, kHotspotBeginFixedLength, kHotspotDataLengthAt, dataLength, stored,
-                         copy);
-}
-
-// A storage link naming its attachment by another name.
-bool RenamedStorageLink(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                        const std::string& stored, std::vector<std::uint8_t>* copy) {
-    std::uint32_t word = ReadWord(record + kStorageNameLengthAt);
-    if (word > length - kStorageLinkFixedLength) word = length - kStorageLinkFixedLength;
-    return RenamedRecord(record, signature, length, kStorageLinkFixedLength, kStorageNameLengthAt, word, stored, copy);
 }
 
 // ---- Walking the source -----------------------------------------------------
@@ -718,9 +661,11 @@ plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat:
     // a file hotspot, or the storage link of a picture kept as an
     // attachment, then names the attachment as the target stores it.
     std::string name;
-    bool ole = false;
-    const bool picture = StoredPictureName(record, signature, length, &name);
-    if (picture || ReferencedFile(record, signature, length, &name, &ole)) {
+    AttachmentNamePlace place;
+    const bool attachment =
+        FindAttachmentNamePlace(record, signature, length, &place) && ReadAttachmentName(record, place, &name);
+    const bool ole = !attachment && ReferencedOleObject(record, signature, length, &name);
+    if (attachment || ole) {
         const std::string key = Lower(name);
         pass->referenced.insert(key);
         if (pass->sameNote == 0 && pass->carried.count(key) == 0) {
@@ -730,9 +675,8 @@ plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat:
         const auto as = pass->carriedAs.find(key);
         if (!ole && pass->sameNote == 0 && as != pass->carriedAs.end() && as->second != name) {
             std::vector<std::uint8_t> renamed;
-            const bool made = picture ? RenamedStorageLink(record, signature, length, as->second, &renamed)
-                                      : RenamedHotspot(record, signature, length, as->second, &renamed);
-            if (!made) return kOperationFailed;
+            const STATUS made = RenamedRecord(record, signature, length, place, as->second, &renamed);
+            if (made != kOK) return made;
             return Append(pass, renamed.data(), signature, static_cast<std::uint32_t>(renamed.size() - 1));
         }
     }
