@@ -375,4 +375,31 @@ STATUS SetupBase64Alphabet(plat::NOTEHANDLE note, int unused, const char* attach
     return status;
 }
 
+bool FindOleObjectInfo(plat::NOTEHANDLE note, std::string_view name, std::string* description, plat::WORD* flags) {
+    plat::BLOCKID item, value;
+    plat::DWORD length = 0;
+    plat::STATUS status = plat::ItemInfo(note, "$OLEOBJINFO", 11, &item, nullptr, &value, &length);
+    for (; status == plat::NOERROR;
+         status = plat::ItemInfoNext(note, item, "$OLEOBJINFO", 11, &item, nullptr, &value, &length)) {
+        if (length < 2 + kOleObjectInfoFixedLength) continue;
+        const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
+        if (bytes == nullptr) continue;
+        // The value's data-type word, then the record.
+        const std::uint8_t* info = bytes + 2;
+        const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
+        const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
+        const char* text = reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength);
+        bool found = false;
+        if (2 + kOleObjectInfoFixedLength + nameLength + descriptionLength <= length &&
+            EqualNoCase(std::string_view(text, nameLength), name)) {
+            description->assign(text + nameLength, descriptionLength);
+            *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
+            found = true;
+        }
+        plat::BlockUnlock(value);
+        if (found) return true;
+    }
+    return false;
+}
+
 } // namespace talix

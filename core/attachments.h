@@ -1,7 +1,7 @@
 // Finding a note's attachments ("$FILE" items) by file name, reading their
 // contents, and copying one into another note under a name it does not hold
-// yet. A name matches a stored file name of the same length that equals it
-// ignoring case.
+// yet; the description of an OLE object the note holds. A name matches a
+// stored file name of the same length that equals it ignoring case.
 #pragma once
 
 #include <cstdint>
@@ -103,5 +103,11 @@ STATUS AttachImportedFile(plat::DBHANDLE db, plat::NOTEHANDLE sourceNote, plat::
 // attachment; nothing is written on a failure before the first line.
 STATUS SetupBase64Alphabet(plat::NOTEHANDLE note, int unused, const char* attachmentName, const char* fileFields,
                            std::FILE* file, int lfOnly);
+
+// The description and flags of the note's OLE object of the name, from the
+// first of its "$OLEOBJINFO" items whose whole value holds the object's
+// name and description and whose name matches; false (the outputs as they
+// were) when none does.
+bool FindOleObjectInfo(plat::NOTEHANDLE note, std::string_view name, std::string* description, plat::WORD* flags);
 
 } // namespace talix

@@ -2,8 +2,6 @@
 // into the source note's link table become self-contained links, and the
 // attachments of file hotspots and the OLE objects the records name are
 // copied into the target note.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,46 +70,6 @@ bool FindTableLink(plat::NOTEHANDLE note, bool formLinksOnly, std::uint16_t inde
     return found;
 }
 
-// A temporary file of the session's temporary directory, created empty;
-// empty when none can be made.
-std::string NewTemporaryFile() {
-    std::string path = TempDirectory() + "talix_copyXXXXXX";
-    const int descriptor = mkstemp(path.data());
-    if (descriptor < 0) return std::string();
-    close(descriptor);
-    return path;
-}
-
-// The description and flags of an OLE object in the source's "$OLEOBJINFO"
-// items; false when none describes it.
-bool FindOleDescription(plat::NOTEHANDLE note, const std::string& name, std::string* description,
-                        plat::WORD* flags) {
-    plat::BLOCKID item, value;
-    plat::DWORD length = 0;
-    plat::STATUS status = plat::ItemInfo(note, "$OLEOBJINFO", 11, &item, nullptr, &value, &length);
-    while (status == plat::NOERROR) {
-        const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-        bool found = false;
-        if (bytes != nullptr && length >= 2 + kOleObjectInfoFixedLength) {
-            const std::uint8_t* info = bytes + 2;
-            const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
-            const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
-            if (kOleObjectInfoFixedLength + nameLength + descriptionLength <= length - 2 && nameLength == name.size() &&
-                CompareNamesNoCase(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), name.c_str(),
-                                   nameLength) == 0) {
-                description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
-                                    descriptionLength);
-                *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
-                found = true;
-            }
-        }
-        plat::BlockUnlock(value);
-        if (found) return true;
-        status = plat::ItemInfoNext(note, item, "$OLEOBJINFO", 11, &item, nullptr, &value, &length);
-    }
-    return false;
-}
-
 // The OLE object the record names, read from the source note into a
 // temporary file and written into the target note under its name.
 STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t length) {
@@ -121,13 +79,13 @@ STATUS CarryOleObject(CopyWork* work, const std::uint8_t* record, std::uint32_t 
     const std::string name(reinterpret_cast<const char*>(record + kOleBeginFixedLength),
                            strnlen(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength));
     if (name.empty() || name.size() > kLongestName) return kOK;
-    const std::string path = NewTemporaryFile();
+    const std::string path = MakeOwnTemporaryFile("copy");
     if (path.empty()) return kOperationFailed;
     STATUS status = plat::NoteExtractOleObject(work->sourceNote, name.c_str(), path.c_str());
     if (status == plat::NOERROR) {
         std::string description;
         plat::WORD flags = 0;
-        FindOleDescription(work->sourceNote, name, &description, &flags);
+        FindOleObjectInfo(work->sourceNote, name, &description, &flags);
         status = plat::NoteWriteOleObject(work->context->note, path.c_str(), name.c_str(), description.c_str(), flags);
     } else if ((status & kStatusMask) == kItemNotFound) {
         // The source holds no such object: the record is copied as it is.

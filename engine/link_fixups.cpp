@@ -7,8 +7,6 @@
 // over) is undone when the pass fails.
 #include "engine/link_fixups.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -132,47 +130,6 @@ bool LastFileItem(plat::NOTEHANDLE note, plat::BLOCKID* last) {
         status = plat::ItemInfoNext(note, item, "$FILE", 5, &item, nullptr, nullptr, nullptr);
     }
     return found;
-}
-
-// The description and flags of the note's OLE object of the name, from its
-// "$OLEOBJINFO" items; false when none describes it.
-bool FindOleInfo(plat::NOTEHANDLE note, const std::string& name, std::string* description, plat::WORD* flags) {
-    plat::BLOCKID item, value;
-    plat::WORD dataType = 0;
-    plat::DWORD length = 0;
-    plat::STATUS status = plat::ItemInfo(note, "$OLEOBJINFO", 11, &item, &dataType, &value, &length);
-    for (; status == plat::NOERROR;
-         status = plat::ItemInfoNext(note, item, "$OLEOBJINFO", 11, &item, &dataType, &value, &length)) {
-        if (length < 2 + kOleObjectInfoFixedLength) continue;
-        const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-        if (bytes == nullptr) continue;
-        const std::uint8_t* info = bytes + 2;
-        const std::uint32_t nameLength = ReadWord(info + kOleInfoNameLengthAt);
-        const std::uint32_t descriptionLength = ReadWord(info + kOleInfoDescriptionLengthAt);
-        bool found = false;
-        if (2 + kOleObjectInfoFixedLength + nameLength + descriptionLength <= length) {
-            const std::string stored(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength), nameLength);
-            if (Lower(stored) == Lower(name)) {
-                description->assign(reinterpret_cast<const char*>(info + kOleObjectInfoFixedLength + nameLength),
-                                    descriptionLength);
-                *flags = static_cast<plat::WORD>(ReadDword(info + kOleInfoFlagsAt));
-                found = true;
-            }
-        }
-        plat::BlockUnlock(value);
-        if (found) return true;
-    }
-    return false;
-}
-
-// A new empty file of the temporary directory for one extracted
-// attachment; empty when none can be made.
-std::string TemporaryFile() {
-    std::string path = TempDirectory() + "talix-carryXXXXXX";
-    const int descriptor = ::mkstemp(path.data());
-    if (descriptor < 0) return std::string();
-    ::close(descriptor);
-    return path;
 }
 
 // The name of the OLE object a record names; false for other records.
@@ -329,7 +286,7 @@ STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
         stored = FreeStoredName(TargetNote(pass), name.c_str());
         if (stored.empty()) return kOperationFailed;
     }
-    const std::string path = TemporaryFile();
+    const std::string path = MakeOwnTemporaryFile("carry");
     if (path.empty()) return kOperationFailed;
     plat::STATUS status = plat::NoteExtractFile(SourceNote(pass), item, path.c_str());
     if (status == plat::NOERROR)
@@ -346,10 +303,10 @@ STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
 STATUS CarryOleObject(CopyPass* pass, const std::string& name) {
     std::string description;
     plat::WORD flags = 0;
-    FindOleInfo(SourceNote(pass), name, &description, &flags);
+    FindOleObjectInfo(SourceNote(pass), name, &description, &flags);
     plat::BLOCKID existing;
     const bool replaced = FindAttachmentItem(TargetNote(pass), name.c_str(), &existing, 0) == kOK;
-    const std::string path = TemporaryFile();
+    const std::string path = MakeOwnTemporaryFile("carry");
     if (path.empty()) return kOperationFailed;
     plat::STATUS status = plat::NoteExtractOleObject(SourceNote(pass), name.c_str(), path.c_str());
     // An object the source note does not hold is not copied; the records

@@ -384,6 +384,29 @@ TEST_F(LinkFixups, AnOleObjectTheSourceNoteLacksLeavesTheCopyToGoOnWithoutIt) {
     talix::DeleteItemRecordList(&session_, list);
 }
 
+TEST_F(LinkFixups, AnOleObjectComesAlongWithItsDescriptionAndFlags) {
+    const FixtureRecord ole = talix_test::HeadAndText(0xFFA7, 20, 14, "EXT1");
+    const plat::NOTEID sourceId = Note(Join(engine_test::Runs({"before"}), {ole, Text("after")}),
+                                       [&](plat::NOTEHANDLE note) {
+                                           const std::string path = files_.file("object.ole");
+                                           std::ofstream(path, std::ios::binary) << "object bytes";
+                                           EXPECT_EQ(plat::NoteWriteOleObject(note, path.c_str(), "EXT1",
+                                                                              "Worksheet", 5),
+                                                     plat::NOERROR);
+                                       });
+    const plat::NOTEID targetId = Note(engine_test::Runs({"old"}));
+    ASSERT_EQ(source_.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
+    ASSERT_EQ(target_.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    ASSERT_EQ(talix::CopyRichTextWithLinks(&source_, &target_, 0, 0), 0);
+    ASSERT_EQ(target_.Save(), 0);
+    std::string description;
+    plat::WORD flags = 0;
+    ASSERT_TRUE(talix::FindOleObjectInfo(target_.noteHandle, "ext1", &description, &flags));
+    EXPECT_EQ(description, "Worksheet");
+    EXPECT_EQ(flags, 5);
+    EXPECT_FALSE(talix::FindOleObjectInfo(target_.noteHandle, "EXT", &description, &flags));
+}
+
 TEST_F(LinkFixups, APictureKeptAsAnAttachmentComesAlongUnderAFreeName) {
     // The storage link of a picture whose image is an attachment of the
     // source note: the attachment is carried over; the target's own
