@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "core/chunk_definition.h"
 #include "core/chunk_setup.h"
@@ -290,9 +291,12 @@ STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHAN
             // The items keep the name they are stored under, which the name
             // given may write in other letters.
             const char* stored = saved != nullptr && CompareNamesNoCase(saved->name, name) == 0 ? saved->name : name;
+            // Each new item keeps the flags of the old one in its place.
+            std::vector<plat::WORD> flags;
+            for (const SavedItem* old = saved; old != nullptr; old = old->next) flags.push_back(old->flags);
             list->note = note;
             list->itemName = stored;
-            status = WriteItemRecords(list, item);
+            status = WriteItemRecords(list, item, flags);
             list->itemName = name;
             // A list without records writes no item; an item that held none
             // is kept as it was, its data-type word alone, rather than lost.

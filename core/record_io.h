@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "core/record_list.h"
 #include "core/statuses.h"
@@ -140,13 +141,16 @@ STATUS ReadBlankBody(ZervaRTItem* item, int textExtraMode, ItemRecordList* list)
 // Writes the list back as items of its name in its note (each at most
 // 49,022 bytes of stored records unless one record is larger), converting
 // each record to stored form. The caller deletes the old items first.
-// Returns 0 (also for a null or empty list) or the first failure, after
-// which nothing more is appended.
-STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item);
+// itemFlags are the flags of the items written, in order (those of the
+// items being replaced); an item past their end takes the last of them, and
+// with none given every item has flags 0. Returns 0 (also for a null or
+// empty list) or the first failure, after which nothing more is appended.
+STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item, std::span<const plat::WORD> itemFlags = {});
 // Replaces the items of a name in a note by the list (WriteItemRecords),
-// the list's note and name set to them. The old items are kept until the
-// new ones are all in the note and are put back when the write fails; an
-// item that existed is kept as its data-type word alone when the list holds
-// no records. Returns 0 or the failure.
+// the list's note and name set to them, each new item with the flags of the
+// old item in its place (summary, signed and the like). The old items are
+// kept until the new ones are all in the note and are put back when the
+// write fails; an item that existed is kept as its data-type word alone when
+// the list holds no records. Returns 0 or the failure.
 STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHANDLE note, const char* name);
 } // namespace talix

@@ -4,6 +4,7 @@
 // from are their stored form already: a run of them that lies back to back
 // in one stored value goes into the item being assembled with one copy.
 // Every other record is converted straight into the item.
+#include <algorithm>
 #include <cstring>
 
 #include "core/record_forms.h"
@@ -19,10 +20,15 @@ namespace {
 // kItemRecordBytes of records, or one larger record alone.
 constexpr std::uint32_t kItemBlockSize = kWorkBufferSize;
 
-// Appends the block's first fill bytes as an item of the list's name.
-STATUS AppendItem(const ItemRecordList* list, plat::DHANDLE block, std::uint32_t fill) {
-    return plat::ItemAppendByBlock(list->note, 0, list->itemName, static_cast<plat::WORD>(std::strlen(list->itemName)),
-                                   block, fill);
+// Appends the block's first fill bytes as an item of the list's name, the
+// count-th item written, with the flags given for it (the last ones given
+// past their end).
+STATUS AppendItem(const ItemRecordList* list, plat::DHANDLE block, std::uint32_t fill,
+                  std::span<const plat::WORD> itemFlags, std::size_t* count) {
+    const plat::WORD flags = itemFlags.empty() ? 0 : itemFlags[std::min(*count, itemFlags.size() - 1)];
+    ++*count;
+    return plat::ItemAppendByBlock(list->note, flags, list->itemName,
+                                   static_cast<plat::WORD>(std::strlen(list->itemName)), block, fill);
 }
 
 // The item being assembled and the run of stored bytes not copied into it
@@ -54,7 +60,7 @@ bool StoredAsItLies(const CDRecordNode* node) {
 
 } // namespace
 
-STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
+STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item, std::span<const plat::WORD> itemFlags) {
     if (list == nullptr || list->head == nullptr) return kOK;
     if (item == nullptr || list->itemName == nullptr || list->itemName[0] == '\0') return kArgumentError;
 
@@ -68,6 +74,7 @@ STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
         return kOutOfMemory;
     }
     WriteWord(out.data, plat::TYPE_COMPOSITE);
+    std::size_t written = 0;
 
     for (CDRecordNode* node = list->head; node != nullptr && status == kOK; node = node->next) {
         const std::uint32_t hostLength = node->length;
@@ -81,7 +88,7 @@ STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
         const std::uint32_t length = asItLies ? hostLength : ConvertedRecordLength(form, hostLength, false);
         if (StartsNewStoredItem(out.fill + out.runLength, length)) {
             out.Flush();
-            status = AppendItem(list, block, out.droppablePad ? out.fill - 1 : out.fill);
+            status = AppendItem(list, block, out.droppablePad ? out.fill - 1 : out.fill, itemFlags, &written);
             out.fill = 2;
             if (status != kOK) break;
         }
@@ -108,7 +115,8 @@ STATUS WriteItemRecords(ItemRecordList* list, ZervaRTItem* item) {
         }
     }
     out.Flush();
-    if (status == kOK && out.fill > 2) status = AppendItem(list, block, out.droppablePad ? out.fill - 1 : out.fill);
+    if (status == kOK && out.fill > 2)
+        status = AppendItem(list, block, out.droppablePad ? out.fill - 1 : out.fill, itemFlags, &written);
     plat::MemUnlock(block);
     plat::MemFree(block);
     return status;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -340,6 +341,59 @@ TEST_F(SessionItemTest, CommitAndSaveWriteThePendingRecordsBack) {
     ASSERT_EQ(shortened.size(), 1u);
     EXPECT_LT(shortened[0].size(), original[0].size());
     EXPECT_EQ(original[0].compare(0, shortened[0].size(), shortened[0]), 0);
+}
+
+// The flags of every item of a name, in order.
+std::vector<plat::WORD> StoredFlags(plat::NOTEHANDLE note, const char* name) {
+    std::vector<plat::WORD> flags;
+    const auto length = static_cast<plat::WORD>(std::strlen(name));
+    plat::BLOCKID item, value;
+    plat::DWORD valueLength = 0;
+    plat::STATUS status = plat::ItemInfo(note, name, length, &item, nullptr, &value, &valueLength);
+    while (status == plat::NOERROR) {
+        plat::WORD itemFlags = 0;
+        EXPECT_EQ(plat::ItemQuery(item, nullptr, 0, &itemFlags, nullptr, nullptr, nullptr), plat::NOERROR);
+        flags.push_back(itemFlags);
+        status = plat::ItemInfoNext(note, item, name, length, &item, nullptr, &value, &valueLength);
+    }
+    return flags;
+}
+
+TEST_F(SessionItemTest, WritingBackKeepsTheFlagsOfEveryItem) {
+    constexpr plat::WORD kSummarySigned = plat::ITEM_SUMMARY | plat::ITEM_SIGN;
+    // A text run of 30,000 bytes, stored: two of them do not fit in one
+    // item.
+    std::string value("\x85\xFF\x30\x75\x01\x00\x00\x0A", 8);
+    value.append(29992, 'a');
+    ZervaRTItem item(&session_);
+    ASSERT_EQ(item.Connect("", path_.c_str(), styled_, "Body", 0), 0);
+    const plat::NOTEHANDLE note = item.noteHandle;
+    // Two items of the name with flags of their own.
+    ASSERT_EQ(plat::ItemDelete(note, "Body", 4), plat::NOERROR);
+    for (plat::WORD flags : {kSummarySigned, plat::ITEM_SIGN})
+        ASSERT_EQ(plat::ItemAppend(note, flags, "Body", 4, plat::TYPE_COMPOSITE, value.data(), value.size()),
+                  plat::NOERROR);
+    ASSERT_EQ(StoredFlags(note, "Body"), (std::vector<plat::WORD>{kSummarySigned, plat::ITEM_SIGN}));
+    const auto before = StoredValues(note, "Body");
+
+    // Read and written back as they are: each item keeps its flags.
+    ReadPending(item);
+    EXPECT_EQ(item.Commit(), 0);
+    EXPECT_TRUE(StoredValues(note, "Body") == before);
+    EXPECT_EQ(StoredFlags(note, "Body"), (std::vector<plat::WORD>{kSummarySigned, plat::ITEM_SIGN}));
+
+    // Records enough for a third item: it takes the flags of the last.
+    ReadPending(item);
+    Append(item.work->current, NewNode(0xFF85, 30000));
+    EXPECT_EQ(item.Commit(), 0);
+    EXPECT_EQ(StoredFlags(note, "Body"),
+              (std::vector<plat::WORD>{kSummarySigned, plat::ITEM_SIGN, plat::ITEM_SIGN}));
+
+    // A chunk method that writes the item back keeps them too.
+    std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(chunk->AppendText("more", 0, nullptr), 0);
+    EXPECT_EQ(StoredFlags(note, "Body").front(), kSummarySigned);
 }
 
 TEST_F(SessionItemTest, FailedCommitLeavesTheItemAsItWas) {

@@ -32,11 +32,14 @@ TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
     CliOutcome before = Talix({"value", db_, id, "$Body"});
     ASSERT_EQ(before.status, 0) << before.err;
     CliOutcome listed = Talix({"records", db_, id, "$Body"});
+    const std::string itemsBefore = Talix({"items", db_, id}).out;
 
     CliOutcome rewritten = Talix({"rewrite", db_, id, "$Body"});
     ASSERT_EQ(rewritten.status, 0) << rewritten.err;
     EXPECT_EQ(rewritten.out, std::to_string(listed.lines().size()) + "\n");
     EXPECT_EQ(Talix({"value", db_, id, "$Body"}).out, before.out);
+    // The item stays signed.
+    EXPECT_EQ(Talix({"items", db_, id}).out, itemsBefore);
     // Named in other letters, the item keeps its stored name.
     ASSERT_EQ(Talix({"rewrite", db_, id, "$BODY"}).status, 0);
     EXPECT_EQ(Talix({"value", db_, id, "$Body"}).out, before.out);
@@ -61,6 +64,15 @@ TEST_F(RewriteCommand, RewritingAnItemKeepsItsStoredBytes) {
     EXPECT_EQ(rewritten.status, 0) << rewritten.err;
     EXPECT_EQ(rewritten.out, "0\n");
     EXPECT_EQ(Talix({"items", db_, empty}).out, before.out);
+
+    // A summary item that is signed keeps both flags.
+    std::string flagged = Import(Write("f.xml", "<note class='document'><item name='Body' summary='true' "
+                                                "sign='true'><rawitemdata type='1'>gQKF/wwAAQAAAGFiY2Q="
+                                                "</rawitemdata></item></note>"));
+    before = Talix({"items", db_, flagged});
+    ASSERT_NE(before.out.find("Body\t0x0001\t0x0005\t"), std::string::npos) << before.out;
+    ASSERT_EQ(Talix({"rewrite", db_, flagged, "Body"}).status, 0);
+    EXPECT_EQ(Talix({"items", db_, flagged}).out, before.out);
 }
 
 TEST_F(RewriteCommand, AnItemNamedOutsideAsciiIsRewritten) {
