@@ -282,6 +282,20 @@ STATUS SetTextAtEnd(std::uint8_t*, std::uint16_t, RecordProcessContext* context)
     return WriteNewText(0, context);
 }
 
+// Operation 9 at the start of each target: collecting whole text with
+// paragraph line ends, a paragraph target after text was taken begins a
+// paragraph of its own, though the paragraph record that opens it is left
+// out of the target's records.
+STATUS CollectTextStart(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProcessContext* context) {
+    auto* whole = static_cast<WholeText*>(context->pointer);
+    const ChunkDefInfo* level = context->matchedLevel;
+    if (whole == nullptr || !whole->paragraphLineEnds || whole->insideLargeParagraph || whole->text.empty() ||
+        level == nullptr)
+        return kOK;
+    if (level->elementType == kTypeParagraph || level->elementType == kTypeParagraphList) whole->pendingLineEnds += 1;
+    return kOK;
+}
+
 // Uniform executors over the handlers above.
 STATUS CollectTextInside(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t*,
                          RecordProcessContext* context) {
@@ -306,7 +320,7 @@ STATUS SetCellBordersInside(std::uint8_t* record, std::uint16_t signature, std::
 // registered with the link builders that write round it (its executor is
 // StripTextColourInside).
 const OperationRow kRows[] = {
-    {kOpGetText, nullptr, CollectTextInside, nullptr},
+    {kOpGetText, CollectTextStart, CollectTextInside, nullptr},
     {kOpSetText, nullptr, SetTextInside, SetTextAtEnd, &kTextFontSteps, kRebuildsItem},
     {kOpSetCellBorders, nullptr, SetCellBordersInside, nullptr, nullptr, kRebuildsItem},
 };

@@ -90,6 +90,26 @@ TEST_F(GetTextTest, RightToLeftRunsGiveTheirText) {
     EXPECT_EQ(All(first.get(), 0, nullptr), "b");
 }
 
+TEST_F(GetTextTest, ParagraphTargetsAreSeparatedAsTheWholeItem) {
+    // Paragraphs "a", empty, "b", "c".
+    Records records = Runs({"a"});
+    for (auto record : {Paragraph(), Text(""), Paragraph(), Text("b"), Paragraph(), Text("c")})
+        records.push_back(record);
+    ChunkPtr everything = Define(records);
+    std::string whole, paragraphs;
+    ASSERT_EQ(talix::GetWholeChunkText(everything.get(), &whole, true), 0);
+    EXPECT_EQ(whole, std::string("a\0\0b\0c", 6));
+    ChunkPtr all = Define(records, "Paragraph *");
+    ASSERT_EQ(talix::GetWholeChunkText(all.get(), &paragraphs, true), 0);
+    EXPECT_EQ(paragraphs, whole);
+    // A range has its own paragraphs separated, and GetText still joins runs
+    // with the caller's separator only.
+    ChunkPtr range = Define(records, "Paragraph 3-4");
+    ASSERT_EQ(talix::GetWholeChunkText(range.get(), &paragraphs, true), 0);
+    EXPECT_EQ(paragraphs, std::string("b\0c", 3));
+    EXPECT_EQ(All(all.get(), 1, nullptr), "abc");
+}
+
 TEST_F(GetTextTest, StopsAtTheCap) {
     // Seven runs of 10,000 bytes: 70,000 in all.
     std::vector<std::string> runs;
