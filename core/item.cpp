@@ -187,6 +187,7 @@ void ReleaseConnection(ZervaRTItem* item) {
         // only when that connection says so.
         item->work->designFlag = 0;
         item->work->imageDataFlag = 0;
+        item->work->messageFiles.clear();
     }
 }
 

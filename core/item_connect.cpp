@@ -73,6 +73,7 @@ STATUS BorrowNote(ZervaRTItem* item, plat::NOTEHANDLE note) {
     bool ownsIt = item->noteHandle == note && item->databaseHandle == db && item->work->borrowed == 0;
     if (ownsIt) {
         DropRecordLists(item);
+        item->work->messageFiles.clear();
     } else {
         ReleaseConnection(item);
         item->noteHandle = note;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/font_spec.h"
 #include "core/pab_match.h"
@@ -103,6 +105,11 @@ struct ItemWorkState {
     // work contents by the function the engine leaves beside it.
     void* walkMemo = nullptr;
     void (*freeWalkMemo)(void*) = nullptr;
+    // The files of a MIME message that reading it into this item attached
+    // to the note (their names there): the rich text names them nowhere,
+    // yet they are the message's, and a MIME entity made of the item
+    // carries them. Emptied with every new connection.
+    std::vector<std::string> messageFiles;
 };
 
 } // namespace talix

@@ -211,6 +211,7 @@ void MimeRun::FailWriting(int error) {
 
 void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write) {
     std::string attachment, fileName;
+    std::vector<std::string> written;
     for (const CDRecordNode* node : run->scan.marks) {
         if (!FileHotspotNames(node, &attachment, &fileName)) continue;
         // A hotspot whose attachment is gone is a link that leads nowhere in
@@ -218,12 +219,25 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
         plat::BLOCKID block;
         if (FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0) == kOK) {
             write(attachment, fileName);
+            written.push_back(attachment);
         } else {
             const char* item = run->item->itemName != nullptr ? run->item->itemName : "";
             plat::LogLine(0, "Talix: the attachment '%s' a file hotspot of item '%s' names is not in the note; the "
                              "message goes without it",
                           attachment.c_str(), item);
         }
+    }
+    // The files of the stored message the item was read from, under the
+    // names the note keeps them by, each once; one taken out of the note
+    // since is no longer the message's.
+    if (run->item->work == nullptr) return;
+    for (const std::string& file : run->item->work->messageFiles) {
+        bool seen = false;
+        for (const std::string& name : written) seen = seen || EqualNoCase(name.c_str(), file.c_str());
+        plat::BLOCKID block;
+        if (seen || FindAttachmentItem(run->item->noteHandle, file.c_str(), &block, 0) != kOK) continue;
+        write(file, file);
+        written.push_back(file);
     }
 }
 
@@ -644,6 +658,9 @@ void ZervaRTItem::SaveAsMimeInternal(const char* outputName, const char* htmlHea
             }
             if (run.form != MimeForm::File) AddIconEntries(&run);
             if (work->current != nullptr) run.scan = ScanEntityRecords(work->current->head);
+            // The files of a stored message the item was read from make the
+            // mixed level, as file hotspots do.
+            if (!work->messageFiles.empty()) run.scan.mixed = true;
 
             if (run.form == MimeForm::Note) {
                 WriteNoteForm(&run);

@@ -191,6 +191,7 @@ std::uint16_t Convert(ZervaRTItem* item, const char* name, const char* options, 
     }
     if (status != kOK) return GiveBack(item, *changes, status);
     RemoveMIMEBodyFiles(note, changes->files);
+    item->work->messageFiles = changes->files.attached;
     return kOK;
 }
 
@@ -221,6 +222,7 @@ std::uint16_t ZervaRTItem::ConvertFromMIMEBackend(std::uint32_t noteHandleArgume
         delete chunk;
     }
     work->mode = 0;
+    work->messageFiles.clear();
     ClearMIMECharsetText();
     ClearMimeFilePartFailure();
     Changes changes;

@@ -619,3 +619,54 @@ TEST_F(FileForm, StoredPicturesAndAttachmentsAreCopiedWhole) {
 }
 
 } // namespace
+
+namespace {
+
+// A stored mail message read into rich text when an item connects to it:
+// the files of the message go to the note, and a MIME entity of the item
+// carries them as the entity of rich text carries its file hotspots'.
+TEST_F(FileForm, TheFilesOfAStoredMessageTravelWithIt) {
+    Store(engine_test::Runs({"Before"}), {{"own.bin", "OWN"}});
+    const std::string zip = "PK\x03\x04" + std::string(300, '\x01') + std::string("\r\n\0\xFF", 4);
+    const std::string message =
+        "From: a@example.com\r\nSubject: files\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+        "--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>Hello</p>\r\n"
+        "--b\r\nContent-Type: application/zip; name=\"report.zip\"\r\n"
+        "Content-Disposition: attachment; filename=\"report.zip\"\r\nContent-Transfer-Encoding: binary\r\n\r\n" +
+        zip +
+        "\r\n--b\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; filename=\"notes.txt\"\r\n\r\n"
+        "plain notes\r\n--b--\r\n";
+    ASSERT_EQ(plat::MimeStoreMessage(item_.noteHandle, "Mail", 4, message.data(), message.size()), 0);
+    ASSERT_EQ(plat::NoteUpdate(item_.noteHandle, plat::UPDATE_FORCE), 0);
+
+    ZervaRTItem mail(&session_);
+    ASSERT_EQ(mail.Connect("", path_.c_str(), noteId_, "Mail", 0), 0);
+    ASSERT_EQ(mail.connected, 1);
+    for (const char* options : {"", "UseMailFields=Yes"}) {
+        const std::string file = dir_.file("mail.eml");
+        mail.ExportToMIME(file.c_str(), nullptr, nullptr, nullptr, options, 0, "", 0, nullptr);
+        ASSERT_EQ(mail.lastStatus, 0) << options;
+        const ReadMessage read = ReadMessageFile(file);
+        ASSERT_TRUE(read.read);
+        EXPECT_TRUE(read.defects.empty()) << testing::PrintToString(read.defects);
+        EXPECT_EQ(read.parts[0].type, "multipart/mixed");
+        // The message's two files, whole, and not the note's own file that
+        // the message never held.
+        const std::vector<const ReadPart*> files = read.Parts("application/octet-stream");
+        ASSERT_EQ(files.size(), 2u) << options;
+        EXPECT_EQ(files[0]->filename, "report.zip");
+        EXPECT_EQ(files[0]->payload, zip);
+        EXPECT_EQ(files[1]->filename, "notes.txt");
+        EXPECT_EQ(files[1]->payload, "plain notes");
+    }
+
+    // Connected to rich text again, the item carries no file of the message.
+    ASSERT_EQ(mail.Connect("", path_.c_str(), noteId_, "Body", 0), 0);
+    const std::string plain = dir_.file("body.eml");
+    mail.ExportToMIME(plain.c_str(), nullptr, nullptr, nullptr, "", 0, "", 0, nullptr);
+    ASSERT_EQ(mail.lastStatus, 0);
+    EXPECT_TRUE(ReadMessageFile(plain).Parts("application/octet-stream").empty());
+}
+
+} // namespace
