@@ -118,6 +118,13 @@ public:
         }
     }
 
+    // One byte as it is, as a binary body is copied; the place in the
+    // markup is followed all the same.
+    void Copy(unsigned char c) {
+        Track(c);
+        out.push_back(static_cast<char>(c));
+    }
+
     // Writes the bytes of a sequence not completed as stray bytes; called
     // before anything but a byte is written, and at the end of the body.
     void EndSequence() {
@@ -345,16 +352,16 @@ bool DecodeBytes(std::string_view bytes, BodyWriter* writer) {
 }
 
 // Bytes as they are; a line end is a space, as in the other encodings, so
-// that the words on either side stay apart.
-void DecodeBinary(std::string_view body, std::string* out) {
+// that the words on either side stay apart, and within preformatted text
+// the line feed the page shows there.
+void DecodeBinary(std::string_view body, BodyWriter* writer) {
     for (std::size_t at = 0; at < body.size(); ++at) {
         if (body[at] == '\r') {
-            out->push_back(' ');
-            out->push_back('\0');
+            writer->LineBreak();
             if (at + 1 < body.size() && body[at + 1] == '\n') ++at;
             continue;
         }
-        out->push_back(body[at]);
+        writer->Copy(static_cast<unsigned char>(body[at]));
     }
 }
 
@@ -485,7 +492,7 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
             switch (bytesDecoding) {
             case MimeDecoding::kQuotedPrintable: passed = DecodeQuotedPrintable(body, &writer); break;
             case MimeDecoding::kBase64: passed = DecodeBytes(DecodedBase64(body), &writer); break;
-            case MimeDecoding::kBinary: DecodeBinary(body, &writer.out); break;
+            case MimeDecoding::kBinary: DecodeBinary(body, &writer); break;
             case MimeDecoding::kPlain: passed = DecodeBytes(body, &writer); break;
             }
             writer.EndSequence();

@@ -195,6 +195,13 @@ TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     EXPECT_EQ(html, std::string("<PRE class=x>a\n b</PRE> \0c<pre>d\ne</pre>", 40));
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "<pre>a=0D=0Ab\r\nc</pre>\r\nd"), &html), 0);
     EXPECT_EQ(html, std::string("<pre>a\nb\nc</pre> \0d", 19));
+    // A binary body too: CR LF and a bare CR each one line feed within the
+    // element, a space outside it; a bare LF stays; bytes are copied.
+    ASSERT_EQ(Read(Html("; charset=utf-8\r\nContent-Transfer-Encoding: binary",
+                        "<pre>a\r\nb\r\n\r\nc\rd\ne\xE9</pre>\r\nf"),
+                   &html),
+              0);
+    EXPECT_EQ(html, std::string("<pre>a\nb\n\nc\nd\ne\xE9</pre> \0f", 25));
     // Quoted-printable ending in "=" or holding "=ZZ"; base64 with foreign
     // characters and no padding.
     ASSERT_EQ(Read(Html("\r\nContent-Transfer-Encoding: quoted-printable", "x=ZZy="), &html), 0);
