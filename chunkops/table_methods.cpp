@@ -146,12 +146,23 @@ STATUS RunSortPass(ZervaRTChunk* chunk, const SortPass& pass) {
     return RunChunkOperation(chunk, reorder);
 }
 
+// A count of rows or of columns that no table has: refused with 20017,
+// and the host told which count it was and what a table may have.
+STATUS RefuseTableSize(ZervaRTChunk* chunk, const char* what, unsigned asked, unsigned most) {
+    char text[128];
+    std::snprintf(text, sizeof text, "TALIX: Invalid %s count %u for AppendTable: a table has 1 to %u %ss", what,
+                  asked, most, what);
+    ReportToHost(chunk, text);
+    return Refuse(chunk, kErrFormula);
+}
+
 } // namespace
 
 std::uint16_t ZervaRTChunk::AppendTable(std::uint16_t rows, std::uint16_t columns, int fitToWindow,
                                         const char* options, const char* const* columnOptions) {
-    if (rows < 1 || rows > kMostRows || columns < 1 || columns > kTableRequestColumns)
-        return Refuse(this, kErrFormula);
+    if (rows < 1 || rows > kMostRows) return RefuseTableSize(this, "row", rows, kMostRows);
+    if (columns < 1 || columns > kTableRequestColumns)
+        return RefuseTableSize(this, "column", columns, kTableRequestColumns);
     if (!ChunkUsable(this)) return Refuse(this, kArgumentError);
     TableRequest& table = session->workArea->table;
     table.fitToWindow = fitToWindow != 0 ? 1 : 0;

@@ -49,11 +49,21 @@ TEST_F(TableMethodsTest, CountsOutOfRangeAreRefusedWithNothingAppended) {
     const plat::NOTEID id = NewNote();
     Open(id);
     ZervaRTChunk* chunk = Chunk();
+    // Each refusal keeps its status and tells the host which count is wrong.
+    talix_test::g_messages.clear();
+    plat::RegisterMessageProc(talix_test::CollectMessage);
     for (auto [rows, columns] : {std::pair<int, int>{0, 2}, {256, 2}, {2, 0}, {2, 65}}) {
         EXPECT_EQ(chunk->AppendTable(static_cast<std::uint16_t>(rows), static_cast<std::uint16_t>(columns), 0,
                                      nullptr, nullptr),
                   20017);
+        EXPECT_EQ(chunk->lastStatus, 20017);
     }
+    plat::RegisterMessageProc(nullptr);
+    EXPECT_EQ(talix_test::g_messages,
+              (std::vector<std::string>{"TALIX: Invalid row count 0 for AppendTable: a table has 1 to 255 rows",
+                                        "TALIX: Invalid row count 256 for AppendTable: a table has 1 to 255 rows",
+                                        "TALIX: Invalid column count 0 for AppendTable: a table has 1 to 64 columns",
+                                        "TALIX: Invalid column count 65 for AppendTable: a table has 1 to 64 columns"}));
     EXPECT_EQ(chunk->AppendTable(255, 1, 0, nullptr, nullptr), 0);
     EXPECT_EQ(chunk->AppendTable(1, 64, 0, nullptr, nullptr), 0);
     delete chunk;

@@ -102,6 +102,9 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(table.status, 1);
     EXPECT_NE(table.err.find("status 20017: a formula or an argument is not valid\n"), std::string::npos)
         << table.err;
+    EXPECT_NE(table.err.find("talix: Invalid row count 0 for AppendTable: a table has 1 to 255 rows\n"),
+              std::string::npos)
+        << table.err;
     EXPECT_EQ(Talix({"edit", db_, id, "Memo", "Everything", "sort-rows", "1"}).status, 1);
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "start\n");
 
