@@ -40,8 +40,10 @@ struct BuildContext : OperationRequest {
     std::uint16_t errorWord = 0;             // handed to the chunk's error word
 
     // Records appended from a record file: their paragraph ids are moved up
-    // by this (builders/record_conversion.h).
-    std::uint16_t importParagraphOffset = 0;
+    // by this (builders/record_conversion.h). It may pass 65,535 itself when
+    // the item's ids are near the top; an id it would carry past 65,535
+    // refuses the file.
+    std::uint32_t importParagraphOffset = 0;
 
     // Set by the operation engine for its runs (null elsewhere): copies the
     // records of the named image resource into the output at the point the

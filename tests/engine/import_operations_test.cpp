@@ -191,6 +191,64 @@ TEST_F(ImportOperations, RecordFilesTakeTheItemsFacesAndParagraphIdsAboveItsBase
     EXPECT_STREQ(face, "Arial Narrow");
 }
 
+// A record file that cannot be taken is refused for what is wrong with it:
+// only a file that is not there is a missing one. Nothing of a refused file
+// lands, and paragraph ids never wrap round onto the item's own.
+TEST_F(ImportOperations, RecordFilesThatCannotBeTakenAreRefusedWithTheirReason) {
+    ZervaRTChunk* chunk = Open(engine_test::Runs({"Start"}));
+    const std::vector<std::string> before = db_.Stored(id_);
+    talix_test::g_messages.clear();
+    plat::RegisterMessageProc(talix_test::CollectMessage);
+    const auto refused = [&](const std::string& bytes, std::uint16_t base) {
+        const std::string file = files_.file("refused.cd");
+        WriteBytes(file, bytes);
+        session_.workArea->copy.paragraphIdBase = base;
+        talix_test::g_messages.clear();
+        return talix_test::RunOperation(chunk, Import(file, ""));
+    };
+    const auto said = [](const std::string& part) {
+        return talix_test::g_messages.size() == 1 && talix_test::g_messages[0].find(part) != std::string::npos;
+    };
+    const std::string definition = RecordFile({engine_test::Definition(20, 720), engine_test::ReferenceTo(20),
+                                               talix_test::TextRecord(0x0A000000, "moved")});
+
+    EXPECT_EQ(talix_test::RunOperation(chunk, Import(files_.file("none.cd"), "")), 15154);
+    EXPECT_EQ(chunk->errorWord, talix::kErrImportFileMissing);
+
+    // A record longer than the rest of the file.
+    EXPECT_NE(refused(definition.substr(0, definition.size() - 3), 3), 0);
+    EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
+    EXPECT_TRUE(said("refused.cd': The record file is cut short")) << ::testing::PrintToString(talix_test::g_messages);
+
+    // A record longer than an item's record may be.
+    EXPECT_EQ(refused(RecordFile({talix_test::TextRecord(0x0A000000, std::string(65000, 'a'))}), 3),
+              talix::kArgumentError);
+    EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
+    EXPECT_TRUE(said("of 65008 bytes, more than the 64382 bytes")) << ::testing::PrintToString(talix_test::g_messages);
+
+    // Ids moved above an item's ids near the top: 20 + 65,400 + 125 would
+    // wrap round to 9.
+    EXPECT_EQ(refused(definition, 65400), talix::kArgumentError);
+    EXPECT_EQ(chunk->errorWord, talix::kErrConversion);
+    EXPECT_TRUE(said("paragraph id 20, moved above the item's paragraph ids, would pass the last paragraph id, 65535"))
+        << ::testing::PrintToString(talix_test::g_messages);
+    EXPECT_EQ(db_.Stored(id_), before);
+
+    // Ids that still fit are moved up to the last one; a file without
+    // paragraph ids comes in whatever the item's ids.
+    EXPECT_EQ(refused(definition, 65390), 0);
+    EXPECT_EQ(refused(RecordFile({talix_test::TextRecord(0x0A000000, "plain")}), 65535), 0);
+    plat::RegisterMessageProc(nullptr);
+    EXPECT_TRUE(talix_test::g_messages.empty());
+    std::vector<std::uint16_t> ids;
+    for (const Rec& record : Saved()) {
+        if (record.signature == 0xFF82) ids.push_back(record.Word(4));
+        if (record.signature == 0x83) ids.push_back(record.Word(2));
+    }
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), 65535), 2) << ::testing::PrintToString(ids);
+    EXPECT_EQ(engine_test::NonEmptyTexts(Saved()), (std::vector<std::string>{"Start", "moved", "plain"}));
+}
+
 TEST_F(ImportOperations, HtmlIsParsedAndItsFailuresReported) {
     ZervaRTChunk* chunk = Open(engine_test::Runs({"Start"}));
     const std::vector<std::string> before = db_.Stored(id_);

@@ -326,6 +326,21 @@ TEST_F(ChunkCommands, AFilterImportThroughATemporaryFolderWithALongPathSaysWhy) 
     EXPECT_EQ(plain.status, 0) << plain.err;
 }
 
+// A record file the item cannot take says why, and the item stays as it
+// was: a record cut short by the file's end is not a missing file.
+TEST_F(ChunkCommands, ARecordFileThatCannotBeTakenSaysWhy) {
+    const std::string id = NoteWithText();
+    // The word 1, then a text run whose length (0x0100) passes the file's end.
+    const std::string cut = Write("cut.cd", std::string("\x01\x00\x85\xFF\x00\x01\x00\x00\x00\x0A", 10));
+    const std::string records = Talix({"records", db_, id, "Memo"}).out;
+    CliOutcome run = Talix({"append", db_, id, "Memo", "import", cut});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(Has(run.err, "cut.cd': The record file is cut short\n")) << run.err;
+    EXPECT_TRUE(Has(run.err, "error 20014: the content could not be converted")) << run.err;
+    EXPECT_FALSE(Has(run.err, "20032")) << run.err;
+    EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, records);
+}
+
 // What is appended to the inside of a layer stays in the layer, in the order
 // of the appends; the layer itself as the chunk takes appends after its end.
 TEST_F(ChunkCommands, AppendsInsideALayerKeepTheirOrder) {
