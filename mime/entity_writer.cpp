@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <unistd.h>
@@ -211,7 +212,13 @@ void MimeRun::FailWriting(int error) {
 
 void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&, const std::string&)>& write) {
     std::string attachment, fileName;
-    std::vector<std::string> written;
+    // The attachments written, by their names in lower case (a name
+    // matches one that equals it ignoring case).
+    std::unordered_set<std::string> written;
+    const auto folded = [](std::string name) {
+        for (char& c : name) c = LowerAscii(c);
+        return name;
+    };
     for (const CDRecordNode* node : run->scan.marks) {
         if (!FileHotspotNames(node, &attachment, &fileName)) continue;
         // A hotspot whose attachment is gone is a link that leads nowhere in
@@ -219,7 +226,7 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
         plat::BLOCKID block;
         if (FindAttachmentItem(run->item->noteHandle, attachment.c_str(), &block, 0) == kOK) {
             write(attachment, fileName);
-            written.push_back(attachment);
+            written.insert(folded(attachment));
         } else {
             const char* item = run->item->itemName != nullptr ? run->item->itemName : "";
             plat::LogLine(0, "Talix: the attachment '%s' a file hotspot of item '%s' names is not in the note; the "
@@ -232,12 +239,12 @@ void ForEachAttachment(MimeRun* run, const std::function<void(const std::string&
     // since is no longer the message's.
     if (run->item->work == nullptr) return;
     for (const std::string& file : run->item->work->messageFiles) {
-        bool seen = false;
-        for (const std::string& name : written) seen = seen || EqualNoCase(name.c_str(), file.c_str());
         plat::BLOCKID block;
-        if (seen || FindAttachmentItem(run->item->noteHandle, file.c_str(), &block, 0) != kOK) continue;
+        if (written.count(folded(file)) != 0 ||
+            FindAttachmentItem(run->item->noteHandle, file.c_str(), &block, 0) != kOK)
+            continue;
         write(file, file);
-        written.push_back(file);
+        written.insert(folded(file));
     }
 }
 
