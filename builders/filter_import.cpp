@@ -248,11 +248,7 @@ STATUS ImportThroughFilter(BuildContext* context, const char* sourceFile, const 
     if (context == nullptr) return kArgumentError;
     const std::string name = RecordFileName(context);
     const std::string proposed = MakeOwnTemporaryFile(name);
-    if (proposed.empty()) {
-        const int error = errno;
-        ShowFileNotWritten(TempDirectory() + name, std::strerror(error));
-        return kOperationFailed;
-    }
+    if (proposed.empty()) return kOperationFailed;
     // The filter takes its output name in its request, which holds no more
     // than kFilterNameLimit characters: in a temporary folder whose path is
     // longer, no name fits, and the import is refused with that reason.

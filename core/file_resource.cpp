@@ -327,8 +327,6 @@ std::uint16_t ZervaRTItem::Export(const char* filePath, const char* type) {
             importExportFile != nullptr && importExportFile[0] != '\0' ? importExportFile : "default.cd";
         const std::string records = MakeOwnTemporaryFile(name);
         if (records.empty()) {
-            const int error = errno;
-            ShowFileNotWritten(TempDirectory() + name, std::strerror(error));
             status = kOperationFailed;
         } else {
             status = ExportItemWithFonts(this, records.c_str());

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <set>
 
+#include "core/folder_file.h"
+#include "core/host_message.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -33,9 +35,9 @@ TempDirectories& Directories() {
     return directories;
 }
 
-void Store(const char* directory, bool addSeparator) {
-    std::string text = directory;
-    if (addSeparator && !text.empty() && text.back() != '/' && text.back() != '\\') text.push_back('/');
+// Keeps the directory, with a separator appended when it lacks one.
+void Store(const char* directory) {
+    std::string text = JoinFilePath(directory, "");
     TempDirectories& directories = Directories();
     const std::lock_guard<std::mutex> lock(directories.lock);
     const std::string& kept = *directories.texts.insert(std::move(text)).first;
@@ -63,20 +65,23 @@ void FixTempDirectory() {
     // recognised instead of being cut into another path.
     char configured[1024];
     plat::WORD length = 0;
+    // Every name built on the directory appends to it, so that a value
+    // written without its final separator ("/tmp/x") is given one: without
+    // it the files would be made beside the folder ("/tmp/xNAME").
     if (plat::IniGetText("$TalixTempDirectory", configured, sizeof configured, &length) && length > 0 &&
-        length < kTempDirectorySize) {
-        Store(configured, false);
+        JoinFilePath(configured, "").size() < kTempDirectorySize) {
+        Store(configured);
         return;
     }
     if (const char* temp = UsableEnvironmentValue("TEMP")) {
-        Store(temp, true);
+        Store(temp);
         return;
     }
     if (const char* tmp = UsableEnvironmentValue("TMP")) {
-        Store(tmp, true);
+        Store(tmp);
         return;
     }
-    Store(kFallbackDirectory, true);
+    Store(kFallbackDirectory);
 }
 
 std::string MakeOwnTemporaryFile(const std::string& name) {
@@ -93,7 +98,15 @@ std::string MakeOwnTemporaryFile(const std::string& name) {
         }
         if (errno != EEXIST) break;
     }
+    ShowTemporaryFileNotMade();
     return std::string();
+}
+
+void ShowTemporaryFileNotMade() {
+    const int error = errno;
+    const std::string text = "cannot make a temporary file in " + TempDirectory() + ": " + std::strerror(error);
+    ShowHostMessage(text.c_str());
+    errno = error;
 }
 
 } // namespace talix

@@ -327,7 +327,10 @@ STATUS NoteWriter::AttachText(const std::string& prefix, const char* type, const
     // same digits, never write or remove each other's file.
     std::string path = TempDirectory() + *name + ".XXXXXX";
     const int fd = ::mkstemp(path.data());
-    if (fd < 0) return kOperationFailed;
+    if (fd < 0) {
+        ShowTemporaryFileNotMade();
+        return kOperationFailed;
+    }
     std::FILE* file = ::fdopen(fd, "w");
     if (file == nullptr) {
         ::close(fd);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -631,8 +633,10 @@ TEST(Session, SetUpFixesTheTemporaryDirectory) {
         plat::IniSet("$TalixTempDirectory", "D:\\T\\");
         temp.Set("/ignored");
         EXPECT_EQ(directory(), "D:\\T\\");
+        // Written without its separator, the folder is still the folder
+        // that files are made in.
         plat::IniSet("$TalixTempDirectory", "D:\\T");
-        EXPECT_EQ(directory(), "D:\\T");
+        EXPECT_EQ(directory(), "D:\\T/");
         plat::IniSet("$TalixTempDirectory", "");
 
         temp.Set("D:\\Work");
@@ -657,6 +661,40 @@ TEST(Session, SetUpFixesTheTemporaryDirectory) {
     // The environment is back: a set-up fixes the temporary directory from it
     // again, for the tests that run after this one.
     RARIvoSession().SetUp();
+}
+
+// The files of the run land in the folder named, with or without its final
+// separator; a folder that is not there makes none, anywhere, and says so.
+TEST(Session, TemporaryFilesLandInTheFolderNamed) {
+    talix_test::TempDir parent;
+    const std::string folder = parent.file("work");
+    std::filesystem::create_directory(folder);
+    talix_test::g_messages.clear();
+    plat::RegisterMessageProc(&talix_test::CollectMessage);
+    RARIvoSession session;
+    for (const std::string& written : {folder, folder + "/"}) {
+        plat::IniSet("$TalixTempDirectory", written.c_str());
+        session.SetUp();
+        const std::string made = talix::MakeOwnTemporaryFile("dir/part.cd");
+        ASSERT_FALSE(made.empty()) << written;
+        EXPECT_EQ(std::filesystem::path(made).parent_path(), std::filesystem::path(folder)) << made;
+        EXPECT_TRUE(std::filesystem::is_regular_file(made));
+        std::filesystem::remove(made);
+    }
+    EXPECT_TRUE(talix_test::g_messages.empty());
+
+    plat::IniSet("$TalixTempDirectory", (folder + "/gone").c_str());
+    session.SetUp();
+    EXPECT_EQ(talix::MakeOwnTemporaryFile("part.cd"), "");
+    EXPECT_EQ(talix_test::g_messages,
+              std::vector<std::string>{"cannot make a temporary file in " + folder + "/gone/: No such file or directory"});
+    // Nothing beside the folders either.
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(parent.path()), {}), 1);
+
+    plat::RegisterMessageProc(nullptr);
+    plat::IniSet("$TalixTempDirectory", "");
+    session.SetUp();
 }
 
 } // namespace
