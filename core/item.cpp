@@ -18,6 +18,7 @@
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
+#include "core/kept_items.h"
 #include "core/owned_text.h"
 #include "core/paragraph_def.h"
 #include "core/pool.h"
@@ -80,59 +81,16 @@ void DestroyChunksOf(ZervaRTItem* item) {
     }
 }
 
-// A copy of one stored item, kept while the item is rewritten.
-struct SavedItem {
-    char name[256] = {};
-    plat::WORD flags = 0;
-    std::uint8_t* value = nullptr;   // data-type word first
-    plat::DWORD length = 0;
-    SavedItem* next = nullptr;
-};
-
-void FreeSavedItems(SavedItem* saved) {
-    while (saved != nullptr) {
-        SavedItem* next = saved->next;
-        delete[] saved->value;
-        delete saved;
-        saved = next;
-    }
-}
-
-// Copies every item of the name, in order. Returns 0 or the failure.
-STATUS SaveItems(plat::NOTEHANDLE note, const char* name, SavedItem** saved) {
-    *saved = nullptr;
-    SavedItem** tail = saved;
-    plat::BLOCKID item, value;
-    plat::DWORD length = 0;
-    STATUS status = plat::ItemInfo(note, name, NameLength(name), &item, nullptr, &value, &length);
-    while (status == plat::NOERROR) {
-        auto* copy = new (std::nothrow) SavedItem();
-        if (copy == nullptr) return kOutOfMemory;
-        *tail = copy;
-        tail = &copy->next;
-        status = plat::ItemQuery(item, copy->name, sizeof copy->name, &copy->flags, nullptr, nullptr, nullptr);
-        if (status != plat::NOERROR) return status;
-        copy->value = new (std::nothrow) std::uint8_t[length];
-        if (copy->value == nullptr) return kOutOfMemory;
-        const void* bytes = plat::BlockLock(value);
-        if (bytes == nullptr) return kOutOfMemory;
-        std::memcpy(copy->value, bytes, length);
-        plat::BlockUnlock(value);
-        copy->length = length;
-        status = plat::ItemInfoNext(note, item, name, NameLength(name), &item, nullptr, &value, &length);
-    }
-    return status == plat::ERR_ITEM_NOT_FOUND ? kOK : status;
-}
-
-// Puts the saved items back in place of whatever items the name has now.
-void RestoreItems(plat::NOTEHANDLE note, const char* name, const SavedItem* saved) {
-    plat::ItemDelete(note, name, NameLength(name));
-    for (; saved != nullptr; saved = saved->next) {
-        if (saved->length < 2) continue;
-        plat::WORD type = static_cast<plat::WORD>(saved->value[0] | (saved->value[1] << 8));
-        plat::ItemAppend(note, saved->flags, saved->name, NameLength(saved->name), type, saved->value + 2,
-                         saved->length - 2);
-    }
+// The name the note's first item of the name is stored under, which the
+// name given may write in other letters; the name given when there is none.
+std::string StoredItemName(plat::NOTEHANDLE note, const char* name) {
+    plat::BLOCKID item;
+    char stored[256] = {};
+    if (plat::ItemInfo(note, name, NameLength(name), &item, nullptr, nullptr, nullptr) != plat::NOERROR ||
+        plat::ItemQuery(item, stored, sizeof stored, nullptr, nullptr, nullptr, nullptr) != plat::NOERROR ||
+        CompareNamesNoCase(stored, name) != 0)
+        return name;
+    return stored;
 }
 
 } // namespace
@@ -279,38 +237,40 @@ namespace talix {
 STATUS ReplaceItemRecords(ItemRecordList* list, ZervaRTItem* item, plat::NOTEHANDLE note, const char* name) {
     // The old items are kept until the new ones are all in the note, so that
     // a failed write leaves the item as it was.
-    SavedItem* saved = nullptr;
-    STATUS status = SaveItems(note, name, &saved);
+    // The items keep the name they are stored under, which the name given
+    // may write in other letters; so do the old ones put back.
+    std::string stored;
+    std::vector<KeptItem> saved;
+    STATUS status = kOK;
     bool deleted = false;
     try {
+        stored = StoredItemName(note, name);
+        status = KeepItems(note, name, &saved);
         if (status == kOK) {
             status = plat::ItemDelete(note, name, NameLength(name));
             if (status == plat::ERR_ITEM_NOT_FOUND) status = kOK;
             deleted = status == kOK;
         }
         if (status == kOK) {
-            // The items keep the name they are stored under, which the name
-            // given may write in other letters.
-            const char* stored = saved != nullptr && CompareNamesNoCase(saved->name, name) == 0 ? saved->name : name;
             // Each new item keeps the flags of the old one in its place.
             std::vector<plat::WORD> flags;
-            for (const SavedItem* old = saved; old != nullptr; old = old->next) flags.push_back(old->flags);
+            for (const KeptItem& old : saved) flags.push_back(old.flags);
             list->note = note;
-            list->itemName = stored;
+            list->itemName = stored.c_str();
             status = WriteItemRecords(list, item, flags);
             list->itemName = name;
             // A list without records writes no item; an item that held none
             // is kept as it was, its data-type word alone, rather than lost.
-            if (status == kOK && list->head == nullptr && saved != nullptr)
-                status =
-                    plat::ItemAppend(note, saved->flags, stored, NameLength(stored), plat::TYPE_COMPOSITE, nullptr, 0);
+            if (status == kOK && list->head == nullptr && !saved.empty())
+                status = plat::ItemAppend(note, saved.front().flags, stored.c_str(), NameLength(stored.c_str()),
+                                          plat::TYPE_COMPOSITE, nullptr, 0);
         }
     } catch (const std::bad_alloc&) {
         // Memory ran out in the middle of the write: as any failed write.
+        list->itemName = name;
         status = kOutOfMemory;
     }
-    if (status != kOK && deleted) RestoreItems(note, name, saved);
-    FreeSavedItems(saved);
+    if (status != kOK && deleted) RestoreItems(note, stored.c_str(), saved);
     return status;
 }
 

@@ -9,6 +9,7 @@
 #include "core/font_spec.h"
 #include "core/host_message.h"
 #include "core/item_work_state.h"
+#include "core/kept_items.h"
 #include "core/options.h"
 #include "core/owned_text.h"
 #include "core/properties.h"
@@ -54,41 +55,13 @@ const char* FormulaItemName(std::uint16_t code) {
     }
 }
 
-// A stored item kept so that it can be put back after a failed replacement.
-struct SavedItem {
-    plat::WORD flags = 0;
-    plat::WORD dataType = 0;
-    std::vector<std::uint8_t> value;   // without the data-type word
-};
-
-plat::STATUS SaveItems(plat::NOTEHANDLE note, const char* name, std::vector<SavedItem>* saved) {
-    plat::WORD nameLength = static_cast<plat::WORD>(std::strlen(name));
-    plat::BLOCKID item;
-    plat::STATUS status = plat::ItemInfo(note, name, nameLength, &item, nullptr, nullptr, nullptr);
-    while (status == plat::NOERROR) {
-        SavedItem copy;
-        plat::BLOCKID value;
-        plat::DWORD valueLength = 0;
-        status = plat::ItemQuery(item, nullptr, 0, &copy.flags, &copy.dataType, &value, &valueLength);
-        if (status != plat::NOERROR) return status;
-        const auto* bytes = static_cast<const std::uint8_t*>(plat::BlockLock(value));
-        if (bytes == nullptr) return kOutOfMemory;
-        if (valueLength > 2) copy.value.assign(bytes + 2, bytes + valueLength);
-        plat::BlockUnlock(value);
-        saved->push_back(std::move(copy));
-        plat::BLOCKID after = item;
-        status = plat::ItemInfoNext(note, after, name, nameLength, &item, nullptr, nullptr, nullptr);
-    }
-    return status == plat::ERR_ITEM_NOT_FOUND ? plat::NOERROR : status;
-}
-
 // Replaces the items of a name by one formula item (the compiled formula,
 // padded to an even length). When the new item cannot be written the old
 // items are put back, so the note never loses them.
 plat::STATUS StoreFormulaItem(plat::NOTEHANDLE note, const char* name, const void* compiled,
                               plat::WORD compiledLength) {
-    std::vector<SavedItem> saved;
-    plat::STATUS status = SaveItems(note, name, &saved);
+    std::vector<KeptItem> saved;
+    plat::STATUS status = KeepItems(note, name, &saved);
     if (status != plat::NOERROR) return status;
     plat::WORD nameLength = static_cast<plat::WORD>(std::strlen(name));
     status = plat::ItemDelete(note, name, nameLength);
@@ -99,11 +72,7 @@ plat::STATUS StoreFormulaItem(plat::NOTEHANDLE note, const char* name, const voi
     if (value.size() % 2 != 0) value.push_back(0);
     status = plat::ItemAppend(note, 0, name, nameLength, plat::TYPE_FORMULA, value.data(),
                               static_cast<plat::DWORD>(value.size()));
-    if (status != plat::NOERROR) {
-        for (const SavedItem& item : saved)
-            plat::ItemAppend(note, item.flags, name, nameLength, item.dataType, item.value.data(),
-                             static_cast<plat::DWORD>(item.value.size()));
-    }
+    if (status != plat::NOERROR) RestoreItems(note, name, saved);
     return status;
 }
 
