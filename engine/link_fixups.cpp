@@ -142,8 +142,8 @@ bool ReferencedOleObject(const std::uint8_t* record, std::uint16_t signature, st
     return !name->empty();
 }
 
-// The name a record refers to: the attachment of a file hotspot or an OLE
-// object's name. False for other records, a storage link among them.
+// The name a record refers to: the attachment of a file hotspot or of a
+// picture's storage link, or an OLE object's name. False for other records.
 bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::string* name,
                     bool* ole) {
     if (ReferencedOleObject(record, signature, length, name)) {
@@ -151,8 +151,7 @@ bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::ui
         return true;
     }
     AttachmentNamePlace place;
-    if (signature == kSigStorageLink || !FindAttachmentNamePlace(record, signature, length, &place) ||
-        !ReadAttachmentName(record, place, name))
+    if (!FindAttachmentNamePlace(record, signature, length, &place) || !ReadAttachmentName(record, place, name))
         return false;
     *ole = false;
     return true;

@@ -3,6 +3,7 @@
 // and items rewritten with their images served by URL.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -444,6 +445,77 @@ TEST_F(LinkFixups, APictureKeptAsAnAttachmentComesAlongUnderAFreeName) {
         EXPECT_EQ(std::string(data, size), contents);
         std::free(data);
     }
+}
+
+TEST_F(LinkFixups, TheOldPicturesOfAReplacedItemTakeTheirAttachmentsAlong) {
+    // A picture kept as an attachment: a storage link naming it.
+    const auto picture = [](const std::string& name) {
+        FixtureRecord link = talix_test::HeadAndText(0xFFC4, 24, 10, name);
+        talix_test::PutWord(&link, 4, 1);
+        talix_test::PutWord(&link, 6, 1);
+        return link;
+    };
+    const auto files = [](plat::NOTEHANDLE note) {
+        std::vector<talix::NoteAttachment> attachments;
+        EXPECT_EQ(talix::ListAttachments(note, &attachments), 0);
+        std::vector<std::string> names;
+        for (const talix::NoteAttachment& attachment : attachments) names.push_back(attachment.name);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const auto contentsOf = [](plat::NOTEHANDLE note, const char* name) {
+        char* data = nullptr;
+        std::uint32_t size = 0;
+        if (talix::ReadAttachmentToMemory(note, name, &data, &size) != 0) return std::string();
+        std::string text(data, size);
+        std::free(data);
+        return text;
+    };
+    const plat::NOTEID sourceId =
+        Note(Join(engine_test::Runs({"new"}), {picture("Graphic")}),
+             [&](plat::NOTEHANDLE note) { Attach(note, "Graphic", "source picture"); });
+    // The old body's pictures: one of the name the copy brings, one only it
+    // uses; the note's own file no record names stays.
+    const plat::NOTEID targetId =
+        Note(Join(engine_test::Runs({std::string(150, 'o')}), {picture("Graphic"), picture("Graphic0")}),
+             [&](plat::NOTEHANDLE note) {
+                 Attach(note, "Graphic", "old picture");
+                 Attach(note, "Graphic0", "old second picture");
+                 Attach(note, "keep.txt", "kept");
+             });
+    ASSERT_EQ(source_.Connect("", db_.path().c_str(), sourceId, "Body", 0), 0);
+    ASSERT_EQ(target_.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    ASSERT_EQ(source_.CopyBackend(target_.noteHandle, "Body", 1), 0);
+    EXPECT_EQ(files(target_.noteHandle), (std::vector<std::string>{"Graphic", "keep.txt"}));
+    EXPECT_EQ(contentsOf(target_.noteHandle, "Graphic"), "source picture");
+    ASSERT_EQ(plat::NoteUpdate(target_.noteHandle, 0), plat::NOERROR);
+    ZervaRTItem reader(&session_);
+    ASSERT_EQ(reader.Connect("", db_.path().c_str(), targetId, "Body", 0), 0);
+    talix::STATUS status = 0;
+    talix::ItemRecordList* list = talix::SIAR(&reader, 0, nullptr, 0, 0, 0, nullptr, &status);
+    ASSERT_NE(list, nullptr);
+    std::vector<std::string> named;
+    for (const talix::CDRecordNode* node = list->head; node != nullptr; node = node->next) {
+        if (node->signature == 0xFFC4 && node->length >= 24)
+            named.emplace_back(reinterpret_cast<const char*>(node->bytes) + 24, ReadWord(node->bytes + 10));
+    }
+    talix::DeleteItemRecordList(&session_, list);
+    EXPECT_EQ(named, std::vector<std::string>{"Graphic"});
+
+    // Within one note: the old picture the copy shares stays, the one only
+    // the replaced item used goes.
+    const plat::NOTEID oneId = Note(Join(engine_test::Runs({"one"}), {picture("Shared")}), [&](plat::NOTEHANDLE note) {
+        Attach(note, "Shared", "shared picture");
+        Attach(note, "Only", "only the old copy's");
+        EXPECT_EQ(talix_test::StoreRichTextItem(note, "Copy", Join(engine_test::Runs({std::string(150, 'c')}),
+                                                                   {picture("Shared"), picture("Only")})),
+                  0);
+    });
+    ZervaRTItem one(&session_);
+    ASSERT_EQ(one.Connect("", db_.path().c_str(), oneId, "Body", 0), 0);
+    ASSERT_EQ(one.CopyBackend(one.noteHandle, "Copy", 1), 0);
+    EXPECT_EQ(files(one.noteHandle), std::vector<std::string>{"Shared"});
+    EXPECT_EQ(contentsOf(one.noteHandle, "Shared"), "shared picture");
 }
 
 } // namespace
