@@ -23,10 +23,6 @@ namespace talix {
 
 namespace {
 
-// Host layout of the file hotspot record: type at 4, flags at 8, data length
-// at 12, data (attachment name, zero byte, display name, zero byte) at 16.
-constexpr std::uint32_t kHotspotType = 4, kHotspotFlags = 8, kHotspotDataLength = 12;
-constexpr std::uint16_t kTypeFile = 4;
 constexpr std::uint32_t kFileHotspotFlags = 8;
 constexpr std::size_t kLibraryNameSize = 256;
 constexpr std::size_t kFilterNameSize = 256;
@@ -75,9 +71,9 @@ STATUS AppendHotspotRecords(const std::string& attachmentName, const std::string
     BuiltRecord hotspot;
     if (data.size() > 0xFFFF || !TextRecord(kSigHotspotBegin, kHotspotBeginFixedLength, data,
                                             &hotspot)) return kArgumentError;
-    WriteWord(hotspot.bytes.data() + kHotspotType, kTypeFile);
-    WriteDword(hotspot.bytes.data() + kHotspotFlags, kFileHotspotFlags);
-    WriteWord(hotspot.bytes.data() + kHotspotDataLength, static_cast<std::uint16_t>(data.size()));
+    WriteWord(hotspot.bytes.data() + kHotspotTypeAt, kHotspotTypeFile);
+    WriteDword(hotspot.bytes.data() + kHotspotFlagsAt, kFileHotspotFlags);
+    WriteWord(hotspot.bytes.data() + kHotspotDataLengthAt, static_cast<std::uint16_t>(data.size()));
 
     STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, output);
     if (status == kOK) status = AppendBatch(RecordBatch{hotspot}, output);

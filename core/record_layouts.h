@@ -354,11 +354,16 @@ constexpr std::uint32_t kHotspotDataLengthAt = 12;
 // The type of a file hotspot, whose data is the attachment's name, a zero
 // byte, the name shown and a zero byte.
 constexpr std::uint16_t kHotspotTypeFile = 4;
-// A storage link: its kind and the length of the name that follows its
-// fixed part; the kind of a link to an attachment of its note.
+// A storage link: its kind, its load type and the length of the name that
+// follows its fixed part; the kinds of a link to an attachment of its note,
+// to a URL, and of another named link whose name is read as an
+// attachment's is.
 constexpr std::uint32_t kStorageLinkKindAt = 4;
+constexpr std::uint32_t kStorageLinkLoadTypeAt = 6;
 constexpr std::uint32_t kStorageLinkNameLengthAt = 10;
 constexpr std::uint16_t kStorageLinkAttachment = 1;
+constexpr std::uint16_t kStorageLinkUrl = 4;
+constexpr std::uint16_t kStorageLinkNamed = 6;
 // The six text lengths of an id/name record; the texts follow its fixed
 // part in the same order.
 constexpr std::uint32_t kIdNameLengthsAt = 4;

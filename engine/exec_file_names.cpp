@@ -18,11 +18,6 @@ namespace {
 
 constexpr std::uint16_t kOleName = 2326, kAttachmentName = 2337, kOriginalName = 2621;
 
-// Host offsets.
-constexpr std::uint16_t kHotspotFile = 4;
-constexpr std::uint32_t kStorageType = 4, kStorageNameLength = 10, kStorageName = 24;
-constexpr std::uint16_t kStorageAttachment = 1, kStorageNamed = 6;
-
 // A text of the record, cut to what the record holds.
 void PutRecordText(RecordProcessContext* context, const std::uint8_t* record, std::uint32_t length,
                    std::uint32_t at, std::uint32_t textLength) {
@@ -56,14 +51,14 @@ STATUS FileNameInside(std::uint8_t* record, std::uint16_t signature, std::uint32
     } else if ((code == kAttachmentName || code == kOriginalName) &&
                (signature == kSigHotspotBegin || signature == kSigV4HotspotBegin)
                    && length >= kHotspotBeginFixedLength &&
-               ReadWord(record + kHotspotTypeAt) == kHotspotFile) {
+               ReadWord(record + kHotspotTypeAt) == kHotspotTypeFile) {
         PutHotspotName(context, record, length);
     } else if ((code == kAttachmentName || code == kOriginalName) && signature == kSigStorageLink &&
-               length >= kStorageName) {
-        const std::uint16_t type = ReadWord(record + kStorageType);
-        const std::uint16_t nameLength = ReadWord(record + kStorageNameLength);
-        const bool named = (type == kStorageNamed || type == kStorageAttachment) && nameLength != 0;
-        PutRecordText(context, record, length, kStorageName, named ? nameLength : 0);
+               length >= kStorageLinkFixedLength) {
+        const std::uint16_t type = ReadWord(record + kStorageLinkKindAt);
+        const std::uint16_t nameLength = ReadWord(record + kStorageLinkNameLengthAt);
+        const bool named = (type == kStorageLinkNamed || type == kStorageLinkAttachment) && nameLength != 0;
+        PutRecordText(context, record, length, kStorageLinkFixedLength, named ? nameLength : 0);
     } else {
         return kOK;
     }

@@ -53,9 +53,6 @@ constexpr std::uint32_t kGraphicWidth = 8, kGraphicHeight = 10, kGraphicResize =
 constexpr std::uint8_t kGraphicInPixels = 0x01, kGraphicVersionSet = 2;
 constexpr std::uint32_t kBitmapWidth = 24, kBitmapHeight = 26;
 constexpr std::uint32_t kImageType = 8, kImageWidth = 10, kImageHeight = 12, kImageSegments = 20;
-constexpr std::uint16_t kHotspotFile = 4;
-constexpr std::uint32_t kLinkStorageType = 4, kLinkDataLength = 10, kLinkData = 24;
-constexpr std::uint16_t kStorageAttachment = 1, kStorageURL = 4;
 // A resource reference: flags, kind and class, name and hint lengths, then
 // the hints, a replica id for named elements, and the name.
 constexpr std::uint32_t kResourceFlags = 4, kResourceKind = 8, kResourceClass = 10, kResourceNameLength = 12,
@@ -454,7 +451,7 @@ void GraphicPlace(std::uint16_t signature, RecordProcessContext* context, bool a
 bool HotspotFileName(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, bool second,
                      char* out) {
     if ((signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) || length < kHotspotBeginFixedLength ||
-        ReadWord(record + kHotspotTypeAt) != kHotspotFile)
+        ReadWord(record + kHotspotTypeAt) != kHotspotTypeFile)
         return false;
     std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
     if (dataLength == 0) return false;
@@ -510,10 +507,10 @@ void GetStorage(std::uint16_t signature, RecordProcessContext* context) {
         const std::uint16_t s = node->signature;
         if (s == kSigText || s == kSigHotspotEnd || s == kSigGraphic) break;
         if (s == kSigStorageLink) {
-            const std::uint16_t kind = WordAt(node->bytes, node->length, kLinkStorageType);
-            text = kind == kStorageAttachment ? "Storage Link Attachment"
-                   : kind == kStorageURL      ? "Storage Link URL"
-                                              : "Storage Link";
+            const std::uint16_t kind = WordAt(node->bytes, node->length, kStorageLinkKindAt);
+            text = kind == kStorageLinkAttachment ? "Storage Link Attachment"
+                   : kind == kStorageLinkUrl          ? "Storage Link URL"
+                                                      : "Storage Link";
             break;
         }
         if (s == kSigImageSegment || s == kSigBitmapSegment) {
@@ -569,14 +566,14 @@ bool StoredGraphicRecords(ZervaRTItem* item, const std::uint8_t* data, std::uint
 STATUS MakeInline(std::uint32_t* passOn, RecordProcessContext* context) {
     const CDRecordNode* graphic = context->node;
     const CDRecordNode* link = graphic != nullptr ? graphic->next : nullptr;
-    if (link == nullptr || link->signature != kSigStorageLink || link->length < kLinkData ||
-        ReadWord(link->bytes + kLinkStorageType) != kStorageAttachment)
+    if (link == nullptr || link->signature != kSigStorageLink || link->length < kStorageLinkFixedLength ||
+        ReadWord(link->bytes + kStorageLinkKindAt) != kStorageLinkAttachment)
         return kOK;
-    const std::uint32_t nameLength = ReadWord(link->bytes + kLinkDataLength);
-    if (nameLength == 0 || kLinkData + nameLength > link->length) return kOK;
+    const std::uint32_t nameLength = ReadWord(link->bytes + kStorageLinkNameLengthAt);
+    if (nameLength == 0 || kStorageLinkFixedLength + nameLength > link->length) return kOK;
     char* name = Scratch2(context);
     std::snprintf(name, kScratchSize, "%.*s", static_cast<int>(nameLength),
-                  reinterpret_cast<const char*>(link->bytes + kLinkData));
+                  reinterpret_cast<const char*>(link->bytes + kStorageLinkFixedLength));
     const CDRecordNode* last = link;
     if (link->next != nullptr && link->next->signature == kSigBitmapHeader) last = link->next;
 

@@ -40,7 +40,6 @@ constexpr std::uint32_t kBlockReserve = 2048;
 constexpr plat::WORD kFileObjectType = 58;
 constexpr plat::WORD kStorageLinkType = StructureTypeOf(kSigStorageLink);
 constexpr plat::WORD kHostTypeCdStorage = 0x0800;
-constexpr std::uint32_t kLinkStorageType = 4, kLinkLoadType = 6, kLinkDataLength = 10;
 constexpr plat::WORD kFileItemFlags = plat::ITEM_SIGN | plat::ITEM_SEAL | plat::ITEM_SUMMARY;
 constexpr int kLastNameNumber = 999;
 
@@ -279,9 +278,9 @@ STATUS AppendReplacement(RecordProcessContext* context, const CDRecordNode* firs
     std::vector<std::uint8_t> link(EvenLength(linkLength), 0);
     WriteWord(link.data(), kSigStorageLink);
     WriteWord(link.data() + 2, static_cast<std::uint16_t>(linkLength));
-    WriteWord(link.data() + kLinkStorageType, 1);
-    WriteWord(link.data() + kLinkLoadType, 1);
-    WriteWord(link.data() + kLinkDataLength, static_cast<std::uint16_t>(nameLength));
+    WriteWord(link.data() + kStorageLinkKindAt, kStorageLinkAttachment);
+    WriteWord(link.data() + kStorageLinkLoadTypeAt, 1);
+    WriteWord(link.data() + kStorageLinkNameLengthAt, static_cast<std::uint16_t>(nameLength));
     std::memcpy(link.data() + fixed, name, nameLength);
     status = AppendRecord(link.data(), kSigStorageLink, static_cast<std::uint32_t>(link.size()), output);
     if (status != kOK) return status;

@@ -51,9 +51,6 @@ constexpr std::uint8_t kSizeInPixels = 0x01;
 constexpr std::uint32_t kImageTypeAt = 8, kImageWidthAt = 10, kImageHeightAt = 12;
 constexpr std::uint32_t kBitmapWidthAt = 24, kBitmapHeightAt = 26;
 constexpr std::uint16_t kImageJpeg = 2, kImagePng = 4;
-// Image reference: kind, text length, text.
-constexpr std::uint32_t kReferenceKindAt = 4, kReferenceLengthAt = 10;
-constexpr std::uint16_t kReferenceAttachment = 1, kReferenceURL = 4;
 // Resource reference: flags, type, class, name length, hint lengths; the
 // database id after the hints, the name after the id.
 constexpr std::uint32_t kResourceFlagsAt = 4, kResourceTypeAt = 8, kResourceClassAt = 10, kResourceNameAt = 12,
@@ -464,11 +461,11 @@ std::string MimeSource(Picture* picture) {
 void WriteDefaultSource(Picture* picture) {
     XMLGenContext* context = picture->context;
     const CDRecordNode* reference = picture->reference;
-    const std::uint16_t referenceKind = reference != nullptr ? NodeWord(reference, kReferenceKindAt) : 0;
-    if (referenceKind == kReferenceAttachment || referenceKind == kReferenceURL) {
-        std::string text = NodeText(reference, kStorageLinkFixedLength, NodeWord(reference, kReferenceLengthAt));
+    const std::uint16_t referenceKind = reference != nullptr ? NodeWord(reference, kStorageLinkKindAt) : 0;
+    if (referenceKind == kStorageLinkAttachment || referenceKind == kStorageLinkUrl) {
+        std::string text = NodeText(reference, kStorageLinkFixedLength, NodeWord(reference, kStorageLinkNameLengthAt));
         text.resize(strnlen(text.c_str(), text.size()));
-        if (referenceKind == kReferenceURL) {
+        if (referenceKind == kStorageLinkUrl) {
             PutAttribute(context, "src", text);
             return;
         }
@@ -748,8 +745,9 @@ std::string WhyNotHandedOver(Picture* picture) {
         if (!copied || ImageResourceTravels(context, picture->resource, name)) return "";
         return "image resource '" + name + "' without a picture that travels";
     }
-    const std::uint16_t referenceKind = picture->reference != nullptr ? NodeWord(picture->reference, kReferenceKindAt) : 0;
-    if (referenceKind == kReferenceAttachment || referenceKind == kReferenceURL) return "";
+    const std::uint16_t referenceKind =
+        picture->reference != nullptr ? NodeWord(picture->reference, kStorageLinkKindAt) : 0;
+    if (referenceKind == kStorageLinkAttachment || referenceKind == kStorageLinkUrl) return "";
     if (picture->imageHeader != nullptr) {
         if (PictureMimeType(picture->imageHeader) != nullptr && picture->hasSegments) return "";
         return "an image of type " + Decimal(NodeWord(picture->imageHeader, kImageTypeAt)) + " or without data";

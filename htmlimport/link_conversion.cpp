@@ -54,7 +54,6 @@ namespace {
 
 constexpr std::size_t kCaptionChars = 31;
 constexpr std::size_t kKeyChars = 31;
-constexpr std::uint16_t kFileHotspotType = 4;
 constexpr std::uint32_t kFileHotspotFlags = 8;
 constexpr std::uint32_t kStoredNameSize = 256;
 constexpr char kViewIconName[] = "vwicn005.gif";
@@ -337,7 +336,7 @@ STATUS AppendFileHotspotBegin(BuildContext* context, const std::string& first, c
     if (kHotspotBeginFixedLength + EvenLength(dataLength) > kMaxBuiltRecord) return kArgumentError;
     STATUS status = AppendBeginRecord(kSigV4HotspotBegin, 0, &context->output);
     if (status != kOK) return status;
-    return AppendHotspotRecord(kSigHotspotBegin, kFileHotspotType, kFileHotspotFlags, data.data(), dataLength,
+    return AppendHotspotRecord(kSigHotspotBegin, kHotspotTypeFile, kFileHotspotFlags, data.data(), dataLength,
                                static_cast<std::uint16_t>(dataLength), EvenLength(dataLength), context);
 }
 

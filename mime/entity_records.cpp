@@ -13,8 +13,6 @@ namespace talix {
 namespace {
 
 // Host offsets.
-constexpr std::uint32_t kHotspotType = 4, kHotspotDataLength = 12;
-constexpr std::uint16_t kHotspotFile = 4;
 constexpr std::uint32_t kLabelFlags = 138;
 constexpr std::uint32_t kPreTableDisplay = 20;
 constexpr std::uint8_t kDisplayTabbed = 4;
@@ -48,8 +46,9 @@ bool IsNamedImageReference(const CDRecordNode* node) {
 } // namespace
 
 bool FileHotspotNames(const CDRecordNode* node, std::string* attachment, std::string* fileName) {
-    if (node == nullptr || node->signature != kSigHotspotBegin || NodeWord(node, kHotspotType) != kHotspotFile) return false;
-    const std::uint16_t length = NodeWord(node, kHotspotDataLength);
+    if (node == nullptr || node->signature != kSigHotspotBegin || NodeWord(node, kHotspotTypeAt) != kHotspotTypeFile)
+        return false;
+    const std::uint16_t length = NodeWord(node, kHotspotDataLengthAt);
     if (length == 0 || node->length < kHotspotBeginFixedLength) return false;
     const std::size_t available = node->length - kHotspotBeginFixedLength;
     const std::size_t size = length < available ? length : available;
