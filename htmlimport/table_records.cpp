@@ -21,6 +21,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "core/text_compare.h"
+#include "htmlimport/cell_borders.h"
 #include "htmlimport/css_lengths.h"
 #include "htmlimport/html_borders.h"
 #include "htmlimport/html_dom.h"
@@ -94,10 +95,14 @@ STATUS Append(TableBuild& build, const void* record, std::uint16_t signature, st
     return status;
 }
 
-std::uint16_t Twips(double inches) {
+// Inches as whole twips, rounded, within what a word holds (a length past
+// it is its largest value, none or a negative one 0). Lengths come from
+// texts through float arithmetic: 100 pixels may come back as 1,499.9999
+// twips, which is 1,500.
+std::uint16_t RoundedTwips(double inches) {
     const double twips = inches * kOneInch;
     if (!(twips > 0.0)) return 0;
-    return twips >= 65535.0 ? 65535 : static_cast<std::uint16_t>(twips);
+    return twips >= 65535.0 ? 65535 : ClampToWord(std::llround(twips));
 }
 
 // A share of a width: width x percent / 100, within what a word holds (a
@@ -137,7 +142,7 @@ void TableWidth(TableBuild& build) {
         if (std::strchr(width, '%') == nullptr) {
             // A width of nothing or less is no width: the table keeps the
             // default (cells of no width could show nothing).
-            if (const std::uint16_t twips = Twips(ParseCSSLength(build.import, width, kInchesDefault))) {
+            if (const std::uint16_t twips = RoundedTwips(ParseCSSLength(build.import, width, kInchesDefault))) {
                 level->width = twips;
                 build.widthSet = true;
             }
@@ -157,6 +162,12 @@ void TableWidth(TableBuild& build) {
             build.widthSet = true;
         }
     }
+}
+
+// The cell's left border in twips, as the cell's start will give it.
+std::int64_t LeftBorderTwips(TableBuild& build, const HtmlNode* cell) {
+    const std::uint16_t word = CellBorderWord(build.import, cell, RowStyleOf(build.import, build.level, cell));
+    return std::llround(LeftBorderPixels(word) * static_cast<double>(build.import->pixelMultiplier));
 }
 
 // Column widths from the widths of the first cells that give one; a row
@@ -188,11 +199,15 @@ void ColumnWidths(TableBuild& build) {
             if (width == nullptr) continue;
             // A width of nothing or less is no width: the column keeps its
             // share.
-            const std::uint16_t twips =
-                std::strchr(width, '%') == nullptr
-                    ? Twips(ParseCSSLength(build.import, width, 6.0f / static_cast<float>(build.columns)))
-                    : Share(level->width, width);
+            const bool share = std::strchr(width, '%') != nullptr;
+            std::uint16_t twips =
+                share ? Share(level->width, width)
+                      : RoundedTwips(ParseCSSLength(build.import, width, 6.0f / static_cast<float>(build.columns)));
             if (twips == 0) continue;
+            // A length is the width inside the cell's border; the column
+            // holds the left border too, as the HTML written of a table
+            // takes it off the column's width.
+            if (!share) twips = ClampToWord(twips + LeftBorderTwips(build, cell));
             level->columnWidths[column] = twips;
             measured[column] = true;
             if (column < build.columns) --left;
@@ -323,14 +338,6 @@ std::int32_t LeadRecords(TableBuild& build, const CDRecordNode* reference, std::
         KeepFailure(import, AddImportEndRecord(kSigPreTableBegin, kWrapperVersion, import));
     }
     return width;
-}
-
-// Inches as whole twips, rounded, within what a word holds (a length past
-// it is its largest value, none or a negative one 0).
-std::uint16_t RoundedTwips(double inches) {
-    const double twips = inches * kOneInch;
-    if (!(twips > 0.0)) return 0;
-    return twips >= 65535.0 ? 65535 : ClampToWord(std::llround(twips));
 }
 
 // The spacing of the cells: an option in inches, else the attribute in

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 
+#include "core/pool.h"
 #include "core/record_io.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
@@ -207,6 +208,17 @@ std::string WalkTest::BodyText(plat::NOTEID note) {
     for (char& c : text)
         if (c == '\0') c = '\n';
     return plat::LmbcsToNative(text);
+}
+
+std::string WalkTest::BodyHtml(plat::NOTEID note) {
+    ZervaRTItem item(&session_);
+    if (item.Connect("", path_.c_str(), note, "Body", 0) != 0) return "<not connected>";
+    std::unique_ptr<ZervaRTChunk> chunk(item.DefineChunk("Everything"));
+    char* block = chunk->GenerateHTML(nullptr, "HTML", nullptr, 0, nullptr, nullptr);
+    if (block == nullptr) return "<no html>";
+    std::string html = plat::LmbcsToNative(std::string(block, chunk->session->textResultLength));
+    talix::ZervaDeallocate(chunk->session, block);
+    return html;
 }
 
 } // namespace import_test

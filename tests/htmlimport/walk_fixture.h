@@ -67,6 +67,8 @@ protected:
     Imported Import(const std::string& html, const char* options = nullptr, plat::NOTEID note = 0);
     // The text of the note's body as GetText reads it, line ends as "\n".
     std::string BodyText(plat::NOTEID note);
+    // The whole HTML the note's body is written as.
+    std::string BodyHtml(plat::NOTEID note);
 
     talix_test::TempDir dir_;
     std::string path_;
