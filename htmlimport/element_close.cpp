@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "builders/append_gate.h"
 #include "builders/build_context.h"
@@ -18,6 +19,7 @@
 #include "core/text_compare.h"
 #include "htmlimport/element_walk.h"
 #include "htmlimport/html_dom.h"
+#include "htmlimport/html_paragraph.h"
 #include "htmlimport/html_import_context.h"
 #include "htmlimport/import_paragraphs.h"
 #include "htmlimport/import_records.h"
@@ -234,7 +236,15 @@ void CloseBlockquote(BuildContext* context, HTMLImportContext* import, const Htm
         return;
     }
     ParagraphUnlessFirstInBody(context, import, node);
-    AppendNewDefinition(context, import, kUndoQuoteIndent, ParagraphReset::kFlagWordsOnly);
+    if (const HtmlNode* enclosing = EnclosingQuotation(node)) {
+        // The text after a quotation in another quotation is in that one:
+        // it takes that one's indent.
+        std::string text;
+        CalcParagraphFromHTML(import, enclosing, &text);
+        AppendNewDefinition(context, import, text.c_str(), ParagraphReset::kBlockDefaults);
+    } else {
+        AppendNewDefinition(context, import, kUndoQuoteIndent, ParagraphReset::kFlagWordsOnly);
+    }
     AppendReferenceRecord(context);
     KeepFailure(import, AppendEmptyRun(context, import));
     import->textSinceParagraph = 0;

@@ -39,6 +39,14 @@ void AppendInches(std::string* text, const char* keyword, double value) {
 
 bool IsCell(const HtmlNode* node) { return node->Is(HtmlTag::kTd) || node->Is(HtmlTag::kTh); }
 
+// The quotations a block lies in, itself included.
+int QuoteDepth(const HtmlNode* node) {
+    int depth = node->Is(HtmlTag::kBlockquote) ? 1 : 0;
+    for (const HtmlNode* quote = EnclosingQuotation(node); quote != nullptr; quote = EnclosingQuotation(quote))
+        ++depth;
+    return depth;
+}
+
 class ParagraphReader {
 public:
     ParagraphReader(const HTMLImportContext* import, const HtmlNode* node)
@@ -129,9 +137,13 @@ void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, 
     const auto [paddingA, paddingB] = reader.LeftIndent("padding-left");
     marginB += kPageMargin;
     if (!boxed) marginA += kPageMargin;
+    // A quotation without margins of its own or around it is indented a
+    // quarter inch, and one in another a quarter inch further for each
+    // quotation around it, as each closing takes its quarter inch back.
     if (node->Is(HtmlTag::kBlockquote) && marginB == kPageMargin) {
-        marginA += kQuoteIndent;
-        marginB += kQuoteIndent;
+        const float indent = kQuoteIndent * static_cast<float>(QuoteDepth(node));
+        marginA += indent;
+        marginB += indent;
     }
     const double left = static_cast<double>(paddingB) + marginB;
     const double offset = static_cast<double>(marginA) + paddingA;
@@ -166,6 +178,15 @@ void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, 
 }
 
 } // namespace
+
+const HtmlNode* EnclosingQuotation(const HtmlNode* node) {
+    for (const HtmlNode* at = node != nullptr ? node->parent : nullptr; at != nullptr && !IsCell(at); at = at->parent) {
+        if (!at->Is(HtmlTag::kBlockquote)) continue;
+        const char* className = AttributeValue(at, "class");
+        if (className == nullptr || !EqualNoCase(className, "gmail_quote")) return at;
+    }
+    return nullptr;
+}
 
 void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text) {
     if (text == nullptr) return;

@@ -26,8 +26,9 @@ struct HtmlNode;
 //    margin-left and padding-left added to those of its ancestors, plus the
 //    one-inch page margin; the offset takes the nearest margin only, and the
 //    page margin only outside table cells and layers (the context's
-//    tableLevel and layerLevel); a blockquote without margins is indented a
-//    quarter inch more;
+//    tableLevel and layerLevel); a blockquote where no margin is given is
+//    indented a quarter inch more for itself and for each quotation around
+//    it (EnclosingQuotation);
 // 9. " LeftMarginFirst=... FirstLeftMarginOffset=..." from text-indent
 //    (searched up the block or table ancestors; "%" gives
 //    " FirstLeftMarginPercent='n%'");
@@ -37,5 +38,11 @@ struct HtmlNode;
 //    margin.
 // A percentage where a length is needed counts 0.075 inch per percent.
 void CalcParagraphFromHTML(const HTMLImportContext* import, const HtmlNode* node, std::string* text);
+
+// The nearest blockquote around the node that indents its text, within the
+// table cell that holds the node (a box of its own); a quoted mail reply
+// (class "gmail_quote") opens no paragraph and is passed over. Null when
+// there is none.
+const HtmlNode* EnclosingQuotation(const HtmlNode* node);
 
 } // namespace talix
