@@ -104,6 +104,24 @@ const char* FindColorNumber(const char* text) {
     return nullptr;
 }
 
+// A word of the text that is a colour in hash form: "#" and three or six
+// hexadecimal digits, at the start of the text or after a blank, and ended
+// by the text's end, a blank, a comma or a semicolon. Its length goes to
+// length; null when there is none.
+const char* FindHashColorWord(const char* text, std::size_t* length) {
+    for (const char* at = std::strchr(text, '#'); at != nullptr; at = std::strchr(at + 1, '#')) {
+        if (at != text && at[-1] != ' ' && at[-1] != '\t') continue;
+        std::size_t digits = 0;
+        while (IsHexDigit(at[1 + digits])) ++digits;
+        const char end = at[1 + digits];
+        if ((digits == 3 || digits == 6) && (end == '\0' || end == ' ' || end == '\t' || end == ',' || end == ';')) {
+            *length = 1 + digits;
+            return at;
+        }
+    }
+    return nullptr;
+}
+
 bool IsHashForm(const char* text) {
     std::size_t length = std::strlen(text);
     return text[0] == '#' && (length == 4 || length >= 7);
@@ -394,6 +412,14 @@ std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32
                 status = kOK;
             } else if ((rgbText = FindNoCase(text, "RGB")) != nullptr) {
                 foundRGB = ScanRGB(rgbText, nullptr);
+                foundIndex = PaletteIndex(foundRGB);
+                status = kOK;
+            } else if (std::size_t length = 0; const char* hash = FindHashColorWord(text, &length)) {
+                // "#FF0000" among other words ("12 BOLD #FF0000"), as the
+                // text would be alone.
+                char word[8] = {};
+                std::memcpy(word, hash, length);
+                foundRGB = ParseRGBValue(word);
                 foundIndex = PaletteIndex(foundRGB);
                 status = kOK;
             }

@@ -163,6 +163,38 @@ TEST(FontSpecTest, ColourTextsAndRGBValues) {
     EXPECT_EQ(index, 4);
 }
 
+TEST(FontSpecTest, HashColoursAmongOtherWords) {
+    // A colour in hash form among other words is read as it is alone.
+    std::uint16_t index = 0;
+    std::uint32_t rgb = 0;
+    EXPECT_EQ(ParseColorSpec("BOLD #FF0000", &index, &rgb), 0);
+    EXPECT_EQ(rgb, 0x0000FFu);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(ParseColorSpec("12 #1a2b3c italic", &index, &rgb), 0);
+    EXPECT_EQ(rgb, 0x3C2B1Au);
+    EXPECT_EQ(ParseColorSpec("Arial #00F, 12", &index, &rgb), 0);
+    EXPECT_EQ(rgb, 0xFF0000u);
+    EXPECT_EQ(index, 4);
+    // A colour name still comes first; a hash of another length, or one
+    // inside a word, is no colour.
+    EXPECT_EQ(ParseColorSpec("RED #00FF00", &index, &rgb), 0);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(ParseColorSpec("Arial #12345", &index, &rgb), 1028);
+    EXPECT_EQ(ParseColorSpec("Arial #1234567", &index, &rgb), 1028);
+    EXPECT_EQ(ParseColorSpec("Arial x#FF0000", &index, &rgb), 1028);
+
+    // In a font text the colour is set, and its digits are no size.
+    const Applied bold = Apply("12 BOLD #00FF00");
+    EXPECT_EQ(bold.font.size, 12);
+    EXPECT_EQ(bold.font.attributes, kAttrBold);
+    EXPECT_EQ(bold.font.color, 3);
+    EXPECT_EQ(bold.rgb, 0x00FF00u);
+    const Applied unlisted = Apply("#1A2B3C ITALIC");
+    EXPECT_EQ(unlisted.font.size, 10);
+    EXPECT_EQ(unlisted.font.color, 0);
+    EXPECT_EQ(unlisted.rgb, 0x3C2B1Au);
+}
+
 TEST(FontSpecTest, MergeIntoExistingRunsAndColours) {
     ParsedFontSpec spec, spare;
     FontSpecMask mask, spareMask;
