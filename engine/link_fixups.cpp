@@ -426,6 +426,26 @@ STATUS OldReferences(CopyPass* pass, std::vector<std::pair<std::string, bool>>* 
                             });
 }
 
+// The names (in lower case) of the attachments and OLE objects that the
+// note's rich-text items of other names refer to.
+std::set<std::string> ReferencedElsewhere(CopyPass* pass) {
+    std::vector<std::pair<std::string, bool>> names;
+    const std::string target = Lower(pass->target->itemName);
+    plat::ItemScan(TargetNote(pass), [&](plat::BLOCKID item) -> plat::STATUS {
+        char name[256] = {};
+        plat::WORD dataType = 0;
+        plat::BLOCKID value;
+        plat::DWORD length = 0;
+        if (plat::ItemQuery(item, name, sizeof name, nullptr, &dataType, &value, &length) == plat::NOERROR &&
+            dataType == plat::TYPE_COMPOSITE && Lower(name) != target)
+            plat::EnumRecords(value, length, CollectOldReference, &names);
+        return plat::NOERROR;
+    });
+    std::set<std::string> keys;
+    for (const auto& named : names) keys.insert(Lower(named.first));
+    return keys;
+}
+
 // Once the new records are stored: the old records' attachments and OLE
 // objects go, except those the new records refer to and did not bring
 // along (they are shared with the source, or kept as they were).
@@ -497,6 +517,12 @@ STATUS RunPass(CopyPass* pass, plat::RecordCallback callback, STATUS (*prologue)
     // them once the copy is stored.
     std::vector<std::pair<std::string, bool>> oldNames;
     STATUS status = links ? OldReferences(pass, &oldNames) : kOK;
+    // What another rich-text item of the note still shows stays, and keeps
+    // its name.
+    if (!oldNames.empty()) {
+        const std::set<std::string> elsewhere = ReferencedElsewhere(pass);
+        std::erase_if(oldNames, [&](const auto& old) { return elsewhere.count(Lower(old.first)) != 0; });
+    }
     for (const auto& old : oldNames) pass->oldReferenced.insert(Lower(old.first));
     for (int attempt = 0; status == kOK || status == plat::ERR_WALK_RESTART; ++attempt) {
         status = StartOutput(pass);

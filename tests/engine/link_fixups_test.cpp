@@ -516,6 +516,24 @@ TEST_F(LinkFixups, TheOldPicturesOfAReplacedItemTakeTheirAttachmentsAlong) {
     ASSERT_EQ(one.CopyBackend(one.noteHandle, "Copy", 1), 0);
     EXPECT_EQ(files(one.noteHandle), std::vector<std::string>{"Shared"});
     EXPECT_EQ(contentsOf(one.noteHandle, "Shared"), "shared picture");
+
+    // A picture another rich-text item of the note still shows stays, under
+    // its name, though the replaced item was the one copied over.
+    const plat::NOTEID asideId = Note(Join(engine_test::Runs({"one"}), {picture("Graphic")}), [&](plat::NOTEHANDLE note) {
+        Attach(note, "Graphic", "new picture");
+        EXPECT_EQ(talix_test::StoreRichTextItem(note, "Copy", Join(engine_test::Runs({std::string(150, 'c')}),
+                                                                   {picture("Aside")})),
+                  0);
+        EXPECT_EQ(talix_test::StoreRichTextItem(note, "Aside", Join(engine_test::Runs({std::string(150, 'a')}),
+                                                                    {picture("Aside")})),
+                  0);
+        Attach(note, "Aside", "aside picture");
+    });
+    ZervaRTItem aside(&session_);
+    ASSERT_EQ(aside.Connect("", db_.path().c_str(), asideId, "Body", 0), 0);
+    ASSERT_EQ(aside.CopyBackend(aside.noteHandle, "Copy", 1), 0);
+    EXPECT_EQ(files(aside.noteHandle), (std::vector<std::string>{"Aside", "Graphic"}));
+    EXPECT_EQ(contentsOf(aside.noteHandle, "Aside"), "aside picture");
 }
 
 } // namespace
