@@ -23,7 +23,6 @@ namespace talix {
 
 namespace {
 
-constexpr std::uint32_t kFileHotspotFlags = 8;
 constexpr std::size_t kLibraryNameSize = 256;
 constexpr std::size_t kFilterNameSize = 256;
 

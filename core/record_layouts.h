@@ -354,6 +354,8 @@ constexpr std::uint32_t kHotspotDataLengthAt = 12;
 // The type of a file hotspot, whose data is the attachment's name, a zero
 // byte, the name shown and a zero byte.
 constexpr std::uint16_t kHotspotTypeFile = 4;
+// The flags a file hotspot is stored with.
+constexpr std::uint32_t kFileHotspotFlags = 8;
 // A storage link: its kind, its load type and the length of the name that
 // follows its fixed part; the kinds of a link to an attachment of its note,
 // to a URL, and of another named link whose name is read as an

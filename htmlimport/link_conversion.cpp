@@ -54,7 +54,6 @@ namespace {
 
 constexpr std::size_t kCaptionChars = 31;
 constexpr std::size_t kKeyChars = 31;
-constexpr std::uint32_t kFileHotspotFlags = 8;
 constexpr std::uint32_t kStoredNameSize = 256;
 constexpr char kViewIconName[] = "vwicn005.gif";
 constexpr char kResourceIconName[] = "icon.gif";
