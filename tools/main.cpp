@@ -130,7 +130,7 @@ const Command kCommands[] = {
      "file and overwrites. Prints the note id and the name; a file resource made without\n"
      "a source file has no content yet and prints \"-\" for its note id.\n",
      RunCreateDesign},
-    {"append", "append DB NOTE ITEM WHAT ARGS... [--chunk C] [--options T] [--font SPEC]",
+    {"append", "append DB NOTE ITEM WHAT ARGS... [--chunk C] [--options T] [--font FONT]",
      "Appends to a chunk of a rich-text item (default \"Everything\"; the item is created\n"
      "when missing) and saves the note. WHAT and its arguments:\n"
      "  text TEXT | paragraph [STYLE] | newlines N | tabs N | page-break | anchor NAME\n"
@@ -141,8 +141,8 @@ const Command kCommands[] = {
      "  chunk NOTE2 ITEM2 DEF | item NOTE2 ITEM2 (rich text of another note of DB)\n"
      "  form|subform|page NAME (the body of that design element of DB)\n"
      "  import FILE | attachment FILE [NAME] | html KIND SOURCE (KIND FILE or INLINE)\n"
-     "--options gives the option string of the append, --font the font specification\n"
-     "of text and paragraphs.\n",
+     "--options gives the option string of the append, --font the font of text and\n"
+     "paragraphs (such as \"12 BOLD RED\" or \"Arial 10 #336699\").\n",
      RunAppend},
     {"import-html", "import-html DB NOTE ITEM FILE.html [--options TEXT] [--replace]",
      "Imports an HTML file into a rich-text item (created when missing; with --replace\n"
@@ -160,10 +160,10 @@ const Command kCommands[] = {
      "attributes or an attribute name longer than 256 bytes; 1028: a path option longer\n"
      "than its buffer) and saves nothing.\n",
      RunImportHtml},
-    {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font SPEC]",
+    {"edit", "edit DB NOTE ITEM CHUNK ACTION ARGS... [--options T] [--font FONT]",
      "Changes a chunk of a rich-text item and saves the note. ACTION and its arguments:\n"
      "  remove | remove-links | remove-hotspots | remove-sections | remove-fields NAMES\n"
-     "  font SPEC [MATCH] | paragraph STYLE [STYLE2] | table PROPS\n"
+     "  font FONT [MATCH] | paragraph STYLE [STYLE2] | table PROPS\n"
      "  highlight | highlight-text TEXT | set-text TEXT\n"
      "  replace FIND REPL [SCOPE] (SCOPE: TEXT, NONTEXT, FORMULA, HIDEWHEN, URL, EVERYTHING)\n"
      "  sort-rows COLUMN [--numeric] [--reverse] (further keys in --options)\n"
@@ -173,11 +173,11 @@ const Command kCommands[] = {
      RunEdit},
     {"query", "query DB NOTE ITEM CHUNK WHAT ARGS...",
      "Asks about a chunk of a rich-text item without changing it. WHAT and its arguments:\n"
-     "  text-run N SPEC [MODE TEXT]: the definition of the first text run in font SPEC\n"
+     "  text-run N FONT [MODE TEXT]: the definition of the first text run in font FONT\n"
      "    (whose text matches TEXT by MODE: EXACT, STARTS, ENDS, SUBSTR) within the chunk\n"
      "  named N TYPE [MODE NAME]: the definition of the first TYPE (Table, Button, Layer)\n"
      "    whose name matches\n"
-     "  font-in-use SPEC: 1 when a text run of the chunk is in that font, else 0\n"
+     "  font-in-use FONT: 1 when a text run of the chunk is in that font, else 0\n"
      "  html-value ATTR [ELEMENT]: a stored HTML attribute (NAME, ID, CLASS, STYLE, TITLE,\n"
      "    OTHER) of the chunk's table or cell (ELEMENT Table or Cell)\n",
      RunQuery},
