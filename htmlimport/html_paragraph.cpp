@@ -139,8 +139,10 @@ void WriteParagraphStyle(const HTMLImportContext* import, const HtmlNode* node, 
     if (!boxed) marginA += kPageMargin;
     // A quotation without margins of its own or around it is indented a
     // quarter inch, and one in another a quarter inch further for each
-    // quotation around it, as each closing takes its quarter inch back.
-    if (node->Is(HtmlTag::kBlockquote) && marginB == kPageMargin) {
+    // quotation around it, as each closing takes its quarter inch back. A
+    // paragraph or division inside quotations (the usual form of a quoted
+    // text) keeps their indent in the same way.
+    if (marginB == kPageMargin && (node->Is(HtmlTag::kBlockquote) || EnclosingQuotation(node) != nullptr)) {
         const float indent = kQuoteIndent * static_cast<float>(QuoteDepth(node));
         marginA += indent;
         marginB += indent;

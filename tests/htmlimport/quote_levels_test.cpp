@@ -57,4 +57,26 @@ TEST_F(WalkTest, EachQuotationLevelIndentsFurther) {
     EXPECT_EQ(QuoteTextMargin(margin, "m"), 2160);
 }
 
+TEST_F(WalkTest, ParagraphsInsideQuotationsKeepTheirIndent) {
+    // The usual form of quoted text: paragraphs and divisions in the
+    // quotation, at its level, and at the page's again after it.
+    const Imported quoted = Import(
+        "<p>before</p><blockquote><p>one</p><div>two</div><blockquote><p>deep</p></blockquote>"
+        "<p>one again</p></blockquote><p>after</p>");
+    ASSERT_EQ(quoted.status, 0);
+    EXPECT_EQ(QuoteTextMargin(quoted, "before"), 1440);
+    EXPECT_EQ(QuoteTextMargin(quoted, "one"), 1800);
+    EXPECT_EQ(QuoteTextMargin(quoted, "two"), 1800);
+    EXPECT_EQ(QuoteTextMargin(quoted, "deep"), 2160);
+    EXPECT_EQ(QuoteTextMargin(quoted, "one again"), 1800);
+    EXPECT_EQ(QuoteTextMargin(quoted, "after"), 1440);
+
+    // Margins given in a style sheet still decide alone, and a quoted mail
+    // reply still indents nothing.
+    const Imported styled = Import("<blockquote style='margin-left: 0.5in'><p>m</p></blockquote>z");
+    EXPECT_EQ(QuoteTextMargin(styled, "m"), 2160);
+    const Imported reply = Import("<blockquote class='gmail_quote'><p>r</p></blockquote>z");
+    EXPECT_EQ(QuoteTextMargin(reply, "r"), 1440);
+}
+
 } // namespace
