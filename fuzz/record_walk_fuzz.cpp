@@ -20,6 +20,7 @@
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/passthru.h"
 #include "htmlgen/table_writer.h"
 #include "htmlgen/xml_gen_context.h"
@@ -124,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (node != nullptr) __builtin_trap();
     }
     ReleaseCloseTags(context.get());
+    ReleaseUsedPABDefinitions(context.get());
     ReleaseTableState(context.get());
     ReleaseEncoderTables(context.get());
     ReleaseGenerationOptions(context.get());

@@ -27,6 +27,7 @@
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/passthru.h"
 #include "htmlgen/record_walk.h"
 #include "htmlgen/run_files.h"
@@ -159,6 +160,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     ReleaseResourceContentIds(context);
     ReleaseCloseTags(context);
     ReleaseStyleRules(context);
+    ReleaseUsedPABDefinitions(context);
     ReleaseTableState(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);

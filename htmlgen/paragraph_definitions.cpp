@@ -1,6 +1,7 @@
 #include "htmlgen/paragraph_definitions.h"
 
 #include <cstring>
+#include <new>
 
 #include "core/record_layouts.h"
 #include "core/signature_groups.h"
@@ -100,13 +101,21 @@ const CDRecordNode* NearestDefinitionBefore(XMLGenContext* context, const CDReco
 
 void AddUsedPABDefinition(XMLGenContext* context, CDRecordNode* definition) {
     if (context == nullptr || definition == nullptr) return;
-    for (CDRecordNode*& slot : context->usedListDefinitions) {
-        if (slot == definition) return;
-        if (slot == nullptr) {
-            slot = definition;
-            return;
-        }
+    if (context->usedListDefinitions == nullptr) {
+        context->usedListDefinitions = new (std::nothrow) UsedListDefinitions();
+        if (context->usedListDefinitions == nullptr) return;
     }
+    UsedListDefinitions& used = *context->usedListDefinitions;
+    if (!used.nodes.insert(definition).second) return;
+    used.order.push_back(definition);
+    // The look-up by id answers with the first used definition of the id.
+    used.firstOfId.try_emplace(NodeWord(definition, kIdAt), definition);
+}
+
+void ReleaseUsedPABDefinitions(XMLGenContext* context) {
+    if (context == nullptr) return;
+    delete context->usedListDefinitions;
+    context->usedListDefinitions = nullptr;
 }
 
 std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id) {
@@ -122,20 +131,18 @@ std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id) {
 const CDRecordNode* FindListPAB(XMLGenContext* context, std::uint16_t id, bool* numbered) {
     if (numbered != nullptr) *numbered = false;
     // No list definition used, as in most documents: the id needs no look.
-    if (context->usedListDefinitions[0] == nullptr) return nullptr;
-    const std::uint16_t mapped = RemapPABID(context, id);
+    if (context->usedListDefinitions == nullptr) return nullptr;
+    const auto& firstOfId = context->usedListDefinitions->firstOfId;
+    const auto found = firstOfId.find(RemapPABID(context, id));
+    if (found == firstOfId.end()) return nullptr;
     // The first used definition of the id decides.
-    for (const CDRecordNode* definition : context->usedListDefinitions) {
-        if (definition == nullptr) break;
-        if (NodeWord(definition, kIdAt) != mapped) continue;
-        const std::uint16_t flags = NodeWord(definition, kFlagsAt);
-        if ((flags & kParaNumbered) != 0) {
-            if (numbered != nullptr) *numbered = true;
-            return definition;
-        }
-        return (flags & kParaBulleted) != 0 ? definition : nullptr;
+    const CDRecordNode* definition = found->second;
+    const std::uint16_t flags = NodeWord(definition, kFlagsAt);
+    if ((flags & kParaNumbered) != 0) {
+        if (numbered != nullptr) *numbered = true;
+        return definition;
     }
-    return nullptr;
+    return (flags & kParaBulleted) != 0 ? definition : nullptr;
 }
 
 FillerScan ScanFillersBefore(const CDRecordNode* reference) {

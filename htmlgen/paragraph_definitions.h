@@ -68,8 +68,10 @@ CDPABDEFEXT ParagraphImage(const CDRecordNode* definition);
 // definition do not each walk back to the start).
 const CDRecordNode* NearestDefinitionBefore(XMLGenContext* context, const CDRecordNode* node, std::uint16_t id);
 
-// Records a list definition as used (once; a full list drops it).
+// Records a list definition as used (once), and releases the record of the
+// used ones with the run.
 void AddUsedPABDefinition(XMLGenContext* context, CDRecordNode* definition);
+void ReleaseUsedPABDefinitions(XMLGenContext* context);
 
 // The id the definition id stands for once equivalent definitions are
 // merged: the first pair of the remap whose first id it is, else itself.

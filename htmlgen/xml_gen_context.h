@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/font_spec.h"
@@ -363,7 +365,14 @@ struct BorderRule {
 };
 constexpr std::uint16_t kMaxClassRules = 1024;
 constexpr std::uint16_t kMaxBorderRules = 20;
-constexpr std::uint16_t kUsedListDefinitions = 100;
+// The list definitions the style sheet used, in the order it used them,
+// with their index by node and the first of each id: a document may use
+// any number of them.
+struct UsedListDefinitions {
+    std::vector<const CDRecordNode*> order;
+    std::unordered_set<const CDRecordNode*> nodes;
+    std::unordered_map<std::uint16_t, const CDRecordNode*> firstOfId;
+};
 constexpr std::uint16_t kMaxListLevel = 50;
 
 // What the search for the list a list element nests in found for one
@@ -598,7 +607,7 @@ struct XMLGenContext : GenerationWalkState {
     const char* backgroundColour = nullptr;  // the body's background colour
 
     // ---- Paragraphs and lists (htmlgen/paragraph_start.h, list_paragraphs.h)
-    CDRecordNode* usedListDefinitions[kUsedListDefinitions] = {};  // filled from the front
+    UsedListDefinitions* usedListDefinitions = nullptr;  // owned by the run, or none used yet
     std::uint16_t listLevel = 0;             // lists open, 0 to kMaxListLevel
     const CDRecordNode* listDefinitions[kMaxListLevel + 1] = {};   // the definition open at each level (1 up)
     std::uint16_t lastParagraphId = 0;       // the id of the last paragraph started

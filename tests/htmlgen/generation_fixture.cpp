@@ -10,6 +10,7 @@
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
 #include "htmlgen/line_buffer.h"
+#include "htmlgen/paragraph_definitions.h"
 #include "htmlgen/style_rules.h"
 #include "support/record_fixture.h"
 #include "talix_platform.h"
@@ -43,6 +44,7 @@ Context::Context(RARIvoSession* session, std::uint32_t capacity)
 Context::~Context() {
     talix::ReleaseCloseTags(context_.get());
     talix::ReleaseStyleRules(context_.get());
+    talix::ReleaseUsedPABDefinitions(context_.get());
     talix::ReleaseEncoderTables(context_.get());
     talix::ReleaseGenerationOptions(context_.get());
 }
@@ -52,6 +54,7 @@ std::uint16_t Context::Read(const char* options, std::uint16_t format, int mimeM
     talix::ReleaseEncoderTables(context_.get());
     talix::ReleaseGenerationOptions(context_.get());
     talix::ReleaseStyleRules(context_.get());
+    talix::ReleaseUsedPABDefinitions(context_.get());
     talix::XMLGenContext* context = context_.get();
     const auto files = std::make_pair(context->callerFile, context->callerFileName);
     const auto images = context->images;

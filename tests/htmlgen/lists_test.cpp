@@ -252,9 +252,9 @@ TEST_F(Lists, EachRangeOfAGenerationOpensItsOwnLists) {
     EXPECT_TRUE(talix_test::XhtmlValid(xhtml, &report)) << report;
 }
 
-// Tables that are full drop what comes later: the 101st list definition
-// makes plain paragraphs, the 1,025th definition has no rule.
-TEST_F(Lists, FullTablesDropLaterEntries) {
+// However many list definitions a document has, each keeps its lists; the
+// 1,025th definition has no rule.
+TEST_F(Lists, EveryListDefinitionKeepsItsList) {
     Records records;
     for (std::uint16_t id = 1; id <= 101; ++id)
         records.push_back(Definition(List(id, kBulleted, static_cast<std::uint16_t>(1440 + id))));
@@ -269,9 +269,27 @@ TEST_F(Lists, FullTablesDropLaterEntries) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Count(text, ".pabid"), 1024u);
     EXPECT_TRUE(Has(text, "div.pabid1024 {} </style>")) << text.substr(text.size() - 400);
-    EXPECT_TRUE(Has(text, "<ul class=\"pabid1\"><li>p1<ul class=\"pabid100\"><li>p100</ul></ul>"
-                          "<div class=\"pabid101\">p101</div>"))
+    EXPECT_TRUE(Has(text, "<ul class=\"pabid1\"><li>p1<ul class=\"pabid100\"><li>p100"
+                          "<ul class=\"pabid101\"><li>p101</ul></ul></ul>"))
         << text.substr(text.size() - 400);
+
+    // 150 bulleted and numbered paragraphs, each of a definition of its own.
+    Records lists;
+    for (std::uint16_t id = 1; id <= 150; ++id) {
+        lists.push_back(Definition(List(id, id % 2 != 0 ? kBulleted : kNumbered, 1440)));
+        lists.push_back(Reference(id));
+        lists.push_back(TextBytes("item" + std::to_string(id)));
+    }
+    for (const char* options : {"", "ConsolidatePABIDS=Yes"}) {
+        const std::string html = Body(Generate(Define(lists), "HTML", options));
+        const std::string xhtml = Body(Generate(Define(lists), "XHTML", options));
+        EXPECT_EQ(Count(html, "<li"), 150u) << options << html;
+        EXPECT_EQ(Count(xhtml, "</li>"), 150u) << options << xhtml;
+        EXPECT_FALSE(Has(html, "<div")) << options << html;
+        EXPECT_TRUE(Has(html, "<li>item101</ul>")) << options;
+        EXPECT_TRUE(Has(html, "<li style=\"list-style-type: decimal; \">item150</ol>")) << options;
+    }
+    ExpectValid(Define(lists));
 }
 
 } // namespace
