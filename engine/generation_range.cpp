@@ -11,7 +11,7 @@
 #include "core/record_list.h"
 #include "core/signatures.h"
 #include "engine/generation_state.h"
-#include "engine/graphic_utilities.h"
+#include "engine/paragraph_equivalence.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"

@@ -8,13 +8,13 @@
 namespace talix {
 
 struct CDRecordNode;
+struct PabRemap;
 
 // Option flag bits the engine reads.
 constexpr std::uint32_t kGenCollectParagraphs = 0x0800;   // collect equivalent paragraph definitions first
 constexpr std::uint32_t kGenParagraphFlagsAgree = 0x2000; // equivalent definitions must have equal flags
 
 constexpr int kGenRecordListSize = 255;
-constexpr int kGenEquivalencePairs = 256;
 
 struct GenerationWalkState {
     std::uint32_t options = 0;               // switch word 0 (bits 0x800 and 0x2000: ConsolidatePABIDS)
@@ -33,10 +33,9 @@ struct GenerationWalkState {
     std::uint16_t record166Count = 0;
     CDRecordNode* records166[kGenRecordListSize] = {};
 
-    // Paragraph-definition ids found equivalent: each pair maps an id to the
-    // id rendered in its place.
-    std::uint16_t equivalenceCount = 0;
-    std::uint16_t equivalence[kGenEquivalencePairs][2] = {};
+    // Paragraph-definition ids found equivalent (engine/paragraph_equivalence.h),
+    // owned by the run and released with it, or none.
+    PabRemap* remap = nullptr;
 };
 
 } // namespace talix

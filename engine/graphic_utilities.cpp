@@ -2,18 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
-#include <utility>
 #include <vector>
 
 #include "builders/append_gate.h"
 #include "core/attachments.h"
-#include "core/paragraph_def.h"
 #include "core/ready_records.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
 #include "core/signatures.h"
-#include "engine/generation_state.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -42,11 +38,6 @@ constexpr plat::WORD kStorageLinkType = StructureTypeOf(kSigStorageLink);
 constexpr plat::WORD kHostTypeCdStorage = 0x0800;
 constexpr plat::WORD kFileItemFlags = plat::ITEM_SIGN | plat::ITEM_SEAL | plat::ITEM_SUMMARY;
 constexpr int kLastNameNumber = 999;
-
-// Paragraph definitions compared for a generation.
-constexpr int kMaxDefinitions = 256;
-
-std::int16_t SignedWord(const std::uint8_t* p) { return static_cast<std::int16_t>(ReadWord(p)); }
 
 bool IsFrameMarker(std::uint8_t marker) {
     return (marker >= 0xC0 && marker <= 0xC3) || (marker >= 0xC5 && marker <= 0xC7) ||
@@ -335,99 +326,6 @@ STATUS ExportGraphicToItem(RecordProcessContext* context, CDRecordNode* first, C
     }
     context->chunk->item->modified = 1;
     return kOK;
-}
-
-// ---- Equivalent paragraph definitions -------------------------------------
-
-namespace {
-
-constexpr std::uint16_t kExtensionBits = 0xFC, kListFlags = 0x1400, kListFlags2 = 0x3802;
-constexpr std::uint16_t kAgreeingFlags = 0xEA70, kHiddenFlag = 0x0800, kOffsetBelowInch = 0x0100;
-constexpr std::int16_t kInch = 1440;
-
-struct Definition {
-    std::uint8_t bytes[kParagraphImageSize] = {};
-    std::uint32_t length = 0;
-    std::uint16_t Word(std::uint32_t offset) const { return ReadWord(bytes + offset); }
-};
-
-bool NotPositive(std::int16_t a, std::int16_t b) { return a <= 0 && b <= 0; }
-
-// Whether the extension words of two definitions longer than the fixed part
-// agree well enough, bit by bit of their extension flags.
-bool ExtensionsAgree(const Definition& a, const Definition& b, std::uint16_t extension) {
-    auto differs = [&](std::uint32_t offset) { return a.Word(offset) != b.Word(offset); };
-    auto signedWord = [](const Definition& d, std::uint32_t offset) { return SignedWord(d.bytes + offset); };
-    if ((extension & 0x04) != 0 && differs(72)) {
-        const bool sameBit = (a.Word(kPabFlags2At) & kOffsetBelowInch) == (b.Word(kPabFlags2At) & kOffsetBelowInch);
-        if (!sameBit || signedWord(a, 72) >= kInch || signedWord(b, 72) >= kInch) return false;
-    }
-    for (const auto& [bit, offset] : {std::pair{0x08, 74u}, std::pair{0x20, 78u}, std::pair{0x40, 80u}}) {
-        if ((extension & bit) != 0 && differs(offset) && !NotPositive(signedWord(a, offset), signedWord(b, offset)))
-            return false;
-    }
-    if ((extension & 0x10) != 0 && differs(76)) {
-        auto free = [](std::int16_t v) { return v <= 0 || v == kInch; };
-        if (!free(signedWord(a, 76)) || !free(signedWord(b, 76))) return false;
-    }
-    if ((extension & 0x80) != 0 && differs(82)) {
-        auto small = [](std::int16_t v) { return v >= 1 && v <= 99; };
-        if (small(signedWord(a, 82)) || small(signedWord(b, 82))) return false;
-    }
-    return true;
-}
-
-bool Equivalent(const Definition& a, const Definition& b, bool flagsAgree) {
-    if (a.Word(kPabIdAt) == b.Word(kPabIdAt) || a.length != b.length) return false;
-    const std::uint16_t extension = a.Word(kPabFlags2At) & kExtensionBits;
-    if (extension != (b.Word(kPabFlags2At) & kExtensionBits)) return false;
-    const std::uint16_t list = a.Word(kPabFlagsAt) & kListFlags;
-    const std::uint16_t list2 = a.Word(kPabFlags2At) & kListFlags2;
-    if (list != (b.Word(kPabFlagsAt) & kListFlags) || list2 != (b.Word(kPabFlags2At) & kListFlags2)) return false;
-    if (extension != 0) {
-        for (std::uint32_t offset : {kPabLeftMarginAt, kPabRightMarginAt, kPabFirstLineMarginAt})
-            if (a.Word(offset) != b.Word(offset)) return false;
-    }
-    if (list == 0 && list2 == 0) {
-        for (std::uint32_t offset : {kPabLineSpacingAt, kPabSpacingBeforeAt, kPabSpacingAfterAt})
-            if (a.Word(offset) != b.Word(offset)) return false;
-    }
-    if (flagsAgree) {
-        if ((a.Word(kPabFlagsAt) & kAgreeingFlags) != (b.Word(kPabFlagsAt) & kAgreeingFlags)) return false;
-        if (((a.Word(kPabFlagsAt) | b.Word(kPabFlagsAt)) & kHiddenFlag) != 0) return false;
-    }
-    if (a.Word(kPabJustifyAt) != b.Word(kPabJustifyAt)) return false;
-    if (a.length > kParagraphDefinitionFixedLength && !ExtensionsAgree(a, b, extension)) return false;
-    return true;
-}
-
-} // namespace
-
-void CollectPabDefinitions(RecordProcessContext* context, GenerationWalkState* generation) {
-    if (generation == nullptr) return;
-    generation->equivalenceCount = 0;
-    if (context == nullptr || context->records == nullptr) return;
-
-    std::vector<Definition> definitions;
-    for (const CDRecordNode* node = context->records->head;
-         node != nullptr && definitions.size() < static_cast<std::size_t>(kMaxDefinitions); node = node->next) {
-        if (node->signature != kSigPabDefinition || node->bytes == nullptr) continue;
-        Definition definition;
-        definition.length = node->length;
-        const std::uint32_t copied = node->length < kParagraphImageSize ? node->length : kParagraphImageSize;
-        std::memcpy(definition.bytes, node->bytes, copied);
-        definitions.push_back(definition);
-    }
-    const bool flagsAgree = (generation->options & kGenParagraphFlagsAgree) != 0;
-    for (std::size_t i = 0; i < definitions.size(); ++i) {
-        for (std::size_t j = i + 1; j < definitions.size(); ++j) {
-            if (generation->equivalenceCount >= kGenEquivalencePairs) return;
-            if (!Equivalent(definitions[i], definitions[j], flagsAgree)) continue;
-            std::uint16_t* pair = generation->equivalence[generation->equivalenceCount++];
-            pair[0] = definitions[j].Word(kPabIdAt);
-            pair[1] = definitions[i].Word(kPabIdAt);
-        }
-    }
 }
 
 } // namespace talix

@@ -1,8 +1,7 @@
 // Small routines the operation engine and its executors use on a record
 // list: the pixel size of a graphic, the move of a graphic's image records
 // into an attachment of the note (leaving a storage link in the body), the
-// hotspot signature tests, the collection of equivalent paragraph
-// definitions for a generation, and a record handler that does nothing.
+// hotspot signature tests, and a record handler that does nothing.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +12,6 @@
 namespace talix {
 
 struct RecordProcessContext;
-struct GenerationWalkState;
 
 // The pixel size of the graphic whose records start at first: from its
 // bitmap header, a resized graphic record's destination size, its image
@@ -39,12 +37,6 @@ STATUS ExportGraphicToItem(RecordProcessContext* context, CDRecordNode* first, C
 bool IsHotspotBeginSignature(std::uint16_t signature);
 // True for those and the hotspot end signatures 127, 170, 174.
 bool IsHotspotSignature(std::uint16_t signature);
-
-// Fills the generation's table of equivalent paragraph definitions from the
-// paragraph definitions of the run's record list (the first 256 of them):
-// each pair of definitions that render alike adds (later id, earlier id),
-// at most 256 pairs.
-void CollectPabDefinitions(RecordProcessContext* context, GenerationWalkState* generation);
 
 // A record handler that does nothing; returns 0.
 STATUS NoOpRecordHandler(RecordProcessContext* context, std::uint8_t* record, CDRecordNode* node, void* value);

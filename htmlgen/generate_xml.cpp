@@ -22,6 +22,7 @@
 #include "core/pool.h"
 #include "core/record_io.h"
 #include "core/text_compare.h"
+#include "engine/paragraph_equivalence.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/document_addresses.h"
 #include "htmlgen/entity_encoder.h"
@@ -161,6 +162,7 @@ void ReleaseContext(ZervaRTChunk* chunk, XMLGenContext* context) {
     ReleaseCloseTags(context);
     ReleaseStyleRules(context);
     ReleaseUsedPABDefinitions(context);
+    ReleasePabRemap(context);
     ReleaseTableState(context);
     ReleaseGenerationOptions(context);
     ReleaseEncoderTables(context);

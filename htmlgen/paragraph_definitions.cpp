@@ -5,6 +5,7 @@
 
 #include "core/record_layouts.h"
 #include "core/signature_groups.h"
+#include "engine/paragraph_equivalence.h"
 #include "htmlgen/walk_dispatch.h"
 #include "htmlgen/walk_records.h"
 
@@ -119,13 +120,7 @@ void ReleaseUsedPABDefinitions(XMLGenContext* context) {
 }
 
 std::uint16_t RemapPABID(XMLGenContext* context, std::uint16_t id) {
-    if (context == nullptr) return id;
-    const std::uint16_t count = context->equivalenceCount < kGenEquivalencePairs ? context->equivalenceCount
-                                                                                 : kGenEquivalencePairs;
-    for (std::uint16_t i = 0; i < count; ++i) {
-        if (context->equivalence[i][0] == id) return context->equivalence[i][1];
-    }
-    return id;
+    return context != nullptr ? RemappedPabId(context, id) : id;
 }
 
 const CDRecordNode* FindListPAB(XMLGenContext* context, std::uint16_t id, bool* numbered) {

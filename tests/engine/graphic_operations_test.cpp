@@ -18,6 +18,7 @@
 #include "core/session_work_area.h"
 #include "core/signatures.h"
 #include "engine/graphic_utilities.h"
+#include "engine/paragraph_equivalence.h"
 #include "engine/record_process.h"
 #include "graphic_fixtures.h"
 #include "htmlgen/xml_gen_context.h"
@@ -131,12 +132,21 @@ Records DistinctDefinitions(int count) {
     return records;
 }
 
-TEST(CollectPabDefinitions, PairsDefinitionsThatRenderAlikeAmongTheFirst256) {
+// The remap's pairs, in order.
+std::vector<std::pair<std::uint16_t, std::uint16_t>> Pairs(const talix::GenerationWalkState* generation) {
+    if (generation->remap == nullptr) return {};
+    return generation->remap->pairs;
+}
+
+using IdPairs = std::vector<std::pair<std::uint16_t, std::uint16_t>>;
+
+TEST(CollectPabDefinitions, PairsDefinitionsThatRenderAlikeHoweverMany) {
     auto context = std::make_unique<talix::RecordProcessContext>();
     auto generation = std::make_unique<talix::XMLGenContext>();
 
+    // The 257th definition, like the first, maps onto it too.
     Records records = DistinctDefinitions(256);
-    FixtureRecord twin = records[0];   // like definition 1, but the 257th
+    FixtureRecord twin = records[0];
     talix_test::PutWord(&twin, 4, 300);
     records.push_back(twin);
     records[2].bytes = records[0].bytes;   // definition 3 like definition 1
@@ -144,9 +154,9 @@ TEST(CollectPabDefinitions, PairsDefinitionsThatRenderAlikeAmongTheFirst256) {
     NodeChain chain(records);
     context->records = chain.list();
     talix::CollectPabDefinitions(context.get(), generation.get());
-    ASSERT_EQ(generation->equivalenceCount, 1);
-    EXPECT_EQ(generation->equivalence[0][0], 3);
-    EXPECT_EQ(generation->equivalence[0][1], 1);
+    EXPECT_EQ(Pairs(generation.get()), (IdPairs{{3, 1}, {300, 1}}));
+    EXPECT_EQ(talix::RemappedPabId(generation.get(), 300), 1);
+    EXPECT_EQ(talix::RemappedPabId(generation.get(), 2), 2);
 
     // Hidden paragraphs are alike only when the flags need not agree.
     Records hidden = DistinctDefinitions(2);
@@ -156,10 +166,54 @@ TEST(CollectPabDefinitions, PairsDefinitionsThatRenderAlikeAmongTheFirst256) {
     NodeChain hiddenChain(hidden);
     context->records = hiddenChain.list();
     talix::CollectPabDefinitions(context.get(), generation.get());
-    EXPECT_EQ(generation->equivalenceCount, 1);
+    EXPECT_EQ(Pairs(generation.get()), (IdPairs{{2, 1}}));
     generation->options = talix::kGenParagraphFlagsAgree;
     talix::CollectPabDefinitions(context.get(), generation.get());
-    EXPECT_EQ(generation->equivalenceCount, 0);
+    EXPECT_EQ(Pairs(generation.get()), IdPairs{});
+    generation->options = 0;
+
+    // Left offsets: equal ones agree, and ones below an inch whose
+    // below-an-inch bits agree; an id maps where its earliest pair says,
+    // also when a later definition of the id is like an earlier one first.
+    auto offset = [](std::uint16_t id, std::uint16_t twips, std::uint16_t bit) {
+        FixtureRecord definition = HostRecord(kSigPabDefinition, 92);
+        talix_test::PutWord(&definition, 4, id);
+        talix_test::PutWord(&definition, 68, static_cast<std::uint16_t>(0x0004 | bit));
+        talix_test::PutWord(&definition, 72, twips);
+        return definition;
+    };
+    NodeChain offsets({offset(1, 100, 0), offset(2, 200, 0x100), offset(3, 300, 0), offset(4, 200, 0),
+                       offset(5, 1500, 0), offset(6, 1500, 0x100), offset(7, 1600, 0), offset(8, 250, 0x100),
+                       offset(7, 90, 0), offset(9, 1500, 0)});
+    context->records = offsets.list();
+    talix::CollectPabDefinitions(context.get(), generation.get());
+    EXPECT_EQ(Pairs(generation.get()), (IdPairs{{3, 1}, {4, 1}, {7, 1}, {8, 2}, {6, 5}, {9, 5}}));
+
+    // Fifty thousand alike definitions, and as many that are not.
+    Records alike = DistinctDefinitions(1);
+    for (int i = 1; i < 50000; ++i) {
+        alike.push_back(alike[0]);
+        talix_test::PutWord(&alike.back(), 4, static_cast<std::uint16_t>(i + 1));
+    }
+    NodeChain alikeChain(alike);
+    context->records = alikeChain.list();
+    talix::CollectPabDefinitions(context.get(), generation.get());
+    ASSERT_NE(generation->remap, nullptr);
+    EXPECT_EQ(generation->remap->pairs.size(), 49999u);
+    EXPECT_EQ(talix::RemappedPabId(generation.get(), 50000), 1);
+    Records distinct;
+    for (int i = 0; i < 50000; ++i) {
+        FixtureRecord definition = HostRecord(kSigPabDefinition, 72);
+        talix_test::PutWord(&definition, 4, static_cast<std::uint16_t>(i + 1));
+        talix_test::PutWord(&definition, 14, static_cast<std::uint16_t>(i));
+        talix_test::PutWord(&definition, 68, 0x0004);
+        distinct.push_back(definition);
+    }
+    NodeChain distinctChain(distinct);
+    context->records = distinctChain.list();
+    talix::CollectPabDefinitions(context.get(), generation.get());
+    EXPECT_EQ(Pairs(generation.get()), IdPairs{});
+    talix::ReleasePabRemap(generation.get());
 }
 
 class GraphicOperationTest : public ItemTest {};

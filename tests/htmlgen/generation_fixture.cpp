@@ -6,6 +6,7 @@
 #include "core/record_forms.h"
 #include "core/record_list.h"
 #include "core/signatures.h"
+#include "engine/paragraph_equivalence.h"
 #include "htmlgen/close_tag_stack.h"
 #include "htmlgen/entity_encoder.h"
 #include "htmlgen/generation_options.h"
@@ -45,6 +46,7 @@ Context::~Context() {
     talix::ReleaseCloseTags(context_.get());
     talix::ReleaseStyleRules(context_.get());
     talix::ReleaseUsedPABDefinitions(context_.get());
+    talix::ReleasePabRemap(context_.get());
     talix::ReleaseEncoderTables(context_.get());
     talix::ReleaseGenerationOptions(context_.get());
 }
@@ -55,6 +57,7 @@ std::uint16_t Context::Read(const char* options, std::uint16_t format, int mimeM
     talix::ReleaseGenerationOptions(context_.get());
     talix::ReleaseStyleRules(context_.get());
     talix::ReleaseUsedPABDefinitions(context_.get());
+    talix::ReleasePabRemap(context_.get());
     talix::XMLGenContext* context = context_.get();
     const auto files = std::make_pair(context->callerFile, context->callerFileName);
     const auto images = context->images;

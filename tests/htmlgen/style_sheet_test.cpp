@@ -144,8 +144,8 @@ TEST_F(StyleSheet, EquivalentDefinitionsShareOneClass) {
     EXPECT_TRUE(Has(apart, "<div class=\"pabid2\">two")) << apart;
     ExpectValid(merged, Generate(chunk, "XHTML", "ConsolidatePABIDS=Yes"));
 
-    // The remap holds 256 pairs: 25 equal definitions fill it (300 pairs),
-    // so that three equal ones after them keep their own classes.
+    // However many pairs the definitions make (25 equal ones make 300),
+    // equal definitions after them still share one class.
     Records many;
     for (std::uint16_t id = 1; id <= 25; ++id) many.push_back(Definition(id));
     for (std::uint16_t id = 26; id <= 28; ++id) many.push_back(Definition(id, 3));
@@ -154,12 +154,36 @@ TEST_F(StyleSheet, EquivalentDefinitionsShareOneClass) {
         many.push_back(TextBytes("p" + std::to_string(id)));
     }
     const std::string full = Generate(Define(many), "HTML", "ConsolidatePABIDS=Yes");
-    EXPECT_EQ(StyleElement(full), "<style type=\"text/css\">div.pabid1 {} div.pabid26 {} div.pabid27 {} "
-                                  "div.pabid28 {} </style>")
-        << full;
+    EXPECT_EQ(StyleElement(full), "<style type=\"text/css\">div.pabid1 {} div.pabid26 {} </style>") << full;
     EXPECT_TRUE(Has(full, "<div class=\"pabid1\">p25</div><div align='center' class=\"pabid26\">p26</div>"
-                          "<div align='center' class=\"pabid28\">p28</div>"))
+                          "<div align='center' class=\"pabid26\">p28</div>"))
         << full;
+
+    // So do alike definitions past the 256th, and their rules do not crowd
+    // out those of later definitions.
+    Records crowd;
+    for (std::uint16_t id = 1; id <= 1300; ++id) {
+        DefinitionFields fields;
+        fields.id = id;
+        fields.left = 2880;
+        fields.firstLine = 2880;
+        crowd.push_back(Definition(fields));
+    }
+    DefinitionFields last;
+    last.id = 2000;
+    last.left = last.firstLine = 4320;
+    last.after = 2;
+    crowd.push_back(Definition(last));
+    for (std::uint16_t id : {1, 300, 1300, 2000}) {
+        crowd.push_back(Reference(id));
+        crowd.push_back(TextBytes("p" + std::to_string(id)));
+    }
+    const std::string crowded = Generate(Define(crowd), "HTML", "ConsolidatePABIDS=Yes");
+    EXPECT_EQ(StyleElement(crowded),
+              "<style type=\"text/css\">div.pabid1 {margin-left: 1.00in; } div.pabid2000 {margin-left: 2.00in; margin-bottom: 1em; } "
+              "</style>")
+        << crowded;
+    EXPECT_EQ(Count(crowded, "<div class=\"pabid1\">"), 3u) << crowded;
 }
 
 TEST_F(StyleSheet, CellBordersHaveRulesInTheStyleElement) {
