@@ -108,11 +108,13 @@ std::string SharedKey(const Definition& d, bool flagsAgree) {
     if (flagsAgree) Put(&key, d.Word(kPabFlagsAt) & kAgreeingFlags);
     Put(&key, d.Word(kPabJustifyAt));
     if (d.length > kParagraphDefinitionFixedLength) {
-        // A value outside the words' range stands for "any of the class".
+        // A value outside the words' range stands for "any of the class";
+        // a word whose extension bit is clear is not compared at all.
         constexpr std::uint32_t kAny = 0x10000;
-        for (std::uint32_t offset : {74u, 78u, 80u}) Put(&key, d.Signed(offset) <= 0 ? kAny : d.Word(offset));
-        Put(&key, FreeFirstLine(d.Signed(76)) ? kAny : d.Word(76));
-        Put(&key, SmallPercent(d.Signed(82)) ? d.Word(82) : kAny);
+        for (const auto& [bit, offset] : {std::pair{0x08, 74u}, std::pair{0x20, 78u}, std::pair{0x40, 80u}})
+            Put(&key, (extension & bit) == 0 || d.Signed(offset) <= 0 ? kAny : d.Word(offset));
+        Put(&key, (extension & 0x10) == 0 || FreeFirstLine(d.Signed(76)) ? kAny : d.Word(76));
+        Put(&key, (extension & 0x80) != 0 && SmallPercent(d.Signed(82)) ? d.Word(82) : kAny);
     }
     return key;
 }

@@ -108,7 +108,6 @@ void AddUsedPABDefinition(XMLGenContext* context, CDRecordNode* definition) {
     }
     UsedListDefinitions& used = *context->usedListDefinitions;
     if (!used.nodes.insert(definition).second) return;
-    used.order.push_back(definition);
     // The look-up by id answers with the first used definition of the id.
     used.firstOfId.try_emplace(NodeWord(definition, kIdAt), definition);
 }

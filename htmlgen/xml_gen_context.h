@@ -365,11 +365,9 @@ struct BorderRule {
 };
 constexpr std::uint16_t kMaxClassRules = 1024;
 constexpr std::uint16_t kMaxBorderRules = 20;
-// The list definitions the style sheet used, in the order it used them,
-// with their index by node and the first of each id: a document may use
-// any number of them.
+// The list definitions the style sheet used, by node, and the first of
+// them of each id: a document may use any number of them.
 struct UsedListDefinitions {
-    std::vector<const CDRecordNode*> order;
     std::unordered_set<const CDRecordNode*> nodes;
     std::unordered_map<std::uint16_t, const CDRecordNode*> firstOfId;
 };

@@ -189,6 +189,19 @@ TEST(CollectPabDefinitions, PairsDefinitionsThatRenderAlikeHoweverMany) {
     talix::CollectPabDefinitions(context.get(), generation.get());
     EXPECT_EQ(Pairs(generation.get()), (IdPairs{{3, 1}, {4, 1}, {7, 1}, {8, 2}, {6, 5}, {9, 5}}));
 
+    // An extension word whose bit is clear is not compared; with its bit
+    // set, two positive values that differ keep the definitions apart.
+    auto extended = [&](std::uint16_t id, std::uint16_t bits, std::uint16_t percent) {
+        FixtureRecord definition = offset(id, 100, bits);
+        talix_test::PutWord(&definition, 74, percent);
+        return definition;
+    };
+    NodeChain words({extended(1, 0, 10), extended(2, 0, 20), extended(3, 0x08, 10), extended(4, 0x08, 20),
+                     extended(5, 0x08, 10)});
+    context->records = words.list();
+    talix::CollectPabDefinitions(context.get(), generation.get());
+    EXPECT_EQ(Pairs(generation.get()), (IdPairs{{2, 1}, {5, 3}}));
+
     // Fifty thousand alike definitions, and as many that are not.
     Records alike = DistinctDefinitions(1);
     for (int i = 1; i < 50000; ++i) {
