@@ -36,6 +36,7 @@
 #include "core/text_compare.h"
 #include "core/thread_state.h"
 #include "engine/copy_source.h"
+#include "engine/file_references.h"
 #include "engine/record_rename.h"
 #include "talix/item.h"
 #include "talix/session.h"
@@ -59,13 +60,7 @@ constexpr std::uint16_t kImageJpeg = 2;
 
 constexpr std::uint8_t kFirstNoteFace = 5;
 constexpr std::uint8_t kUnusableFace = 200;
-constexpr std::size_t kLongestFileName = 255;
 constexpr std::uint32_t kBase64Start = 15;   // an image name's data starts at its sixteenth character
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = LowerAscii(c);
-    return text;
-}
 
 // The stored length of a record given in host form (without its pad byte).
 std::uint32_t StoredLength(std::uint16_t signature, std::uint32_t length) {
@@ -112,7 +107,7 @@ bool FindOtherFileItem(plat::NOTEHANDLE note, const std::string& name, const std
         bool skipped = false;
         for (const plat::BLOCKID& other : skip) skipped = skipped || SameBlock(other, item);
         std::string stored;
-        if (skipped || !FileItemName(item, &stored) || Lower(stored) != Lower(name)) continue;
+        if (skipped || !FileItemName(item, &stored) || !EqualNoCase(stored, name)) continue;
         *found = item;
         return true;
     }
@@ -130,31 +125,6 @@ bool LastFileItem(plat::NOTEHANDLE note, plat::BLOCKID* last) {
         status = plat::ItemInfoNext(note, item, "$FILE", 5, &item, nullptr, nullptr, nullptr);
     }
     return found;
-}
-
-// The name of the OLE object a record names; false for other records.
-bool ReferencedOleObject(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length,
-                         std::string* name) {
-    if (signature != kSigOleBegin || length < kOleBeginFixedLength) return false;
-    std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
-    if (nameLength > length - kOleBeginFixedLength || nameLength > kLongestFileName) return false;
-    name->assign(reinterpret_cast<const char*>(record + kOleBeginFixedLength), nameLength);
-    return !name->empty();
-}
-
-// The name a record refers to: the attachment of a file hotspot or of a
-// picture's storage link, or an OLE object's name. False for other records.
-bool ReferencedFile(const std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::string* name,
-                    bool* ole) {
-    if (ReferencedOleObject(record, signature, length, name)) {
-        *ole = true;
-        return true;
-    }
-    AttachmentNamePlace place;
-    if (!FindAttachmentNamePlace(record, signature, length, &place) || !ReadAttachmentName(record, place, name))
-        return false;
-    *ole = false;
-    return true;
 }
 
 // ---- The state of one pass --------------------------------------------------
@@ -281,7 +251,7 @@ STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
     // goes with them, and the copy takes its name.
     std::string stored = name;
     plat::BLOCKID held;
-    if (pass->oldReferenced.count(Lower(name)) == 0 && FindAttachmentItem(TargetNote(pass), name.c_str(), &held, 0) == kOK) {
+    if (pass->oldReferenced.count(FileKey(name)) == 0 && FindAttachmentItem(TargetNote(pass), name.c_str(), &held, 0) == kOK) {
         stored = FreeStoredName(TargetNote(pass), name.c_str());
         if (stored.empty()) return kOperationFailed;
     }
@@ -294,8 +264,8 @@ STATUS CarryAttachment(CopyPass* pass, const std::string& name) {
     if (status != plat::NOERROR) return status;
     plat::BLOCKID added;
     if (LastFileItem(TargetNote(pass), &added)) pass->attached.push_back(added);
-    pass->carried.insert(Lower(name));
-    pass->carriedAs[Lower(name)] = stored;
+    pass->carried.insert(FileKey(name));
+    pass->carriedAs[FileKey(name)] = stored;
     return kOK;
 }
 
@@ -319,7 +289,7 @@ STATUS CarryOleObject(CopyPass* pass, const std::string& name) {
     std::remove(path.c_str());
     if (status != plat::NOERROR) return status;
     pass->oleObjects.push_back(CarriedOle{name, replaced});
-    pass->carried.insert(Lower(name));
+    pass->carried.insert(FileKey(name));
     return kOK;
 }
 
@@ -404,55 +374,26 @@ STATUS StartOutput(CopyPass* pass) {
     return StartOutputSegment(&pass->output);
 }
 
-// The names of the attachments and OLE objects the target's old items
-// refer to (items longer than 120 bytes).
-plat::STATUS CollectOldReference(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
-    auto* names = static_cast<std::vector<std::pair<std::string, bool>>*>(state);
-    std::string name;
-    bool ole = false;
-    if (ReferencedFile(static_cast<const std::uint8_t*>(data), signature, length, &name, &ole))
-        names->emplace_back(name, ole);
-    return plat::NOERROR;
-}
-
-STATUS OldReferences(CopyPass* pass, std::vector<std::pair<std::string, bool>>* names) {
+// The attachments and OLE objects the target's old items refer to (items
+// longer than 120 bytes).
+STATUS OldReferences(CopyPass* pass, std::vector<FileReference>* names) {
     return ForEachItemNamed(TargetNote(pass), pass->target->itemName,
                             [&](plat::WORD dataType, plat::BLOCKID value, plat::DWORD length) -> STATUS {
                                 if (dataType != plat::TYPE_COMPOSITE || length <= kSmallestHotspotItem) return kOK;
                                 // An old item that cannot be walked refers to
                                 // nothing this pass could name.
-                                plat::EnumRecords(value, length, CollectOldReference, names);
+                                plat::EnumRecords(value, length, CollectFileReference, names);
                                 return kOK;
                             });
-}
-
-// The names (in lower case) of the attachments and OLE objects that the
-// note's rich-text items of other names refer to.
-std::set<std::string> ReferencedElsewhere(CopyPass* pass) {
-    std::vector<std::pair<std::string, bool>> names;
-    const std::string target = Lower(pass->target->itemName);
-    plat::ItemScan(TargetNote(pass), [&](plat::BLOCKID item) -> plat::STATUS {
-        char name[256] = {};
-        plat::WORD dataType = 0;
-        plat::BLOCKID value;
-        plat::DWORD length = 0;
-        if (plat::ItemQuery(item, name, sizeof name, nullptr, &dataType, &value, &length) == plat::NOERROR &&
-            dataType == plat::TYPE_COMPOSITE && Lower(name) != target)
-            plat::EnumRecords(value, length, CollectOldReference, &names);
-        return plat::NOERROR;
-    });
-    std::set<std::string> keys;
-    for (const auto& named : names) keys.insert(Lower(named.first));
-    return keys;
 }
 
 // Once the new records are stored: the old records' attachments and OLE
 // objects go, except those the new records refer to and did not bring
 // along (they are shared with the source, or kept as they were).
-void RemoveOldReferences(CopyPass* pass, const std::vector<std::pair<std::string, bool>>& names) {
+void RemoveOldReferences(CopyPass* pass, const std::vector<FileReference>& names) {
     std::set<std::string> done;
     for (const auto& [name, ole] : names) {
-        const std::string key = Lower(name);
+        const std::string key = FileKey(name);
         if (!done.insert(key).second) continue;
         const bool carried = pass->carried.count(key) != 0;
         if (pass->referenced.count(key) != 0 && !carried) continue;
@@ -515,15 +456,15 @@ STATUS RunPass(CopyPass* pass, plat::RecordCallback callback, STATUS (*prologue)
     }
     // The names the target's old items refer to, whose attachments go with
     // them once the copy is stored.
-    std::vector<std::pair<std::string, bool>> oldNames;
+    std::vector<FileReference> oldNames;
     STATUS status = links ? OldReferences(pass, &oldNames) : kOK;
     // What another rich-text item of the note still shows stays, and keeps
     // its name.
     if (!oldNames.empty()) {
-        const std::set<std::string> elsewhere = ReferencedElsewhere(pass);
-        std::erase_if(oldNames, [&](const auto& old) { return elsewhere.count(Lower(old.first)) != 0; });
+        const std::set<std::string> elsewhere = ReferencedByOtherItems(TargetNote(pass), target->itemName);
+        std::erase_if(oldNames, [&](const FileReference& old) { return elsewhere.count(FileKey(old.name)) != 0; });
     }
-    for (const auto& old : oldNames) pass->oldReferenced.insert(Lower(old.first));
+    for (const FileReference& old : oldNames) pass->oldReferenced.insert(FileKey(old.name));
     for (int attempt = 0; status == kOK || status == plat::ERR_WALK_RESTART; ++attempt) {
         status = StartOutput(pass);
         if (status == kOK && prologue != nullptr) status = prologue(pass);
@@ -560,7 +501,7 @@ std::string BaseUrl(const ZervaRTItem* target) {
     char data[plat::MAXPATH + 1] = {};
     const plat::WORD dataLength = plat::DataDirectory(data, sizeof data);
     std::string relative(path);
-    if (dataLength > 0 && relative.size() > dataLength && Lower(relative.substr(0, dataLength)) == Lower(data) &&
+    if (dataLength > 0 && relative.size() > dataLength && EqualNoCase(relative.substr(0, dataLength), data) &&
         (relative[dataLength] == '/' || relative[dataLength] == '\\'))
         relative.erase(0, dataLength + 1u);
     for (char& c : relative) {
@@ -648,7 +589,7 @@ plat::STATUS FixLinkRecordCallback(const void* data, plat::WORD signature, plat:
         FindAttachmentNamePlace(record, signature, length, &place) && ReadAttachmentName(record, place, &name);
     const bool ole = !attachment && ReferencedOleObject(record, signature, length, &name);
     if (attachment || ole) {
-        const std::string key = Lower(name);
+        const std::string key = FileKey(name);
         pass->referenced.insert(key);
         if (pass->sameNote == 0 && pass->carried.count(key) == 0) {
             const STATUS carried = ole ? CarryOleObject(pass, name) : CarryAttachment(pass, name);
