@@ -1,16 +1,13 @@
 // Look-ups an operation run makes beside its walk, over the stored records
 // of the run's item: the cell that covers a spanned cell and the removal of
-// the attachments hotspots refer to.
+// the attachments and OLE objects that removed records referred to.
 #include "engine/run_lookups.h"
-
-#include <cstring>
 
 #include "core/attachments.h"
 #include "core/paragraph_def.h"
-#include "core/record_forms.h"
-#include "core/record_layouts.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
+#include "engine/file_references.h"
 #include "engine/record_process.h"
 #include "talix/chunk.h"
 #include "talix/item.h"
@@ -26,8 +23,6 @@ constexpr std::uint32_t kCellSpansEnd = 16;
 
 // The answer of a callback that ends an enumeration on purpose.
 constexpr plat::STATUS kEndEnumeration = kOperationFailed;
-// A name longer than this is no attachment name.
-constexpr std::uint32_t kLongestFileName = 255;
 
 plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat::DWORD length, void* state) {
     auto* context = static_cast<RecordProcessContext*>(state);
@@ -82,6 +77,18 @@ bool InsideRemovalRange(const RecordProcessContext* context, std::uint32_t index
     return index >= context->removeFirst && index <= context->removeLast;
 }
 
+// Removes the OLE object or the attachment from the note. A name the note
+// holds no file of has nothing to remove: the walk goes on.
+STATUS RemoveReferencedFile(plat::NOTEHANDLE note, const FileReference& reference) {
+    if (reference.ole) {
+        const plat::STATUS status = plat::NoteRemoveOleObject(note, reference.name.c_str());
+        return status == kItemNotFound ? kOK : status;
+    }
+    plat::BLOCKID item;
+    if (FindAttachmentItem(note, reference.name.c_str(), &item, 0) != kOK) return kOK;
+    return plat::NoteDetachFile(note, item);
+}
+
 } // namespace
 
 STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context) {
@@ -97,38 +104,11 @@ STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context
 plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signature, plat::DWORD length,
                                              void* state) {
     auto* context = static_cast<RecordProcessContext*>(state);
-    const auto* record = static_cast<const std::uint8_t*>(data);
     context->attachmentWalkCounter = context->attachmentWalkCounter + 1;
     if (!InsideRemovalRange(context, context->attachmentWalkCounter)) return plat::NOERROR;
-
-    char name[kLongestFileName + 1];
-    if (signature == kSigOleBegin) {
-        if (length < kOleBeginFixedLength) return plat::NOERROR;
-        std::uint32_t nameLength = ReadWord(record + kOleBeginNameLengthAt);
-        if (nameLength > length - kOleBeginFixedLength) nameLength = length - kOleBeginFixedLength;
-        if (nameLength > kLongestFileName) nameLength = kLongestFileName;
-        std::memcpy(name, record + kOleBeginFixedLength, nameLength);
-        name[nameLength] = '\0';
-        if (name[0] == '\0') return plat::NOERROR;
-        const plat::STATUS status = plat::NoteRemoveOleObject(context->note, name);
-        return status == kItemNotFound ? plat::NOERROR : status;
-    }
-    if (signature != kSigHotspotBegin && signature != kSigV4HotspotBegin) return plat::NOERROR;
-    if (length <= kHotspotBeginFixedLength) return plat::NOERROR;
-    // The hotspot's data starts with the file name, ended by a zero byte or
-    // by the data.
-    std::uint32_t dataLength = ReadWord(record + kHotspotDataLengthAt);
-    if (dataLength > length - kHotspotBeginFixedLength) dataLength = length - kHotspotBeginFixedLength;
-    const char* text = reinterpret_cast<const char*>(record + kHotspotBeginFixedLength);
-    std::uint32_t nameLength = static_cast<std::uint32_t>(strnlen(text, dataLength));
-    if (nameLength == 0 || nameLength > kLongestFileName) return plat::NOERROR;
-    std::memcpy(name, text, nameLength);
-    name[nameLength] = '\0';
-    plat::BLOCKID item;
-    // A hotspot whose text names no attachment has nothing to remove; the
-    // walk goes on to the hotspots after it.
-    if (FindAttachmentItem(context->note, name, &item, 0) != kOK) return plat::NOERROR;
-    return plat::NoteDetachFile(context->note, item);
+    FileReference reference;
+    if (!ReferencedFile(static_cast<const std::uint8_t*>(data), signature, length, &reference)) return plat::NOERROR;
+    return RemoveReferencedFile(context->note, reference);
 }
 
 STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context) {

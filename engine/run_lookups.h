@@ -1,5 +1,5 @@
 // Look-ups an operation run makes beside its walk: the cell that covers a
-// spanned cell and the attachments hotspots refer to; and, for the run's
+// spanned cell and the files removed records referred to; and, for the run's
 // record list, those of builders/walked_paragraphs.h (paragraph definitions).
 #pragma once
 
@@ -25,16 +25,16 @@ struct RecordProcessContext;
 // (error word 20029 in the context) or a platform status.
 STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context);
 
-// Removes from the run's note the attachments and OLE objects that the
-// hotspots and OLE records of the item refer to, limited to the context's
-// removal range when it has one (first index not 0). The chunk's last
-// status is cleared. Returns 0, 257 for an item that is not rich text
-// (error word 20029 in the context) or the failure of a removal.
+// Removes from the run's note the attachments and OLE objects that the file
+// hotspots, pictures kept as attachments and OLE records of the item refer
+// to, limited to the context's removal range when it has one (first index
+// not 0); a name the note holds no file of is passed over. The chunk's last
+// status is cleared. Returns 0, 257 for an item that is not rich text (error
+// word 20029 in the context) or the failure of a removal.
 STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context);
 // Its per-record step (a platform record callback; context is the run's
-// RecordProcessContext): an OLE object record removes the object of its
-// name; a hotspot begin removes the attachment its text names, when the note
-// holds one.
+// RecordProcessContext): a record of the range that refers to a file
+// (engine/file_references.h) removes that file, when the note holds it.
 plat::STATUS RemoveHotspotAttachmentCallback(const void* record, plat::WORD signature,
                                                        plat::DWORD length, void* context);
 

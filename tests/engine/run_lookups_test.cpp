@@ -3,6 +3,7 @@
 // and the look-ups of paragraph definitions in a record list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -136,6 +137,45 @@ TEST_F(ContextWalkers, AttachmentsNamedByHotspotsAreRemovedWithinTheRange) {
     context_->removeFirst = 0;
     EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
     EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "file.txt", &block, 0), talix::kItemNotFound);
+}
+
+// A picture kept as an attachment of the note: a storage link naming it.
+FixtureRecord StoredPicture(const std::string& fileName) {
+    FixtureRecord link = talix_test::HeadAndText(0xFFC4, 24, 10, fileName);
+    PutWord(&link, 4, 1);
+    PutWord(&link, 6, 1);
+    return link;
+}
+
+TEST_F(ContextWalkers, ThePicturesOfTheRangeTakeTheirAttachmentsAlong) {
+    const std::string path = dir_.file("content.txt");
+    std::ofstream(path) << "content";
+    // A link hotspot (type 7) whose text happens to be a file's name names
+    // no attachment.
+    FixtureRecord link = AttachmentHotspot("linked.txt");
+    PutWord(&link, 4, 7);
+    plat::NOTEHANDLE note = NewNote({BareDefinition(1), StoredPicture("Graphic"), link, HostRecord(0x00AA, 2),
+                                     StoredPicture("Graphic0")});
+    for (const char* name : {"Graphic", "Graphic0", "linked.txt"})
+        ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), name, plat::ATTACH_DEFAULT), 0);
+    plat::NOTEID id = 0;
+    ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
+    ASSERT_EQ(plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id), 0);
+
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    ASSERT_EQ(item.Connect("", dir_.file("c.nsf").c_str(), id, "Body", 0), 0);
+    ZervaRTChunk* chunk = item.DefineChunk("Everything");
+    ASSERT_NE(chunk, nullptr);
+    context_->note = item.noteHandle;
+    context_->itemName = "Body";
+    context_->removeFirst = 1;
+    context_->removeLast = 4;
+    EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
+    plat::BLOCKID block;
+    EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "Graphic", &block, 0), talix::kItemNotFound);
+    EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "Graphic0", &block, 0), 0);
+    EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "linked.txt", &block, 0), 0);
 }
 
 TEST_F(ContextWalkers, ParagraphDefinitionsAreLoadedByIdAndDirection) {
