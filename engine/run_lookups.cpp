@@ -3,8 +3,13 @@
 // the attachments and OLE objects that removed records referred to.
 #include "engine/run_lookups.h"
 
+#include <set>
+#include <string>
+#include <utility>
+
 #include "core/attachments.h"
 #include "core/paragraph_def.h"
+#include "core/record_forms.h"
 #include "core/signatures.h"
 #include "core/walkers.h"
 #include "engine/file_references.h"
@@ -54,11 +59,12 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
     return kEndEnumeration;
 }
 
-// Enumerates the records of every item of the name with the callback. An
-// item that is not rich text gives 257 with the error word 20029 before
-// anything is walked; the normal end of the items, a stop on purpose
-// (ownStop) and the enumeration's own end are success.
-STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCallback callback,
+// Enumerates the records of every item of the name with the callback, which
+// gets state. An item that is not rich text gives 257 with the error word
+// 20029 in the context before anything is walked; the normal end of the
+// items, a stop on purpose (ownStop) and the enumeration's own end are
+// success.
+STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCallback callback, void* state,
                        RecordProcessContext* context, bool ownStop) {
     STATUS status = CheckItemsAreRichText(note, name);
     if (status == kOperationFailed) {
@@ -66,7 +72,7 @@ STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCall
         return status;
     }
     if (status != kOK) return status;
-    status = plat::EnumItemRecords(note, name, callback, context);
+    status = plat::EnumItemRecords(note, name, callback, state);
     if (status == plat::NOERROR || status == kItemNotFound || status == plat::ERR_ENUM_DONE) return kOK;
     if (ownStop && status == kEndEnumeration) return kOK;
     return status;
@@ -78,7 +84,7 @@ bool InsideRemovalRange(const RecordProcessContext* context, std::uint32_t index
 }
 
 // Removes the OLE object or the attachment from the note. A name the note
-// holds no file of has nothing to remove: the walk goes on.
+// holds no file of has nothing to remove.
 STATUS RemoveReferencedFile(plat::NOTEHANDLE note, const FileReference& reference) {
     if (reference.ole) {
         const plat::STATUS status = plat::NoteRemoveOleObject(note, reference.name.c_str());
@@ -98,17 +104,22 @@ STATUS FindTableCell(std::uint32_t firstCellIndex, RecordProcessContext* context
     search.firstCell = firstCellIndex;
     search.foundRow = search.foundColumn = 0;
     search.startRow = search.startColumn = 0;
-    return WalkItemRecords(context->note, context->itemName, FindTableCellCallback, context, true);
+    return WalkItemRecords(context->note, context->itemName, FindTableCellCallback, context, context, true);
 }
 
 plat::STATUS RemoveHotspotAttachmentCallback(const void* data, plat::WORD signature, plat::DWORD length,
                                              void* state) {
-    auto* context = static_cast<RecordProcessContext*>(state);
+    auto* removal = static_cast<AttachmentRemoval*>(state);
+    RecordProcessContext* context = removal->context;
     context->attachmentWalkCounter = context->attachmentWalkCounter + 1;
-    if (!InsideRemovalRange(context, context->attachmentWalkCounter)) return plat::NOERROR;
     FileReference reference;
     if (!ReferencedFile(static_cast<const std::uint8_t*>(data), signature, length, &reference)) return plat::NOERROR;
-    return RemoveReferencedFile(context->note, reference);
+    if (InsideRemovalRange(context, context->attachmentWalkCounter)) {
+        removal->removed.push_back(std::move(reference));
+    } else {
+        removal->kept.insert(FileKey(reference.name));
+    }
+    return plat::NOERROR;
 }
 
 STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context) {
@@ -116,7 +127,21 @@ STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context
         return kArgumentError;
     chunk->lastStatus = 0;
     context->attachmentWalkCounter = 0;
-    return WalkItemRecords(context->note, chunk->item->itemName, RemoveHotspotAttachmentCallback, context, false);
+    const char* itemName = chunk->item->itemName;
+    AttachmentRemoval removal;
+    removal.context = context;
+    STATUS status = WalkItemRecords(context->note, itemName, RemoveHotspotAttachmentCallback, &removal, context, false);
+    if (status != kOK || removal.removed.empty()) return status;
+    // A file that a record the removal leaves, or another rich-text item of
+    // the note, still refers to stays; each other one goes once.
+    std::set<std::string> kept = ReferencedByOtherItems(context->note, itemName);
+    kept.merge(removal.kept);
+    for (const FileReference& reference : removal.removed) {
+        if (!kept.insert(FileKey(reference.name)).second) continue;
+        status = RemoveReferencedFile(context->note, reference);
+        if (status != kOK) return status;
+    }
+    return kOK;
 }
 
 } // namespace talix

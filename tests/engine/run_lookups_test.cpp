@@ -68,6 +68,21 @@ protected:
         return note;
     }
 
+    // Stores the note with the files (each of the same content) and
+    // connects item to its "Body" with the context on it.
+    void ConnectWithFiles(plat::NOTEHANDLE note, const std::vector<const char*>& files, ZervaRTItem* item) {
+        const std::string path = dir_.file("content.txt");
+        std::ofstream(path) << "content";
+        for (const char* name : files)
+            ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), name, plat::ATTACH_DEFAULT), 0);
+        plat::NOTEID id = 0;
+        ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
+        ASSERT_EQ(plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id), 0);
+        ASSERT_EQ(item->Connect("", dir_.file("c.nsf").c_str(), id, "Body", 0), 0);
+        context_->note = item->noteHandle;
+        context_->itemName = "Body";
+    }
+
     talix_test::TempDir dir_;
     plat::DBHANDLE db_ = 0;
     std::vector<plat::NOTEHANDLE> notes_;
@@ -148,27 +163,17 @@ FixtureRecord StoredPicture(const std::string& fileName) {
 }
 
 TEST_F(ContextWalkers, ThePicturesOfTheRangeTakeTheirAttachmentsAlong) {
-    const std::string path = dir_.file("content.txt");
-    std::ofstream(path) << "content";
     // A link hotspot (type 7) whose text happens to be a file's name names
     // no attachment.
     FixtureRecord link = AttachmentHotspot("linked.txt");
     PutWord(&link, 4, 7);
     plat::NOTEHANDLE note = NewNote({BareDefinition(1), StoredPicture("Graphic"), link, HostRecord(0x00AA, 2),
                                      StoredPicture("Graphic0")});
-    for (const char* name : {"Graphic", "Graphic0", "linked.txt"})
-        ASSERT_EQ(plat::NoteAttachFile(note, "$FILE", 5, path.c_str(), name, plat::ATTACH_DEFAULT), 0);
-    plat::NOTEID id = 0;
-    ASSERT_EQ(plat::NoteUpdate(note, 0), 0);
-    ASSERT_EQ(plat::NoteGetInfo(note, plat::NOTE_FIELD_ID, &id), 0);
-
     RARIvoSession session;
     ZervaRTItem item(&session);
-    ASSERT_EQ(item.Connect("", dir_.file("c.nsf").c_str(), id, "Body", 0), 0);
+    ConnectWithFiles(note, {"Graphic", "Graphic0", "linked.txt"}, &item);
     ZervaRTChunk* chunk = item.DefineChunk("Everything");
     ASSERT_NE(chunk, nullptr);
-    context_->note = item.noteHandle;
-    context_->itemName = "Body";
     context_->removeFirst = 1;
     context_->removeLast = 4;
     EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
@@ -176,6 +181,72 @@ TEST_F(ContextWalkers, ThePicturesOfTheRangeTakeTheirAttachmentsAlong) {
     EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "Graphic", &block, 0), talix::kItemNotFound);
     EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "Graphic0", &block, 0), 0);
     EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "linked.txt", &block, 0), 0);
+}
+
+TEST_F(ContextWalkers, RemovedRecordsTakeAlongOnlyTheFilesNothingElseNames) {
+    // Records 2-7 are the removed range: a hotspot of a file the same item
+    // also shows later (in other capitals), one another item shows, a
+    // picture and a hotspot only the range shows, an OLE object another item
+    // shows and one only the range shows.
+    const auto ole = [](const std::string& name) { return talix_test::HeadAndText(0xFFA7, 20, 14, name); };
+    plat::NOTEHANDLE note = NewNote({BareDefinition(1), AttachmentHotspot("shared.txt"), AttachmentHotspot("aside.txt"),
+                                     StoredPicture("Graphic"), AttachmentHotspot("only.txt"), ole("EXT1"), ole("EXT2"),
+                                     talix_test::TextRecord(0, "after"), AttachmentHotspot("SHARED.txt"),
+                                     HostRecord(0x00AA, 2)});
+    ASSERT_EQ(talix_test::StoreRichTextItem(note, "Aside", {BareDefinition(1), StoredPicture("aside.txt"), ole("ext1")}),
+              0);
+    const std::string path = dir_.file("object.ole");
+    std::ofstream(path) << "object";
+    for (const char* name : {"EXT1", "EXT2"})
+        ASSERT_EQ(plat::NoteWriteOleObject(note, path.c_str(), name, "Worksheet", 0), 0);
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    ConnectWithFiles(note, {"shared.txt", "aside.txt", "Graphic", "only.txt", "unnamed.txt"}, &item);
+    const auto files = [&] {
+        std::vector<talix::NoteAttachment> attachments;
+        EXPECT_EQ(talix::ListAttachments(item.noteHandle, &attachments), 0);
+        std::vector<std::string> names;
+        for (const talix::NoteAttachment& attachment : attachments) names.push_back(attachment.name);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    ZervaRTChunk* chunk = item.DefineChunk("Everything");
+    ASSERT_NE(chunk, nullptr);
+    context_->removeFirst = 2;
+    context_->removeLast = 7;
+    EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
+    EXPECT_EQ(files(), (std::vector<std::string>{"EXT1", "aside.txt", "shared.txt", "unnamed.txt"}));
+    std::string description;
+    plat::WORD flags = 0;
+    EXPECT_TRUE(talix::FindOleObjectInfo(item.noteHandle, "EXT1", &description, &flags));
+    EXPECT_FALSE(talix::FindOleObjectInfo(item.noteHandle, "EXT2", &description, &flags));
+
+    // With no range every record of the item is removed: the file only it
+    // showed goes, the ones another item shows stay.
+    context_->removeFirst = 0;
+    EXPECT_EQ(talix::RemoveChunkAttachments(chunk, context_.get()), 0);
+    EXPECT_EQ(files(), (std::vector<std::string>{"EXT1", "aside.txt", "unnamed.txt"}));
+}
+
+TEST_F(ContextWalkers, RemovingAChunkKeepsTheFileAHotspotAfterItStillNames) {
+    std::vector<FixtureRecord> body = {BareDefinition(1), HostRecord(0x0083, 4)};
+    for (const char* label : {"first", "again"}) {
+        for (const FixtureRecord& record :
+             {AttachmentHotspot("both.txt"), talix_test::TextRecord(0, label), HostRecord(0x00AA, 2)})
+            body.push_back(record);
+    }
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    ConnectWithFiles(NewNote(body), {"both.txt"}, &item);
+    ZervaRTChunk* chunk = item.DefineChunk("Hotspot 1");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(chunk->Remove(), 0);
+    plat::BLOCKID block;
+    EXPECT_EQ(talix::FindAttachmentItem(item.noteHandle, "both.txt", &block, 0), 0);
+    // The hotspot left is the second one, and the file it names is there.
+    char text[32] = {};
+    item.DefineChunk("Everything")->GetText(nullptr, text, sizeof text, 1, "");
+    EXPECT_STREQ(text, "again");
 }
 
 TEST_F(ContextWalkers, ParagraphDefinitionsAreLoadedByIdAndDirection) {
