@@ -136,22 +136,35 @@ STATUS AddRulesOfEarlierDefinitions(XMLGenContext* context, bool* listImageSeen)
         context->definitions[0]->index >= start->index)
         return kOK;
     std::vector<bool> referenced(0x10000, false);
+    std::size_t wanted = 0;   // the ids referenced, each once
     for (const CDRecordNode* node = start; InRange(context, node); node = node->next) {
-        if (node->signature == kSigPabReference) referenced[RemapPABID(context, NodeWord(node, 2))] = true;
+        if (node->signature != kSigPabReference) continue;
+        const std::uint16_t id = RemapPABID(context, NodeWord(node, 2));
+        if (!referenced[id]) ++wanted;
+        referenced[id] = true;
     }
     // The definition that governs each referenced id where the range starts.
     std::vector<CDRecordNode*> earlier;
     std::vector<bool> taken(0x10000, false);
-    const std::uint16_t count = context->definitionCount < kGenRecordListSize
-                                    ? context->definitionCount
-                                    : static_cast<std::uint16_t>(kGenRecordListSize);
-    for (std::uint16_t i = count; i-- > 0;) {
-        CDRecordNode* definition = context->definitions[i];
-        if (definition == nullptr || definition->index >= start->index) continue;
+    auto consider = [&](CDRecordNode* definition) {
         const std::uint16_t id = NodeWord(definition, 4);
-        if (!referenced[id] || taken[id] || RemapPABID(context, id) != id) continue;
+        if (!referenced[id] || taken[id] || RemapPABID(context, id) != id) return;
         taken[id] = true;
         earlier.push_back(definition);
+    };
+    if (context->definitionCount < kGenRecordListSize) {
+        for (std::uint16_t i = context->definitionCount; i-- > 0;) {
+            CDRecordNode* definition = context->definitions[i];
+            if (definition != nullptr && definition->index < start->index) consider(definition);
+        }
+    } else {
+        // The engine's list holds only the first definitions of an item with
+        // more: the records before the range are read back instead, or the
+        // definitions past the list's end would get no rule. The walk ends
+        // once every id referenced has its definition.
+        for (CDRecordNode* node = start->prev; node != nullptr && earlier.size() < wanted; node = node->prev) {
+            if (node->signature == kSigPabDefinition) consider(node);
+        }
     }
     for (auto it = earlier.rbegin(); it != earlier.rend(); ++it) {
         if (!AddClassRule(context, NodeWord(*it, 4), ComposeClassRule(context, *it, listImageSeen).c_str()))

@@ -186,6 +186,38 @@ TEST_F(StyleSheet, EquivalentDefinitionsShareOneClass) {
     EXPECT_EQ(Count(crowded, "<div class=\"pabid1\">"), 3u) << crowded;
 }
 
+TEST_F(StyleSheet, AChunkAfterManyDefinitionsHasTheRulesOfThoseItUses) {
+    // Three hundred definitions before a table that a chunk takes: the
+    // cells' definitions, one past the two hundred and fifty-fifth, are
+    // given rules in the chunk's style element as the early one is.
+    Records records;
+    for (std::uint16_t id = 1; id <= 300; ++id) {
+        DefinitionFields fields;
+        fields.id = id;
+        fields.left = fields.firstLine = static_cast<std::uint16_t>(1440 + 144 * id);
+        records.push_back(Definition(fields));
+    }
+    records.push_back(Reference(1));
+    records.push_back(TextBytes("before"));
+    records.push_back(Plain(0x00A3, 14));
+    const std::uint16_t used[] = {299, 10, 256};
+    for (std::size_t i = 0; i < 3; ++i) {
+        FixtureRecord cell = Plain(0x00A4, 18);
+        cell.bytes[3] = static_cast<std::uint8_t>(i);
+        records.push_back(cell);
+        records.push_back(Reference(used[i]));
+        records.push_back(TextBytes("p" + std::to_string(used[i])));
+    }
+    records.push_back(Plain(0x00A5, 8));
+    const std::string html = Generate(Define(records, "Table 1"), "HTML", nullptr);
+    const std::string sheet = StyleElement(html);
+    EXPECT_TRUE(Has(sheet, "div.pabid10 {margin-left: 1.00in; } ")) << sheet;
+    EXPECT_TRUE(Has(sheet, "div.pabid256 {margin-left: 25.60in; } ")) << sheet;
+    EXPECT_TRUE(Has(sheet, "div.pabid299 {margin-left: 29.90in; } ")) << sheet;
+    EXPECT_FALSE(Has(sheet, "div.pabid1 {")) << sheet;
+    EXPECT_TRUE(Has(html, "class=\"pabid299\">p299</div>")) << html;
+}
+
 TEST_F(StyleSheet, CellBordersHaveRulesInTheStyleElement) {
     Records records = {Definition(1), Reference(1), TextBytes("before")};
     // 1 pixel all round twice; top 2 only; 21 codes in all (the last one
