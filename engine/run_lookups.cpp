@@ -1,6 +1,6 @@
-// Look-ups an operation run makes beside its walk, over the stored records
-// of the run's item: the cell that covers a spanned cell and the removal of
-// the attachments and OLE objects that removed records referred to.
+// Look-ups an operation run makes beside its walk, over the records of the
+// run's item: the cell that covers a spanned cell and the removal of the
+// attachments and OLE objects that removed records referred to.
 #include "engine/run_lookups.h"
 
 #include <set>
@@ -130,7 +130,20 @@ STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context
     const char* itemName = chunk->item->itemName;
     AttachmentRemoval removal;
     removal.context = context;
-    STATUS status = WalkItemRecords(context->note, itemName, RemoveHotspotAttachmentCallback, &removal, context, false);
+    STATUS status = kOK;
+    const ItemRecordList* records = context->records;
+    if (records != nullptr && records->head != nullptr) {
+        // The range counts the records the run walked: those the item holds,
+        // which differ from its stored ones while it keeps changes unstored.
+        status = CheckItemsAreRichText(context->note, itemName);
+        if (status == kOperationFailed && context->errorWord == 0) context->errorWord = kErrNotRichText;
+        if (status != kOK) return status;
+        for (const CDRecordNode* node = records->head; node != nullptr; node = node->next) {
+            if (node->bytes != nullptr) RemoveHotspotAttachmentCallback(node->bytes, node->signature, node->length, &removal);
+        }
+    } else {
+        status = WalkItemRecords(context->note, itemName, RemoveHotspotAttachmentCallback, &removal, context, false);
+    }
     if (status != kOK || removal.removed.empty()) return status;
     // A file that a record the removal leaves, or another rich-text item of
     // the note, still refers to stays; each other one goes once.

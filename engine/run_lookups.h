@@ -41,7 +41,9 @@ struct AttachmentRemoval {
 // Removes from the run's note the attachments and OLE objects that the file
 // hotspots, pictures kept as attachments and OLE records of the item refer
 // to, limited to the context's removal range when it has one (first index
-// not 0). A file that a record of the item outside the range, or a record of
+// not 0). The records are those the run walked (the context's records, as
+// the item holds them), or the stored ones where the context has none. A
+// file that a record of the item outside the range, or a record of
 // another rich-text item of the note, still refers to stays; a name the note
 // holds no file of is passed over. The chunk's last status is cleared.
 // Returns 0, 257 for an item that is not rich text (error word 20029 in the

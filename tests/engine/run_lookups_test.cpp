@@ -249,6 +249,34 @@ TEST_F(ContextWalkers, RemovingAChunkKeepsTheFileAHotspotAfterItStillNames) {
     EXPECT_STREQ(text, "again");
 }
 
+TEST_F(ContextWalkers, RemovalsBeforeTheItemIsStoredJudgeTheRecordsItHolds) {
+    // An item that keeps its records unstored between operations: after the
+    // first hotspot is removed, the second one the item holds is the third
+    // stored one, and removing it takes its own file, not the file of the
+    // hotspot that now stands where it stood in the stored records.
+    std::vector<FixtureRecord> body = {BareDefinition(1), HostRecord(0x0083, 4)};
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        for (const FixtureRecord& record : {AttachmentHotspot(name), talix_test::TextRecord(0, name), HostRecord(0x00AA, 2)})
+            body.push_back(record);
+    }
+    RARIvoSession session;
+    ZervaRTItem item(&session);
+    ConnectWithFiles(NewNote(body), {"a.txt", "b.txt", "c.txt"}, &item);
+    item.cacheRecords = 1;
+    auto present = [&](const char* name) {
+        plat::BLOCKID block;
+        return talix::FindAttachmentItem(item.noteHandle, name, &block, 0) == 0;
+    };
+    ASSERT_EQ(item.DefineChunk("Hotspot 1")->Remove(), 0);
+    EXPECT_FALSE(present("a.txt"));
+    ASSERT_EQ(item.DefineChunk("Hotspot 2")->Remove(), 0);
+    EXPECT_TRUE(present("b.txt"));
+    EXPECT_FALSE(present("c.txt"));
+    char text[32] = {};
+    item.DefineChunk("Everything")->GetText(nullptr, text, sizeof text, 1, "");
+    EXPECT_STREQ(text, "b.txt");
+}
+
 TEST_F(ContextWalkers, ParagraphDefinitionsAreLoadedByIdAndDirection) {
     std::vector<FixtureRecord> records = {BareDefinition(3), HostRecord(0x0083, 4), BareDefinition(5),
                                           talix_test::TextRecord(0, "t"), BareDefinition(2)};
