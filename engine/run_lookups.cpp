@@ -64,13 +64,17 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
 // 20029 in the context before anything is walked; the normal end of the
 // items, a stop on purpose (ownStop) and the enumeration's own end are
 // success.
+// Whether the items of the name are rich text: 0, or 257 with the error word
+// 20029 in the context (kept when one is there), or the check's failure.
+STATUS CheckRichText(plat::NOTEHANDLE note, const char* name, RecordProcessContext* context) {
+    const STATUS status = CheckItemsAreRichText(note, name);
+    if (status == kOperationFailed && context->errorWord == 0) context->errorWord = kErrNotRichText;
+    return status;
+}
+
 STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCallback callback, void* state,
                        RecordProcessContext* context, bool ownStop) {
-    STATUS status = CheckItemsAreRichText(note, name);
-    if (status == kOperationFailed) {
-        if (context->errorWord == 0) context->errorWord = kErrNotRichText;
-        return status;
-    }
+    STATUS status = CheckRichText(note, name, context);
     if (status != kOK) return status;
     status = plat::EnumItemRecords(note, name, callback, state);
     if (status == plat::NOERROR || status == kItemNotFound || status == plat::ERR_ENUM_DONE) return kOK;
@@ -135,8 +139,7 @@ STATUS RemoveChunkAttachments(ZervaRTChunk* chunk, RecordProcessContext* context
     if (records != nullptr && records->head != nullptr) {
         // The range counts the records the run walked: those the item holds,
         // which differ from its stored ones while it keeps changes unstored.
-        status = CheckItemsAreRichText(context->note, itemName);
-        if (status == kOperationFailed && context->errorWord == 0) context->errorWord = kErrNotRichText;
+        status = CheckRichText(context->note, itemName, context);
         if (status != kOK) return status;
         for (const CDRecordNode* node = records->head; node != nullptr; node = node->next) {
             if (node->bytes != nullptr) RemoveHotspotAttachmentCallback(node->bytes, node->signature, node->length, &removal);
