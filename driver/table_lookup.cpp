@@ -26,6 +26,7 @@
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
 #include "talix/chunk.h"
+#include "talix/item.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -412,10 +413,18 @@ STATUS TableLookUp(DriverContext* context, std::uint32_t operation) {
     Values values;
     values.numbers = look.options.numbers;
 
+    const char* function = operation == kOpDBLookup ? "DBLookup" : "DBColumn";
     if (chunk->Exists() == 0) {
         // A test that could not read the item fails the look-up.
         if (chunk->lastStatus != kOK) return chunk->lastStatus;
-        if (look.options.raiseError) return kItemNotFound;
+        // The status alone would say that the item is missing: the message
+        // names the chunk that matched nothing.
+        if (look.options.raiseError) {
+            const ZervaRTItem* item = context->item;
+            return RefuseArguments(context, kItemNotFound, "%s: '%s' matches nothing in '%s'.", function,
+                                   chunk->definition != nullptr ? chunk->definition : "",
+                                   item != nullptr && item->itemName != nullptr ? item->itemName : "");
+        }
         AddValue(&values, std::string());
         return StoreValues(context, values);
     }
@@ -427,7 +436,6 @@ STATUS TableLookUp(DriverContext* context, std::uint32_t operation) {
                                look.options.keyProperty.c_str());
 
     // The chunk texts the reads will use.
-    const char* function = operation == kOpDBLookup ? "DBLookup" : "DBColumn";
     if (look.args.keyText && look.options.keyProperty.empty())
         status = CheckOptionChunk(look, function, "KeyChunk=", look.options.keyChunk, look.table);
     // Sideways, the values are read as cells, which a chunk that holds no

@@ -260,8 +260,14 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     plat::LogClearRecent();
     EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
     EXPECT_FALSE(Logged("AtTalix #1"));   // the session lives on
+    ShownMessages().clear();
     run = Column(id, NumberArg(1), "RaiseError=yes", "Table 9");
     EXPECT_EQ(run.status, kItemNotFound);
+    EXPECT_EQ(Lookup(id, TextArg("b"), NumberArg(2), "RaiseError=yes", "Table 1; Row 300").status, kItemNotFound);
+    // The refusal names the chunk, where the status alone speaks of a
+    // missing item.
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn: 'Table 9' matches nothing in 'Body'.",
+                                        "@Talix: DBLookup: 'Table 1; Row 300' matches nothing in 'Body'."}));
     plat::LogClearRecent();
     EXPECT_EQ(ColumnTexts(id, 1), (Strings{"a", "b", "c"}));
     EXPECT_TRUE(Logged("AtTalix #1"));    // the failure ended the session
