@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/database_open.h"
 #include "core/host_message.h"
 #include "core/owned_text.h"
 #include "core/text_compare.h"
@@ -196,6 +197,20 @@ STATUS ConnectItem(DriverContext* context, CallState* state, bool noop) {
     return kOK;
 }
 
+// An item stored as another type than rich text (a text, a time, a list of
+// names) connects and reads as one text run of its value; written back, it
+// would be stored as rich text in its place and its value lost. A call that
+// may change the note is refused such an item.
+STATUS RefuseOtherItemType(DriverContext* context) {
+    const ZervaRTItem* item = context->item;
+    if (item == nullptr || item->connected == 0 || item->itemName == nullptr) return kOK;
+    const std::uint16_t type = GetItemDataType(item->noteHandle, item->itemName);
+    if (type == 0 || type == plat::TYPE_COMPOSITE) return kOK;
+    return RefuseArguments(context, kDrvWrongArgumentType,
+                           "The item '%s' is not rich text (data type 0x%04X): it is left as it is.", item->itemName,
+                           static_cast<unsigned>(type));
+}
+
 // Prepares the result by the row's kind: none, a number written by the
 // handler straight into a 10-byte block, or a list-capable block.
 STATUS PrepareResult(DriverContext* context, std::uint16_t resultKind, std::uint32_t* resultHandle,
@@ -343,6 +358,7 @@ STATUS PerformAttempt(DriverContext* context, std::uint16_t argumentCount, const
     if (!state.designElement && (status = TakeNoteWriteLock(&state)) != kOK) return end(status);
     status = ConnectItem(context, &state, noop);
     if (status != kOK) return end(status);
+    if (state.changesNote && (status = RefuseOtherItemType(context)) != kOK) return end(status);
 
     TraceStep(15);
     if (context->preProperties != nullptr && !noop) {

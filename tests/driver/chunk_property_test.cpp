@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/database_open.h"
 #include "driver_calls.h"
 #include "talix/driver.h"
 
@@ -62,6 +64,60 @@ TEST_F(ChunkProperties, TextIsReadAndReplacedAndTheNoteSaved) {
     EXPECT_TRUE(before.Innards[0] != after.Innards[0] || before.Innards[1] != after.Innards[1]);
     read = Command(Property("Text"));
     EXPECT_NE(read.result.find("Replaced"), std::string::npos);
+}
+
+TEST_F(ChunkProperties, ItemsOfAnotherTypeAreReadButNeverReplaced) {
+    // The type word of the stored item of the name (0 when there is none).
+    auto storedType = [this](const char* name) {
+        plat::DBHANDLE db = plat::NULLHANDLE;
+        plat::NOTEHANDLE note = plat::NULLHANDLE;
+        std::uint16_t type = 0;
+        if (plat::DbOpen("calls.nsf", &db) == plat::NOERROR && plat::NoteOpen(db, noteId_, 0, &note) == plat::NOERROR)
+            type = talix::GetItemDataType(note, name);
+        if (note != plat::NULLHANDLE) plat::NoteClose(note);
+        if (db != plat::NULLHANDLE) plat::DbClose(db);
+        return type;
+    };
+    auto in = [this](const char* item, const std::vector<std::string>& name, std::vector<std::string> value = {}) {
+        std::vector<std::string> args = name;
+        args.push_back(TextArg(""));
+        args.push_back(TextArg("N" + HexNoteId(noteId_)));
+        args.push_back(TextArg(item));
+        for (const std::string& arg : value) args.push_back(arg);
+        return args;
+    };
+    ASSERT_EQ(storedType("Status"), plat::TYPE_TEXT);
+    ASSERT_EQ(storedType("Readers"), plat::TYPE_TEXT_LIST);
+    ASSERT_EQ(storedType("Posted"), plat::TYPE_TIME);
+
+    // Read, such an item gives its value as text.
+    DriverOutcome read = Command(in("Status", {TextArg("Text")}));
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(read.result, TypeWord(plat::TYPE_TEXT) + "Draft");
+
+    // A call that would write it back as rich text is refused, and the item,
+    // its value and the note are left as they were.
+    const plat::TIMEDATE before = Modified();
+    ShownMessages().clear();
+    EXPECT_EQ(Command(in("Readers", {TextArg("Text")}, {TextArg("x")})).status, talix::kDrvWrongArgumentType);
+    EXPECT_EQ(Command(in("Posted", {TextListArg({"Create", "", "Text=y"})})).status, talix::kDrvWrongArgumentType);
+    EXPECT_EQ(Command(in("Status", {TextArg("CaseSensitive")}, {NumberArg(1)})).status,
+              talix::kDrvWrongArgumentType);
+    EXPECT_EQ(ShownMessages(),
+              (std::vector<std::string>{
+                  "@Talix: The item 'Readers' is not rich text (data type 0x0501): it is left as it is.",
+                  "@Talix: The item 'Posted' is not rich text (data type 0x0400): it is left as it is.",
+                  "@Talix: The item 'Status' is not rich text (data type 0x0500): it is left as it is."}));
+    EXPECT_EQ(storedType("Readers"), plat::TYPE_TEXT_LIST);
+    EXPECT_EQ(storedType("Posted"), plat::TYPE_TIME);
+    EXPECT_EQ(storedType("Status"), plat::TYPE_TEXT);
+    const plat::TIMEDATE after = Modified();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(Command(in("Status", {TextArg("Text")})).result, TypeWord(plat::TYPE_TEXT) + "Draft");
+
+    // A missing item is still created as rich text.
+    EXPECT_EQ(Command(in("Fresh", {TextArg("Text")}, {TextArg("new")})).status, 0);
+    EXPECT_EQ(storedType("Fresh"), plat::TYPE_COMPOSITE);
 }
 
 TEST_F(ChunkProperties, PropertiesAfterAnItemFunctionReachTheChunkItNames) {
