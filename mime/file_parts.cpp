@@ -341,7 +341,7 @@ public:
         std::string stored;
         std::string_view body = part.texts.body;
         if ((part.header.flags & kPartBodyInFile) != 0) {
-            const std::string bodyFile(body.substr(0, kPartFileNameLength));
+            const std::string bodyFile = MimeBodyFileName(note_, body);
             const STATUS read = ReadBodyFile(bodyFile, &stored);
             if (read != kOK) {
                 *why = "its content, kept in the attachment \"" + plat::LmbcsToNative(bodyFile) + "\", cannot be read";
@@ -402,6 +402,16 @@ std::vector<NoteAttachment> AttachmentsNamed(plat::NOTEHANDLE note, const std::v
 }
 
 } // namespace
+
+std::string MimeBodyFileName(plat::NOTEHANDLE note, std::string_view body) {
+    const std::string_view whole = body.substr(0, body.find('\0'));
+    if (whole.size() > kPartFileNameLength) {
+        const std::string name(whole);
+        plat::BLOCKID found;
+        if (FindAttachmentItem(note, name.c_str(), &found, 0) == kOK) return name;
+    }
+    return std::string(body.substr(0, kPartFileNameLength));
+}
 
 std::string MimePartContent(std::string_view body, std::string_view headers, bool beforeBoundary) {
     return PartContent(body, headers, beforeBoundary);
@@ -469,7 +479,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         // part; the note's own files that the writer's attachment parts
         // name stay.
         if ((part.header.flags & kPartBodyInFile) != 0 && (part.header.flags & kPartAttachment) == 0)
-            files->bodyFiles.emplace_back(part.texts.body.substr(0, kPartFileNameLength));
+            files->bodyFiles.push_back(MimeBodyFileName(note, part.texts.body));
         if (!part.BodyPart()) return true;
         if (!bodySeen && MimePartHasType(part.texts.headers, "text/html") && !MimePartIsAttachment(part.texts.headers)) {
             bodySeen = true;
@@ -478,7 +488,7 @@ STATUS ImportMIMEAttachments(plat::NOTEHANDLE note, const char* itemName, bool h
         // A part whose body names an attachment of the document itself (as
         // the MIME writer makes for the note's own files) is that file.
         if ((part.header.flags & kPartAttachment) != 0 && (part.header.flags & kPartBodyInFile) != 0) {
-            std::string stored(part.texts.body.substr(0, kPartFileNameLength));
+            std::string stored = MimeBodyFileName(note, part.texts.body);
             stored.resize(std::min(stored.size(), stored.find('\0')));
             files->ownFiles.emplace_back(plat::NativeToLmbcs(GivenFileName(part.texts.headers)), stored);
             return true;

@@ -436,7 +436,7 @@ std::string_view PartBody(plat::NOTEHANDLE note, const MIMEPartHeader& header, s
     *allocated = nullptr;
     *status = kOK;
     if ((header.flags & kPartBodyInFile) == 0) return body;
-    const std::string name(body.substr(0, kPartFileNameLength));
+    const std::string name = MimeBodyFileName(note, body);
     std::uint32_t size = 0;
     const STATUS read = ReadAttachmentToMemory(note, name.c_str(), allocated, &size);
     if (read == kOutOfMemory) *status = kOutOfMemory;

@@ -33,6 +33,12 @@ void ClearMIMECharsetText();
 std::size_t MimeHeaderValueEnd(std::string_view headers, std::size_t from);
 STATUS MimeReaderOutOfMemory(int line);
 
+// The name of the "$FILE" attachment that holds the body of a part whose
+// body names one: its first 31 bytes, or the whole body (up to a NUL) when
+// it is longer and the note holds an attachment of that whole name, as the
+// parts naming the document's own files do.
+std::string MimeBodyFileName(plat::NOTEHANDLE note, std::string_view body);
+
 // Whether a part's header text marks it as an attachment
 // ("Content-Disposition: attachment"): a file of the message, never the
 // body read into rich text, whatever its type.

@@ -187,7 +187,7 @@ STATUS ImportMIMEImagePart(plat::NOTEHANDLE note, plat::BLOCKID item, plat::BLOC
         std::string data;
         STATUS status = kOK;
         if ((part.header.flags & kPartBodyInFile) != 0) {
-            if (!AttachmentData(note, std::string(part.texts.body.substr(0, kPartFileNameLength)), &data, &status))
+            if (!AttachmentData(note, MimeBodyFileName(note, part.texts.body), &data, &status))
                 return status;
         } else {
             data.assign(part.texts.body);

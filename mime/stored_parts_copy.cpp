@@ -10,6 +10,7 @@
 #include "core/item_internal.h"
 #include "mime/entity_writer.h"
 #include "mime/mime_part.h"
+#include "mime/mime_reading.h"
 #include "talix_platform.h"
 
 namespace talix {
@@ -43,7 +44,7 @@ STATUS WriteMIMEPartItem(RARIvoSession* session, plat::NOTEHANDLE note, plat::BL
     STATUS status = ParseMimePart(bytes, valueLength, &header, &texts);
     std::string content;
     if (status == kOK && (header.flags & kPartBodyInFile) != 0) {
-        const std::string name(texts.body.substr(0, kPartFileNameLength));
+        const std::string name = MimeBodyFileName(note, texts.body);
         char* data = nullptr;
         std::uint32_t size = 0;
         status = ReadAttachmentToMemory(note, name.c_str(), &data, &size);

@@ -618,6 +618,26 @@ TEST_F(FileForm, StoredPicturesAndAttachmentsAreCopiedWhole) {
     EXPECT_EQ(message.Parts("application/octet-stream")[0]->payload, content);
 }
 
+// A file whose name is longer than 31 bytes, stored as a MIME part that
+// names it, stays with the message: copied, read back and converted.
+TEST_F(FileForm, StoredAttachmentsOfLongNamesAreKept) {
+    const std::string name = "Quarterly figures for the northern region.bin";
+    const std::string content = "PK\x03\x04" + std::string(200, 'q');
+    Store(Join({engine_test::Runs({"Stored"}), FileHotspot(name, name)}), {{name, content}});
+    item_.ConvertToMIME("Body", nullptr, nullptr, nullptr, "Overwrite=Yes", 0, "", 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    for (const char* options : {"UseMailFields=Yes", ""}) {
+        const ReadMessage message = ReadMessageFile(Export(options));
+        EXPECT_EQ(item_.lastStatus, 0) << options;
+        ASSERT_TRUE(message.read);
+        EXPECT_TRUE(message.defects.empty()) << testing::PrintToString(message.defects);
+        const std::vector<const ReadPart*> files = message.Parts("application/octet-stream");
+        ASSERT_EQ(files.size(), 1u) << options;
+        EXPECT_EQ(files[0]->filename, name);
+        EXPECT_EQ(files[0]->payload, content);
+    }
+}
+
 } // namespace
 
 namespace {
