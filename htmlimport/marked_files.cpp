@@ -2,6 +2,7 @@
 // names the note stores them under.
 #include "htmlimport/marked_files.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace talix {
@@ -12,15 +13,39 @@ MarkedFilesScope::MarkedFilesScope(std::vector<MarkedFile> files) : before_(std:
 
 MarkedFilesScope::~MarkedFilesScope() { ThisThread().markedFiles = std::move(before_); }
 
-std::string TakeMarkedFile(std::string_view file) {
-    std::vector<MarkedFile>& files = ThisThread().markedFiles;
-    for (auto at = files.begin(); at != files.end(); ++at) {
-        if (at->file != file) continue;
-        std::string stored = std::move(at->stored);
-        files.erase(at);
-        return stored;
+namespace {
+
+bool WhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
+
+// Whether the names are the same once each run of white space in either is
+// one blank.
+bool SameButForWhiteSpace(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (WhiteSpace(a[i]) && WhiteSpace(b[j])) {
+            while (i < a.size() && WhiteSpace(a[i])) ++i;
+            while (j < b.size() && WhiteSpace(b[j])) ++j;
+            continue;
+        }
+        if (a[i] != b[j]) return false;
+        ++i;
+        ++j;
     }
-    return std::string();
+    return i == a.size() && j == b.size();
+}
+
+} // namespace
+
+MarkedFile TakeMarkedFile(std::string_view file) {
+    std::vector<MarkedFile>& files = ThisThread().markedFiles;
+    auto found = std::find_if(files.begin(), files.end(), [&](const MarkedFile& at) { return at.file == file; });
+    if (found == files.end())
+        found = std::find_if(files.begin(), files.end(),
+                             [&](const MarkedFile& at) { return SameButForWhiteSpace(at.file, file); });
+    if (found == files.end()) return MarkedFile();
+    MarkedFile taken = std::move(*found);
+    files.erase(found);
+    return taken;
 }
 
 } // namespace talix

@@ -27,8 +27,11 @@ private:
     std::vector<MarkedFile> before_;
 };
 
-// The stored name of the first file named `file` not yet taken, now taken;
-// empty when there is none.
-std::string TakeMarkedFile(std::string_view file);
+// The first file named `file` not yet taken, now taken: its own name and
+// the name the note stores it under (both empty when there is none). A
+// name the marker gives with a run of white space where the file's name
+// has another (HTML makes each such run one blank) names that file when no
+// file has the name exactly.
+MarkedFile TakeMarkedFile(std::string_view file);
 
 } // namespace talix

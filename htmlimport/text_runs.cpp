@@ -122,12 +122,13 @@ STATUS ConvertFileMarkers(BuildContext* context, std::string_view text, std::str
         const std::string name(marker.substr(kMarkerName, apostrophe - kMarkerName));
         // The marker names the file; the note may store it under a name of
         // its own (files of one name are kept apart so).
-        const std::string stored = name.empty() ? std::string() : TakeMarkedFile(name);
-        const std::string& attachment = stored.empty() ? name : stored;
+        const MarkedFile marked = name.empty() ? MarkedFile() : TakeMarkedFile(name);
+        const std::string& attachment = marked.stored.empty() ? name : marked.stored;
         plat::BLOCKID found;
         if (name.empty() || FindAttachmentItem(item->noteHandle, attachment.c_str(), &found, 0) != kOK) return status;
         const STATUS made = AppendFileHotspot(attachment.c_str(), attachment.c_str(),
-                                              stored.empty() ? nullptr : name.c_str(), kAttachedOptions, context);
+                                              marked.stored.empty() ? nullptr : marked.file.c_str(), kAttachedOptions,
+                                              context);
         if (made != kOK) return status;
         status = made;
         std::string_view after = marker.substr(apostrophe + 2);

@@ -392,6 +392,32 @@ TEST_F(MimeReadCommands, FilesOfOneNameComeBackEachToItsOwnHotspot) {
     }
 }
 
+TEST_F(MimeReadCommands, FilesNamedWithRunsOfBlanksComeBackToTheirHotspots) {
+    // "two  blanks.txt" beside "two blanks.txt": the HTML of the stored
+    // message shows each name with one blank, and each file still comes
+    // back to a hotspot of its own, named as it was.
+    const std::string note = Import(Sample("styledtext.xml"));
+    const std::vector<std::pair<std::string, std::string>> files = {{"two  blanks.txt", "double\n"},
+                                                                    {"two blanks.txt", "single\n"}};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::filesystem::path folder = dir_.file("b" + std::to_string(i));
+        std::filesystem::create_directory(folder);
+        std::ofstream(folder / files[i].first, std::ios::binary) << files[i].second;
+        ASSERT_EQ(Talix({"append", db_, note, "Files", "attachment", (folder / files[i].first).string()}).status, 0);
+    }
+    ASSERT_EQ(Talix({"to-mime", db_, note, "Files", "--options", "Overwrite=Yes"}).status, 0);
+    CliOutcome converted = Talix({"from-mime", db_, note, "Files"});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    const std::string value = Talix({"value", db_, note, "Files"}).out;
+    for (const auto& [name, content] : files) EXPECT_TRUE(Has(value, name + '\0' + name)) << name;
+    CliOutcome message = Talix({"mime", db_, note, "Files"});
+    ASSERT_EQ(message.status, 0) << message.err;
+    EXPECT_TRUE(Has(message.out, "filename=\"two  blanks.txt\"")) << message.out;
+    // "ZG91YmxlCg==" and "c2luZ2xlCg==": the contents' Base64.
+    EXPECT_TRUE(Has(message.out, "ZG91YmxlCg==")) << message.out;
+    EXPECT_TRUE(Has(message.out, "c2luZ2xlCg==")) << message.out;
+}
+
 TEST_F(MimeReadCommands, AFileHotspotKeepsOneCaptionOverRoundTrips) {
     // Text, a file hotspot and text, stored as MIME part items and read back
     // three times: the text keeps the hotspot's caption once, and the item
