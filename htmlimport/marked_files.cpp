@@ -34,14 +34,24 @@ bool SameButForWhiteSpace(std::string_view a, std::string_view b) {
     return i == a.size() && j == b.size();
 }
 
-} // namespace
-
-MarkedFile TakeMarkedFile(std::string_view file) {
-    std::vector<MarkedFile>& files = ThisThread().markedFiles;
+std::vector<MarkedFile>::iterator FindMarkedFile(std::vector<MarkedFile>& files, std::string_view file) {
     auto found = std::find_if(files.begin(), files.end(), [&](const MarkedFile& at) { return at.file == file; });
     if (found == files.end())
         found = std::find_if(files.begin(), files.end(),
                              [&](const MarkedFile& at) { return SameButForWhiteSpace(at.file, file); });
+    return found;
+}
+
+} // namespace
+
+bool HasMarkedFile(std::string_view file) {
+    std::vector<MarkedFile>& files = ThisThread().markedFiles;
+    return FindMarkedFile(files, file) != files.end();
+}
+
+MarkedFile TakeMarkedFile(std::string_view file) {
+    std::vector<MarkedFile>& files = ThisThread().markedFiles;
+    const auto found = FindMarkedFile(files, file);
     if (found == files.end()) return MarkedFile();
     MarkedFile taken = std::move(*found);
     files.erase(found);

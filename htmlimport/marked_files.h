@@ -34,4 +34,7 @@ private:
 // file has the name exactly.
 MarkedFile TakeMarkedFile(std::string_view file);
 
+// Whether a file not yet taken is named `file`, as TakeMarkedFile finds it.
+bool HasMarkedFile(std::string_view file);
+
 } // namespace talix

@@ -117,9 +117,10 @@ STATUS ConvertFileMarkers(BuildContext* context, std::string_view text, std::str
             !StartsWithNoCase(marker.substr(1), kMarkerOpening))
             return status;
         const std::size_t apostrophe = marker.find("')", kMarkerName);
-        if (apostrophe == std::string_view::npos || apostrophe + 1 < kFirstClose || apostrophe + 1 > kLastClose)
-            return status;
+        if (apostrophe == std::string_view::npos || apostrophe + 1 < kFirstClose) return status;
         const std::string name(marker.substr(kMarkerName, apostrophe - kMarkerName));
+        // A longer name makes a marker only for a file the message names.
+        if (apostrophe + 1 > kLastClose && !HasMarkedFile(name)) return status;
         // The marker names the file; the note may store it under a name of
         // its own (files of one name are kept apart so).
         const MarkedFile marked = name.empty() ? MarkedFile() : TakeMarkedFile(name);

@@ -392,13 +392,15 @@ TEST_F(MimeReadCommands, FilesOfOneNameComeBackEachToItsOwnHotspot) {
     }
 }
 
-TEST_F(MimeReadCommands, FilesNamedWithRunsOfBlanksComeBackToTheirHotspots) {
+TEST_F(MimeReadCommands, FilesOfAwkwardNamesComeBackToTheirHotspots) {
     // "two  blanks.txt" beside "two blanks.txt": the HTML of the stored
     // message shows each name with one blank, and each file still comes
-    // back to a hotspot of its own, named as it was.
+    // back to a hotspot of its own, named as it was; and so does a file
+    // whose name is longer than a note of attached files is taken to be.
     const std::string note = Import(Sample("styledtext.xml"));
-    const std::vector<std::pair<std::string, std::string>> files = {{"two  blanks.txt", "double\n"},
-                                                                    {"two blanks.txt", "single\n"}};
+    const std::string longName = std::string(160, 'n') + ".txt";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"two  blanks.txt", "double\n"}, {"two blanks.txt", "single\n"}, {longName, "long\n"}};
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::filesystem::path folder = dir_.file("b" + std::to_string(i));
         std::filesystem::create_directory(folder);
@@ -416,6 +418,7 @@ TEST_F(MimeReadCommands, FilesNamedWithRunsOfBlanksComeBackToTheirHotspots) {
     // "ZG91YmxlCg==" and "c2luZ2xlCg==": the contents' Base64.
     EXPECT_TRUE(Has(message.out, "ZG91YmxlCg==")) << message.out;
     EXPECT_TRUE(Has(message.out, "c2luZ2xlCg==")) << message.out;
+    EXPECT_TRUE(Has(message.out, "bG9uZwo=")) << message.out;
 }
 
 TEST_F(MimeReadCommands, AFileHotspotKeepsOneCaptionOverRoundTrips) {
