@@ -471,6 +471,11 @@ STATUS ReadLockedPart(plat::NOTEHANDLE note, const std::uint8_t* value, std::uin
         SetCharsetText("Charset='" + charset);
         utf8Aware = ContainsNoCase(charset, "ascii") ||
                     (ContainsNoCase(charset, "utf") && !ContainsNoCase(charset, "16"));
+        // A part said to be ASCII is read as UTF-8 is: what it holds beyond
+        // ASCII passes as UTF-8 or becomes a character reference, so the
+        // import reads it as UTF-8 too (as ASCII it would read each byte of
+        // a UTF-8 character as a Latin-1 character of its own).
+        if (ContainsNoCase(charset, "ascii")) SetCharsetText("Charset='UTF-8");
     }
 
     char* allocated = nullptr;

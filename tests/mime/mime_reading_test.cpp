@@ -151,6 +151,20 @@ TEST_F(MimeReading, QuotedPrintableUtf8BecomesRichText) {
     EXPECT_TRUE(engine_test::NonEmptyTexts(records).empty());
 }
 
+TEST_F(MimeReading, MailSaidToBeAsciiKeepsItsLetters) {
+    // A body labelled US-ASCII that holds UTF-8 (as mail programs often
+    // send it) and a stray Latin-1 byte: each letter comes out once, whole.
+    Store(Html("; charset=utf-8", "<p>caf\xC3\xA9 \xE2\x82\xAC" "5 na\xC3\xAFve</p>\r\n"));
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    const std::string letters = Text();
+    EXPECT_EQ(letters.substr(0, 4), "caf\x82");
+    Store(Html("; charset=us-ascii", "<p>caf\xC3\xA9 \xE2\x82\xAC" "5 na\xEFve</p>\r\n"));
+    Connect();
+    ASSERT_EQ(item_.connected, 1);
+    EXPECT_EQ(Text(), letters);
+}
+
 TEST_F(MimeReading, CharacterSetsStrayBytesAndLineBreaks) {
     std::string html;
     // ISO-8859-1 in quoted-printable and in binary: translated, é is 0x82.
