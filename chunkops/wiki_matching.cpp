@@ -43,6 +43,9 @@ constexpr const char* kWikiClass = "WikiLink";
 // holds.
 constexpr std::size_t kMaxTag = 31;
 constexpr std::size_t kMaxSourceText = 0xFFFF;
+// The longest text of a link turned back: a link may show a label as long
+// as the wiki text it was made of.
+constexpr std::size_t kMaxLinkText = kMaxSourceText - 1;
 constexpr std::size_t kMaxWikiText = 1024;
 constexpr std::size_t kMaxComposeFormula = 1023;
 constexpr std::size_t kMaxOptionText = 255;
@@ -151,7 +154,7 @@ void TurnLinksBack(ZervaRTChunk* chunk, const WikiSettings& settings, bool hotsp
         const bool qualifies = hotspots ? ActionClassQualifies(settings, cls) : LinkClassQualifies(settings, cls);
         bool turned = false;
         std::string text;
-        if (qualifies && ReadText(target, kMaxWikiText, &text)) {
+        if (qualifies && ReadText(target, kMaxLinkText, &text)) {
             const std::string title = target->GetHTMLValue("Title", element);
             const std::string source = SourceText(settings, text, title);
             // A source text longer than its place leaves the link as it is.
@@ -160,7 +163,7 @@ void TurnLinksBack(ZervaRTChunk* chunk, const WikiSettings& settings, bool hotsp
                 // Links are removed whole, those with a computed address too.
                 const STATUS removed = hotspots ? target->RemoveHotspots() : target->RemoveLinks(0);
                 std::string after;
-                turned = removed == kOK && !(target->Exists() != 0 && ReadText(target, kMaxWikiText, &after) &&
+                turned = removed == kOK && !(target->Exists() != 0 && ReadText(target, kMaxLinkText, &after) &&
                                              after == source);
                 if (!turned) target->SetPropertyText("Text", text.c_str(), static_cast<std::uint16_t>(text.size()));
             }

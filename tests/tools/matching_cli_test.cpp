@@ -104,10 +104,14 @@ TEST_F(MatchingCommands, AWikiTextOfAnOverlongTitleStaysTextAndTheOthersResolve)
 }
 
 TEST_F(MatchingCommands, ALinkOfALongWikiTextComesBackWhole) {
-    const std::string source = "see ((Home#" + std::string(400, 'a') + "|there)) and ((Home))";
+    // A long anchor, and a label longer than a wiki text read for a page
+    // to compose: the link shows the whole label.
+    const std::string label(1100, 'b');
+    const std::string source = "see ((Home#" + std::string(400, 'a') + "|there)) and ((Home)) or ((Home|" + label + "))";
     const std::string id = Prepare(source);
     ASSERT_EQ(Talix({"wiki", db_, id, "Memo", keys_, "Pages"}).status, 0);
-    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "see there and Home\n");
+    EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, "see there and Home or " + label + "\n");
+    EXPECT_EQ(Talix({"count", db_, id, "Memo", "HyperLink"}).out, "3\n");
     CliOutcome back = Talix({"wiki", db_, id, "Memo", keys_, "Pages", "--options", "ResolveTags=No"});
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(Talix({"text", db_, id, "Memo"}).out, source + "\n");
