@@ -210,6 +210,14 @@ std::uint32_t CountChars(const char* text, std::uint32_t length) {
     return count;
 }
 
+bool SearchCharsEqual(const char* a, std::uint32_t aLength, const char* b, std::uint32_t bLength,
+                      bool ignoreCase, bool ignoreAccents) {
+    SearchMode mode;
+    mode.ignoreCase = ignoreCase;
+    mode.ignoreAccents = ignoreAccents;
+    return CharsEqual(a, aLength, b, bLength, mode);
+}
+
 std::int32_t FindTextWildcard(const char* text, std::uint16_t textLength, const char* pattern,
                               std::uint16_t patternLength, std::uint32_t wildcards, std::uint32_t ignoreCase,
                               std::uint32_t ignoreAccents, std::uint32_t wholeWord, std::uint16_t* matchLength) {

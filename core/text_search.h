@@ -23,6 +23,10 @@ bool IsFirstHalfOfPair(const char* p, std::uint32_t length);
 std::uint32_t WholeCharsWithin(const char* text, std::uint32_t length, std::uint32_t limit);
 // The number of characters in length bytes of text.
 std::uint32_t CountChars(const char* text, std::uint32_t length);
+// Whether two characters are equal as the search compares a pattern's
+// character a with a text's character b (case and accents ignored as asked).
+bool SearchCharsEqual(const char* a, std::uint32_t aLength, const char* b, std::uint32_t bLength,
+                      bool ignoreCase, bool ignoreAccents);
 
 // The byte offset of the first match of pattern in text, or -1 (no match,
 // or an empty or null text or pattern). Texts are compared character by

@@ -325,7 +325,10 @@ public:
         if (at + plain < run_.length && plain < index_.longestPlain())
             tryGroup(plain == 0 ? index_.plain() : index_.plainStartingWith(static_cast<unsigned char>(run_.text[at])),
                      plain + 1);
-        tryGroup(index_.mixed(), 0);
+        // Keys holding other characters: those whose characters equal the
+        // text's here, one by one.
+        if (!index_.mixed().empty())
+            tryGroup(index_.MixedAt(run_.text + at, run_.length - at, ignoreAccents_), 0);
         return best < keys.size() ? &keys[best] : nullptr;
     }
 

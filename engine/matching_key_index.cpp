@@ -1,5 +1,7 @@
 #include "engine/matching_key_index.h"
 
+#include <algorithm>
+
 #include "core/text_compare.h"
 #include "core/record_forms.h"
 #include "core/text_search.h"
@@ -55,10 +57,28 @@ MatchingKeyIndex::MatchingKeyIndex(const LinkMatchingCache* cache) {
         }
         plat::MemUnlock(handle);
     }
+    mixedNodes_.emplace_back();
     for (std::uint32_t i = 0; i < keys_.size(); ++i) {
         const MatchingKey& key = keys_[i];
         if (!key.plain) {
             mixed_.push_back(i);
+            std::uint32_t node = 0;
+            const auto length = static_cast<std::uint32_t>(key.text.size());
+            for (std::uint32_t at = 0; at < length;) {
+                const std::uint32_t charLength = CharLength(key.text.data() + at, length - at);
+                const std::string character = key.text.substr(at, charLength);
+                at += charLength;
+                std::uint32_t next = 0;
+                for (const auto& child : mixedNodes_[node].children)
+                    if (child.first == character) next = child.second;
+                if (next == 0) {
+                    next = static_cast<std::uint32_t>(mixedNodes_.size());
+                    mixedNodes_[node].children.emplace_back(character, next);
+                    mixedNodes_.emplace_back();
+                }
+                node = next;
+            }
+            mixedNodes_[node].ends.push_back(i);
             continue;
         }
         const auto length = static_cast<std::uint32_t>(key.text.size());
@@ -70,6 +90,30 @@ MatchingKeyIndex::MatchingKeyIndex(const LinkMatchingCache* cache) {
         lengths_[length] = true;
         if (length > longestPlain_) longestPlain_ = length;
     }
+}
+
+std::vector<std::uint32_t> MatchingKeyIndex::MixedAt(const char* text, std::uint32_t length,
+                                                     bool ignoreAccents) const {
+    std::vector<std::uint32_t> found;
+    if (mixed_.empty()) return found;
+    // Several children may equal one character of the text (its upper and
+    // lower case, with and without accents): each is followed.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> open{{0, 0}};
+    while (!open.empty()) {
+        const auto [node, at] = open.back();
+        open.pop_back();
+        const CharNode& here = mixedNodes_[node];
+        found.insert(found.end(), here.ends.begin(), here.ends.end());
+        if (at >= length || here.children.empty()) continue;
+        const std::uint32_t charLength = CharLength(text + at, length - at);
+        for (const auto& child : here.children) {
+            if (SearchCharsEqual(child.first.data(), static_cast<std::uint32_t>(child.first.size()), text + at,
+                                 charLength, true, ignoreAccents))
+                open.emplace_back(child.second, at + charLength);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 const std::vector<std::uint32_t>& MatchingKeyIndex::plainStartingWith(unsigned char c) const {

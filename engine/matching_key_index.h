@@ -6,13 +6,16 @@
 // A key made only of plain (ASCII) bytes can match at a place whose bytes
 // are plain only when those bytes, ignoring case, are the key's own: such
 // keys are found by a hash of their text in lower case. Keys holding other
-// characters, and places where the text holds other characters, are left to
-// the collation, as before.
+// characters are followed character by character, each compared as the
+// search compares it, so that only those whose characters stand at a place
+// are tried there; the collation decides for them, and for places where the
+// text holds other characters, as before.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/link_matching_cache.h"
@@ -36,6 +39,11 @@ public:
     const std::vector<MatchingKey>& keys() const { return keys_; }
     // The keys that are not plain, in number order.
     const std::vector<std::uint32_t>& mixed() const { return mixed_; }
+    // The keys that are not plain whose characters, one by one, equal those
+    // of the text from its start as the search compares them (case ignored,
+    // accents as asked), in number order: the only ones that can stand
+    // there.
+    std::vector<std::uint32_t> MixedAt(const char* text, std::uint32_t length, bool ignoreAccents) const;
     // The plain keys, in number order.
     const std::vector<std::uint32_t>& plain() const { return plain_; }
     // The plain keys whose first byte is c ignoring case, in number order.
@@ -57,8 +65,16 @@ private:
     static constexpr std::uint32_t kLengthSlots = 256;
     static std::uint64_t Slot(std::uint64_t hash, std::uint32_t length) { return hash ^ (std::uint64_t{length} << 56); }
 
+    // The keys that are not plain by their characters: a node's children
+    // are told apart by their bytes, and the keys that end at it.
+    struct CharNode {
+        std::vector<std::pair<std::string, std::uint32_t>> children;
+        std::vector<std::uint32_t> ends;
+    };
+
     std::vector<MatchingKey> keys_;
     std::vector<std::uint32_t> mixed_;
+    std::vector<CharNode> mixedNodes_;
     std::vector<std::uint32_t> plain_;
     std::vector<std::uint32_t> byFirst_[128];
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byText_;
