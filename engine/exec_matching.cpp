@@ -323,8 +323,7 @@ public:
         // Plain keys longer than the plain bytes here, which a character
         // that is not plain follows: the collation decides.
         if (at + plain < run_.length && plain < index_.longestPlain())
-            tryGroup(plain == 0 ? index_.plain() : index_.plainStartingWith(static_cast<unsigned char>(run_.text[at])),
-                     plain + 1);
+            tryGroup(index_.PlainAt(run_.text + at, run_.length - at, ignoreAccents_), plain + 1);
         // Keys holding other characters: those whose characters equal the
         // text's here, one by one.
         if (!index_.mixed().empty())

@@ -57,28 +57,11 @@ MatchingKeyIndex::MatchingKeyIndex(const LinkMatchingCache* cache) {
         }
         plat::MemUnlock(handle);
     }
-    mixedNodes_.emplace_back();
     for (std::uint32_t i = 0; i < keys_.size(); ++i) {
         const MatchingKey& key = keys_[i];
         if (!key.plain) {
             mixed_.push_back(i);
-            std::uint32_t node = 0;
-            const auto length = static_cast<std::uint32_t>(key.text.size());
-            for (std::uint32_t at = 0; at < length;) {
-                const std::uint32_t charLength = CharLength(key.text.data() + at, length - at);
-                const std::string character = key.text.substr(at, charLength);
-                at += charLength;
-                std::uint32_t next = 0;
-                for (const auto& child : mixedNodes_[node].children)
-                    if (child.first == character) next = child.second;
-                if (next == 0) {
-                    next = static_cast<std::uint32_t>(mixedNodes_.size());
-                    mixedNodes_[node].children.emplace_back(character, next);
-                    mixedNodes_.emplace_back();
-                }
-                node = next;
-            }
-            mixedNodes_[node].ends.push_back(i);
+            AddByChars(&mixedNodes_, key.text, i);
             continue;
         }
         const auto length = static_cast<std::uint32_t>(key.text.size());
@@ -92,17 +75,52 @@ MatchingKeyIndex::MatchingKeyIndex(const LinkMatchingCache* cache) {
     }
 }
 
+void MatchingKeyIndex::AddByChars(std::vector<CharNode>* nodes, const std::string& text, std::uint32_t key) {
+    if (nodes->empty()) nodes->emplace_back();
+    std::uint32_t node = 0;
+    const auto length = static_cast<std::uint32_t>(text.size());
+    for (std::uint32_t at = 0; at < length;) {
+        const std::uint32_t charLength = CharLength(text.data() + at, length - at);
+        const std::string character = text.substr(at, charLength);
+        at += charLength;
+        std::uint32_t next = 0;
+        for (const auto& child : (*nodes)[node].children)
+            if (child.first == character) next = child.second;
+        if (next == 0) {
+            next = static_cast<std::uint32_t>(nodes->size());
+            (*nodes)[node].children.emplace_back(character, next);
+            nodes->emplace_back();
+        }
+        node = next;
+    }
+    (*nodes)[node].ends.push_back(key);
+}
+
 std::vector<std::uint32_t> MatchingKeyIndex::MixedAt(const char* text, std::uint32_t length,
                                                      bool ignoreAccents) const {
+    if (mixed_.empty()) return {};
+    return KeysAt(mixedNodes_, text, length, ignoreAccents);
+}
+
+std::vector<std::uint32_t> MatchingKeyIndex::PlainAt(const char* text, std::uint32_t length,
+                                                     bool ignoreAccents) const {
+    if (plain_.empty()) return {};
+    if (plainNodes_.empty())
+        for (const std::uint32_t i : plain_) AddByChars(&plainNodes_, keys_[i].text, i);
+    return KeysAt(plainNodes_, text, length, ignoreAccents);
+}
+
+std::vector<std::uint32_t> MatchingKeyIndex::KeysAt(const std::vector<CharNode>& nodes, const char* text,
+                                                    std::uint32_t length, bool ignoreAccents) {
     std::vector<std::uint32_t> found;
-    if (mixed_.empty()) return found;
+    if (nodes.empty()) return found;
     // Several children may equal one character of the text (its upper and
     // lower case, with and without accents): each is followed.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> open{{0, 0}};
     while (!open.empty()) {
         const auto [node, at] = open.back();
         open.pop_back();
-        const CharNode& here = mixedNodes_[node];
+        const CharNode& here = nodes[node];
         found.insert(found.end(), here.ends.begin(), here.ends.end());
         if (at >= length || here.children.empty()) continue;
         const std::uint32_t charLength = CharLength(text + at, length - at);

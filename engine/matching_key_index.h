@@ -6,10 +6,10 @@
 // A key made only of plain (ASCII) bytes can match at a place whose bytes
 // are plain only when those bytes, ignoring case, are the key's own: such
 // keys are found by a hash of their text in lower case. Keys holding other
-// characters are followed character by character, each compared as the
-// search compares it, so that only those whose characters stand at a place
-// are tried there; the collation decides for them, and for places where the
-// text holds other characters, as before.
+// characters, and plain keys at places where the text holds other
+// characters within their reach, are followed character by character, each
+// compared as the search compares it, so that only those whose characters
+// stand at a place are tried there; the collation decides for them.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,9 @@ public:
     // accents as asked), in number order: the only ones that can stand
     // there.
     std::vector<std::uint32_t> MixedAt(const char* text, std::uint32_t length, bool ignoreAccents) const;
+    // The same for the plain keys, for places where the text holds other
+    // characters within a plain key's reach (the collation decides there).
+    std::vector<std::uint32_t> PlainAt(const char* text, std::uint32_t length, bool ignoreAccents) const;
     // The plain keys, in number order.
     const std::vector<std::uint32_t>& plain() const { return plain_; }
     // The plain keys whose first byte is c ignoring case, in number order.
@@ -65,16 +68,21 @@ private:
     static constexpr std::uint32_t kLengthSlots = 256;
     static std::uint64_t Slot(std::uint64_t hash, std::uint32_t length) { return hash ^ (std::uint64_t{length} << 56); }
 
-    // The keys that are not plain by their characters: a node's children
-    // are told apart by their bytes, and the keys that end at it.
+    // Keys by their characters: a node's children are told apart by their
+    // bytes, and the keys that end at it.
     struct CharNode {
         std::vector<std::pair<std::string, std::uint32_t>> children;
         std::vector<std::uint32_t> ends;
     };
+    static void AddByChars(std::vector<CharNode>* nodes, const std::string& text, std::uint32_t key);
+    static std::vector<std::uint32_t> KeysAt(const std::vector<CharNode>& nodes, const char* text,
+                                             std::uint32_t length, bool ignoreAccents);
 
     std::vector<MatchingKey> keys_;
     std::vector<std::uint32_t> mixed_;
     std::vector<CharNode> mixedNodes_;
+    // Made the first time a place asks for them.
+    mutable std::vector<CharNode> plainNodes_;
     std::vector<std::uint32_t> plain_;
     std::vector<std::uint32_t> byFirst_[128];
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> byText_;
