@@ -1,8 +1,10 @@
 // Link matching: a call that builds its keys from the documents of a view
 // of 4,000 or 16,000 documents (the work should grow with the documents,
 // not with their square), and a call that finds its keys in the session's
-// cache. KeywordMatching leaves the item as it was, so every iteration does
-// the same work.
+// cache; the keys and text of ASCII letters, both with a letter beyond ASCII
+// before each word, or ASCII keys over text in which every other word has
+// such a letter before it. KeywordMatching leaves the item as it was, so
+// every iteration does the same work.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -30,6 +32,15 @@ std::string Word(int number) {
     return word;
 }
 
+// What the keys and the text are made of.
+enum Letters { kAscii = 0, kBeyondAscii = 1, kAsciiKeysOverMixedText = 2 };
+
+// A letter beyond ASCII, in the platform's own form.
+const std::string& Umlaut() {
+    static const std::string letter = plat::NativeToLmbcs("\xC3\xB6");
+    return letter;
+}
+
 // A key database of a number of documents (view "Terms" by Term) and a
 // note whose "Body" holds one paragraph of some of the words.
 struct MatchingData {
@@ -39,7 +50,7 @@ struct MatchingData {
     plat::NOTEID id = 0;
     bool ready = false;
 
-    explicit MatchingData(int documents) {
+    MatchingData(int documents, Letters letters) {
         plat::LogSetEcho(false);
         if (directory.path().empty()) return;
         keys = directory.File("keys.nsf");
@@ -52,7 +63,7 @@ struct MatchingData {
             plat::NOTEHANDLE note = 0;
             made = plat::NoteCreate(db, &note) == 0;
             if (!made) break;
-            const std::string term = Word(number);
+            const std::string term = (letters == kBeyondAscii ? Umlaut() : std::string()) + Word(number);
             plat::ItemSetText(note, "Term", term.data(), static_cast<plat::WORD>(term.size()));
             made = plat::NoteUpdate(note, 0) == 0;
             plat::NoteClose(note);
@@ -62,7 +73,10 @@ struct MatchingData {
         plat::NOTEHANDLE note = 0;
         if (plat::NoteCreate(db, &note) == 0) {
             std::string text;
-            for (int number = 0; number < 40; ++number) text += Word(number * 97) + " and ";
+            for (int number = 0; number < 40; ++number) {
+                const bool marked = letters == kBeyondAscii || (letters == kAsciiKeysOverMixedText && number % 2 == 0);
+                text += (marked ? Umlaut() : std::string()) + Word(number * 97) + " and ";
+            }
             std::string record = {'\x81', '\x02', '\x83', '\x04', '\x01', '\x00', '\x85', '\xFF'};
             record.push_back(static_cast<char>((8 + text.size()) & 0xFF));
             record.push_back(static_cast<char>((8 + text.size()) >> 8));
@@ -75,15 +89,15 @@ struct MatchingData {
     }
 };
 
-MatchingData& Data(int documents) {
-    static std::map<int, std::unique_ptr<MatchingData>> made;
-    std::unique_ptr<MatchingData>& data = made[documents];
-    if (data == nullptr) data = std::make_unique<MatchingData>(documents);
+MatchingData& Data(int documents, Letters letters) {
+    static std::map<std::pair<int, Letters>, std::unique_ptr<MatchingData>> made;
+    std::unique_ptr<MatchingData>& data = made[{documents, letters}];
+    if (data == nullptr) data = std::make_unique<MatchingData>(documents, letters);
     return *data;
 }
 
 void Keywords(benchmark::State& state, bool cached) {
-    MatchingData& data = Data(static_cast<int>(state.range(0)));
+    MatchingData& data = Data(static_cast<int>(state.range(0)), static_cast<Letters>(state.range(1)));
     if (!talix_bench::SkipUnless(state, data.ready, "cannot build the databases")) return;
     RARIvoSession session;
     ZervaRTItem item(&session);
@@ -106,7 +120,7 @@ void Keywords(benchmark::State& state, bool cached) {
 void BM_MatchingBuildsItsKeys(benchmark::State& state) { Keywords(state, false); }
 void BM_MatchingWithCachedKeys(benchmark::State& state) { Keywords(state, true); }
 
-BENCHMARK(BM_MatchingBuildsItsKeys)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MatchingWithCachedKeys)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatchingBuildsItsKeys)->ArgsProduct({{4000, 16000}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatchingWithCachedKeys)->ArgsProduct({{4000, 16000}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
 
 } // namespace
