@@ -59,11 +59,6 @@ plat::STATUS FindTableCellCallback(const void* data, plat::WORD signature, plat:
     return kEndEnumeration;
 }
 
-// Enumerates the records of every item of the name with the callback, which
-// gets state. An item that is not rich text gives 257 with the error word
-// 20029 in the context before anything is walked; the normal end of the
-// items, a stop on purpose (ownStop) and the enumeration's own end are
-// success.
 // Whether the items of the name are rich text: 0, or 257 with the error word
 // 20029 in the context (kept when one is there), or the check's failure.
 STATUS CheckRichText(plat::NOTEHANDLE note, const char* name, RecordProcessContext* context) {
@@ -72,6 +67,11 @@ STATUS CheckRichText(plat::NOTEHANDLE note, const char* name, RecordProcessConte
     return status;
 }
 
+// Enumerates the records of every item of the name with the callback, which
+// gets state. An item that is not rich text gives 257 with the error word
+// 20029 in the context before anything is walked; the normal end of the
+// items, a stop on purpose (ownStop) and the enumeration's own end are
+// success.
 STATUS WalkItemRecords(plat::NOTEHANDLE note, const char* name, plat::RecordCallback callback, void* state,
                        RecordProcessContext* context, bool ownStop) {
     STATUS status = CheckRichText(note, name, context);
