@@ -279,10 +279,12 @@ bool TextsFitWords(const Command& command, const std::string& word, const std::v
 }
 
 // The file an append reads, or null: what follows attachment and import,
-// and the source of a graphic or HTML of kind FILE.
+// and the source of a graphic or HTML of kind FILE (an empty kind is FILE
+// too, as the library reads it).
 const std::string* AppendedFile(const std::string& what, const std::vector<std::string>& a) {
     if (what == "attachment" || what == "import") return &a[0];
-    if ((what == "graphic" || what == "html") && strcasecmp(a[0].c_str(), "FILE") == 0) return &a[1];
+    if ((what == "graphic" || what == "html") && (a[0].empty() || strcasecmp(a[0].c_str(), "FILE") == 0))
+        return &a[1];
     return nullptr;
 }
 
@@ -344,7 +346,7 @@ talix::STATUS RunAppendKind(const std::string& what, const std::vector<std::stri
     }
     if (what == "graphic") {
         // A file is read by its path as given; a URL is stored as text.
-        const std::string source = strcasecmp(a[0].c_str(), "FILE") == 0 ? a[1] : Lmbcs(a[1]);
+        const std::string source = AppendedFile(what, a) != nullptr ? a[1] : Lmbcs(a[1]);
         return chunk->AppendGraphic(a[0].c_str(), source.c_str(), optionText);
     }
     if (what == "chunk" || what == "item") {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "support/picture_files.h"
 #include "support/test_support.h"
 
 namespace {
@@ -156,6 +157,20 @@ TEST_F(AppendArguments, KindsThatAppendNothingAreRefused) {
     const CliOutcome inlined = Talix({"append", db_, id_, "Memo", "html", "inline", "<p>kept</p>"});
     EXPECT_EQ(inlined.status, 0) << inlined.err;
     EXPECT_TRUE(Has(Talix({"text", db_, id_, "Memo"}).out, "kept"));
+}
+
+// A graphic or HTML of an empty kind is read from a file, as one of kind
+// FILE: its path is taken as given (a name beyond ASCII included), not
+// turned into the item's character set as a URL is.
+TEST_F(AppendArguments, AnEmptyKindReadsTheFileByItsPath) {
+    const std::string picture = Write("bild-\xc3\xa9\xf0\x9f\x98\x80.gif", talix_test::GifPicture(3, 2));
+    const CliOutcome run = Talix({"append", db_, id_, "Memo", "graphic", "", picture});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Has(Talix({"records", db_, id_, "Memo"}).out, "CD_GRAPHIC"));
+    const std::string page = Write("seite-\xc3\xa9.html", "<p>from the file</p>");
+    const CliOutcome html = Talix({"append", db_, id_, "Memo", "html", "", page});
+    EXPECT_EQ(html.status, 0) << html.err;
+    EXPECT_TRUE(Has(Talix({"text", db_, id_, "Memo"}).out, "from the file"));
 }
 
 // The chunk or item an append copies is looked for as every command's:

@@ -528,6 +528,8 @@ TEST_F(Durability, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
         {{"import", db_, fifo}, fifo},
         {{"append", db_, id, "Memo", "attachment", fifo}, fifo},
         {{"append", db_, id, "Memo", "html", "FILE", fifo}, fifo},
+        {{"append", db_, id, "Memo", "html", "", fifo}, fifo},
+        {{"append", db_, id, "Memo", "graphic", "", fifo}, fifo},
         {{"append", db_, id, "Memo", "import", dir_.path().string()}, dir_.path().string()},
         {{"import-html", db_, id, "Memo", fifo}, fifo},
         {{"import-html", db_, id, "Memo", "/dev/null"}, "/dev/null"},
