@@ -262,4 +262,20 @@ TEST_F(Walkers, CopiedAttachmentsGetTheFirstFreeName) {
     EXPECT_EQ(Content(note_, "att2.jpg"), "long");
 }
 
+// A name cut to fit keeps whole characters: a character beyond 16 bits
+// (two units in the stored form) is kept or dropped whole, never halved.
+TEST(FitStoredName, CutsNoCharacterInTwo) {
+    std::string emoji;
+    for (int i = 0; i < 100; ++i) emoji += "\xF0\x9F\x98\x80";
+    for (const std::string& base : {emoji, "a" + emoji, "ab" + emoji}) {
+        const std::string fitted = talix::FitStoredName(plat::NativeToLmbcs(base + ".txt"), 255);
+        EXPECT_LE(fitted.size(), 255u);
+        const std::string back = plat::LmbcsToNative(fitted);
+        EXPECT_EQ(back.find("\xEF\xBF\xBD"), std::string::npos) << back;   // no U+FFFD
+        ASSERT_GT(back.size(), 4u);
+        EXPECT_EQ(back.substr(back.size() - 4), ".txt");
+        EXPECT_EQ(base.compare(0, back.size() - 4, back, 0, back.size() - 4), 0) << back;
+    }
+}
+
 } // namespace
