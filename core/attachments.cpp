@@ -15,6 +15,7 @@
 #include "core/folder_file.h"
 #include "core/record_forms.h"
 #include "core/record_layouts.h"
+#include "core/surrogate_pairs.h"
 #include "core/text_compare.h"
 #include "talix_platform.h"
 
@@ -133,18 +134,6 @@ std::string ChooseStoredName(plat::NOTEHANDLE target, const char* fileName) {
     return std::string();
 }
 
-// Whether the LMBCS character at p, three bytes of the Unicode group, is
-// the first half of a character beyond 16 bits whose second half follows:
-// the two make one character, never cut apart.
-bool BeginsSurrogatePair(const char* p, std::size_t available) {
-    constexpr unsigned char kGroupUnicode = 0x14;
-    constexpr unsigned char kZeroLowMark = 0xF6;   // written first when the unit's low byte is 0
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    if (available < 6 || b[0] != kGroupUnicode || b[3] != kGroupUnicode) return false;
-    const unsigned char high = b[1] == kZeroLowMark ? b[2] : b[1];
-    return high >= 0xD8 && high <= 0xDB;
-}
-
 } // namespace
 
 std::string FreeStoredName(plat::NOTEHANDLE note, const char* fileName) {
@@ -162,7 +151,9 @@ std::string FitStoredName(std::string_view name, std::size_t limit) {
         if (name[at] == '.') dot = at;
         const std::size_t length = plat::LmbcsCharLength(reinterpret_cast<const plat::BYTE*>(name.data() + at),
                                                          static_cast<plat::DWORD>(name.size() - at));
-        const bool pair = length == 3 && BeginsSurrogatePair(name.data() + at, name.size() - at);
+        // A character beyond 16 bits goes whole, never cut between its halves.
+        const bool pair = StartsSurrogatePair(reinterpret_cast<const std::uint8_t*>(name.data() + at), length,
+                                              name.size() - at);
         at += pair ? 6 : length == 0 ? 1 : length;
     }
     const bool extension = dot != std::string_view::npos && dot > 0 && name.size() - dot <= kLongestExtension &&

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/statuses.h"
+#include "core/surrogate_pairs.h"
 #include "htmlgen/encoding_table.h"
 #include "htmlgen/xml_gen_context.h"
 #include "talix_platform.h"
@@ -88,19 +89,6 @@ inline bool XmlAllows(std::uint32_t c) {
 // for a comment or a CDATA section, which cannot refer to a character, and
 // for record texts written into markup as they stand.
 std::string KeptInXml(std::string_view text);
-
-// Whether the Unicode-group character at p (3 bytes) holds a high
-// surrogate: a character beyond the 16-bit range written as two characters.
-inline bool HighSurrogate(const std::uint8_t* p) {
-    const std::uint8_t high = p[1] == 0xF6 ? p[2] : p[1];
-    return p[0] == 0x14 && high >= 0xD8 && high <= 0xDB;
-}
-
-// Whether the character at text (n bytes) is the first half of a
-// character beyond the 16-bit range that the next three bytes complete.
-inline bool StartsSurrogatePair(const std::uint8_t* bytes, std::uint16_t n, std::size_t available) {
-    return n == 3 && available >= 6 && HighSurrogate(bytes) && bytes[3] == 0x14;
-}
 
 // The table of what characters were written as under the context's
 // switches (xmlEntities: UseXMLEntities), made on first need; null when
