@@ -425,6 +425,49 @@ void CellRule(std::uint8_t* copy, RecordOutput* output) {
     if (output->harmoniseBorders != 0 && column < kBorderColumns) HarmoniseBorders(copy, column, output);
 }
 
+// The table that a table end closes keeps the number of rows written into
+// it in its extension record (0xFFFB, the row count byte at 8): rows
+// removed, copied or put in another order are renumbered by the cell rule,
+// and the count must say as many, or the table's records disagree. The
+// extension record stands before the table begin, at most behind the
+// bracket and border records of its group.
+constexpr std::uint32_t kExtensionRowCountAt = 8;
+
+void KeepRowCount(RecordOutput* output, std::int32_t level) {
+    if (output->noCellYet[level] != 0) return;
+    // The rows are counted by their first cells: the cell rule's counter
+    // is a byte and begins again after row 256.
+    std::uint32_t rows = 0;
+    CDRecordNode* begin = nullptr;
+    int depth = 0;
+    for (CDRecordNode* node = LastNode(OutputList(output)); node != nullptr; node = node->prev) {
+        if (IsTableEndRecord(node->signature)) {
+            ++depth;
+        } else if (IsTableBeginRecord(node->signature)) {
+            if (depth == 0) {
+                begin = node;
+                break;
+            }
+            --depth;
+        } else if (depth == 0 && IsCellRecord(node->signature) && node->bytes != nullptr && node->length > 3 &&
+                   node->bytes[3] == 0) {
+            ++rows;
+        }
+    }
+    for (CDRecordNode* node = begin != nullptr ? begin->prev : nullptr; node != nullptr; node = node->prev) {
+        const std::uint16_t signature = node->signature;
+        if (signature == kSigPreTableBegin) {
+            if (node->bytes != nullptr && node->length > kExtensionRowCountAt)
+                node->bytes[kExtensionRowCountAt] = static_cast<std::uint8_t>(std::min<std::uint32_t>(rows, 0xFF));
+            return;
+        }
+        if (signature == kSigText || signature == kSigPabReference || signature == kSigPabDefinition ||
+            signature == kSigParagraph || IsCellRecord(signature) || IsTableEndRecord(signature) ||
+            IsTableBeginRecord(signature))
+            return;
+    }
+}
+
 void ClearLevel(RecordOutput* output, std::int32_t level) {
     output->inTable[level] = 0;
     output->noCellYet[level] = 0;
@@ -472,6 +515,7 @@ STATUS SignatureRules(std::uint8_t* copy, std::uint16_t signature, std::uint32_t
         break;
     case kSigTableEnd:
     case kSigNestedTableEnd:
+        KeepRowCount(output, level);
         std::memcpy(output->currentParagraph, output->savedParagraph[level], kParagraphImageSize);
         output->currentParagraphId = output->savedParagraphId[level];
         ClearLevel(output, level);

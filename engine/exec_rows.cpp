@@ -46,7 +46,6 @@ constexpr std::uint32_t kCellFlags = 11, kCellRowSpan = 14;
 constexpr std::uint8_t kCellCoveredAbove = 0x08;   // a cell of a merged block over the rows below it
 constexpr std::uint32_t kLabelText = 4;            // 0xFFE3
 constexpr std::uint32_t kLabelLimit = 127;
-constexpr std::uint32_t kExtensionRows = 8;        // 0xFFFB: the table's row count
 
 } // namespace
 
@@ -215,38 +214,6 @@ STATUS SaveRangeDefinitions(RecordProcessContext* context, std::uint32_t first, 
     return kOK;
 }
 
-// The table a row was just written into gets one row more in its
-// extension record: the last table begin still open in the output, and the
-// extension record before it.
-void CountNewRow(RecordProcessContext* context) {
-    ItemRecordList* output = context->chunk->item->work->output;
-    if (output == nullptr) return;
-    CDRecordNode* begin = nullptr;
-    int depth = 0;
-    for (CDRecordNode* node = output->tail; node != nullptr; node = node->prev) {
-        if (IsTableEndRecord(node->signature)) {
-            ++depth;
-        } else if (IsTableBeginRecord(node->signature)) {
-            if (depth == 0) {
-                begin = node;
-                break;
-            }
-            --depth;
-        }
-    }
-    for (CDRecordNode* node = begin != nullptr ? begin->prev : nullptr; node != nullptr; node = node->prev) {
-        const std::uint16_t signature = node->signature;
-        if (signature == kSigPreTableBegin) {
-            if (node->bytes != nullptr && node->length > kExtensionRows && node->bytes[kExtensionRows] < 0xFF)
-                node->bytes[kExtensionRows] = static_cast<std::uint8_t>(node->bytes[kExtensionRows] + 1);
-            return;
-        }
-        if (signature == kSigText || signature == kSigPabReference || signature == kSigPabDefinition ||
-            IsCellRecord(signature) || IsTableEndRecord(signature) || IsTableBeginRecord(signature))
-            return;
-    }
-}
-
 // 2355: the row found by the calling method's query (op2 to a3) copied at
 // the walk's point. Written before the rows it came after, its references
 // may name definitions that stand later in the item (in the row itself or,
@@ -274,10 +241,8 @@ STATUS CopyRow(RecordProcessContext* context, bool beforeSource) {
         status = SaveRangeDefinitions(context, std::min(here, first), context->copyInputs.last);
     }
     if (status == kOK) status = AppendSourceRichText(context->chunk, context, 0);
-    if (status == kOK) {
-        CountNewRow(context);
-        context->chunk->item->modified = 1;
-    }
+    // The table's row count follows in the append gate, at its table end.
+    if (status == kOK) context->chunk->item->modified = 1;
     context->chunkDone = 1;
     return status;
 }

@@ -204,5 +204,30 @@ TEST_F(TableMethodsTest, SortingNeedsATableWithRowsToSort) {
     delete text;
 }
 
+TEST_F(TableMethodsTest, TheStoredRowCountFollowsRowsRemovedAndCopied) {
+    TableOf({{"a"}, {"b"}, {"c"}, {"d"}});
+    const auto rowCount = [&] {
+        Save();
+        const Body body = Stored(id_);
+        EXPECT_EQ(body.problem, "");
+        return body.Word(talix::kSigPreTableBegin, 0, 8) & 0xFF;
+    };
+    ASSERT_EQ(rowCount(), 4);
+    ZervaRTChunk* rows = Chunk("Table 1; Row 2-3");
+    EXPECT_EQ(rows->Remove(), 0);
+    delete rows;
+    EXPECT_EQ(Column(1, 2), "a,d");
+    EXPECT_EQ(rowCount(), 2);
+    ZervaRTChunk* last = Chunk("Table 1; Row 2");
+    EXPECT_EQ(last->Remove(), 0);
+    delete last;
+    EXPECT_EQ(rowCount(), 1);
+    ZervaRTChunk* table = Chunk("Table 1");
+    EXPECT_EQ(table->AppendRow(1, 1, nullptr), 0);
+    delete table;
+    EXPECT_EQ(Column(1, 2), "a,a");
+    EXPECT_EQ(rowCount(), 2);
+}
+
 } // namespace
 } // namespace chunkops_test
