@@ -209,12 +209,6 @@ bool NextTextIsNotBlank(const CDRecordNode* node) {
     return false;
 }
 
-std::uint32_t RecordedTableNesting(const ChunkDefInfo* level, const RecordProcessContext* context) {
-    const ChunkDefInfo* outer = WalkPrevious(level);
-    if (outer == nullptr) return static_cast<std::uint32_t>(context->tableNesting);
-    return outer->walk.words[kWalkTableNesting];
-}
-
 // Whether the end of an element may be taken here, given the walk's
 // counters when it started: a table ends only when its own table closes, a
 // hotspot or layer only when its own nesting closes.
@@ -244,6 +238,12 @@ std::uint32_t ReportEnd(const ChunkDefInfo* level, const ChunkTypeRow* row, std:
 }
 
 } // namespace
+
+std::uint32_t RecordedTableNesting(const ChunkDefInfo* level, const RecordProcessContext* context) {
+    const ChunkDefInfo* outer = WalkPrevious(level);
+    if (outer == nullptr) return static_cast<std::uint32_t>(context->tableNesting);
+    return outer->walk.words[kWalkTableNesting];
+}
 
 bool OccurrenceSelected(const ChunkDefInfo* level, std::uint32_t n) {
     if (level->occurrenceCount == 0) return true;

@@ -42,6 +42,10 @@ inline ChunkDefInfo* WalkPrevious(const ChunkDefInfo* level) {
     return static_cast<ChunkDefInfo*>(level->walk.pointers[kWalkPrevious]);
 }
 
+// The table nesting at which a Row or Column level takes its cells: the one
+// its outer level entered (the walk's own without an outer level).
+std::uint32_t RecordedTableNesting(const ChunkDefInfo* level, const RecordProcessContext* context);
+
 // True when occurrence number n is selected by the level's list (count 0
 // selects every occurrence; at most 100 entries are examined).
 bool OccurrenceSelected(const ChunkDefInfo* level, std::uint32_t n);

@@ -23,7 +23,9 @@
 #include "core/session_work_area.h"
 #include "core/signature_groups.h"
 #include "core/signatures.h"
+#include "core/statuses.h"
 #include "core/text_search.h"
+#include "engine/chunk_match.h"
 #include "engine/graphic_utilities.h"
 #include "engine/operation_table.h"
 #include "engine/record_process.h"
@@ -41,6 +43,9 @@ constexpr std::uint16_t kTypeUrl = 11, kTypeUrl32 = 32;
 constexpr std::uint16_t kTypeSection = 12, kTypeSectionCollapsed = 13;
 constexpr std::uint32_t kComputedUrl = 0x1000;
 
+// Table cells (host offsets).
+constexpr std::uint32_t kCellRowAt = 2, kCellFlagsAt = 11, kCellRowSpanAt = 14;
+constexpr std::uint8_t kCellCoveredAbove = 0x08;   // a cell of a merged block over the rows below it
 constexpr const char* kMsgDeletedDefinitions = "TALIX: Unable to save additional deleted PAB definitions.";
 
 // The signature a CDBEGIN or CDEND brackets; 0 for other records.
@@ -147,6 +152,21 @@ STATUS SaveRemovedDefinition(const std::uint8_t* record, std::uint32_t length, R
     return status == kOutOfMemory ? status : kOK;
 }
 
+// Whether removing the rows a Row level selects takes a cell of a block
+// merged over several rows without the block's other rows: a cell covered
+// by the block below it (flag 0x08) whose next row stays, or the block's
+// owner (its last cell, spanning rows) while a row above it in the block
+// stays. Row occurrences are the cells' row bytes counted from 1.
+bool CutsMergedBlock(const std::uint8_t* cell, std::uint32_t length, const ChunkDefInfo* level) {
+    if (length <= kCellRowSpanAt) return false;
+    const std::uint32_t row = cell[kCellRowAt] + 1u;
+    if ((cell[kCellFlagsAt] & kCellCoveredAbove) != 0 && !OccurrenceSelected(level, row + 1)) return true;
+    for (std::uint32_t above = 1; above < cell[kCellRowSpanAt] && above < row; ++above) {
+        if (!OccurrenceSelected(level, row - above)) return true;
+    }
+    return false;
+}
+
 STATUS RemoveContent(std::uint8_t* record, std::uint16_t signature, std::uint32_t length, std::uint32_t* passOn,
                      RecordProcessContext* context) {
     // Removing the inside of an element keeps the element itself.
@@ -161,6 +181,15 @@ STATUS RemoveContent(std::uint8_t* record, std::uint16_t signature, std::uint32_
     if (level != nullptr && level->elementType == kTypeColumn &&
         (signature == kSigTableCell || signature == kSigNestedTableCell))
         return kOK;
+    // Rows joined by a merged cell go together or not at all: without some
+    // of its rows the merged block would span rows that are gone, its cells
+    // covering nothing or reaching past the table's end.
+    if (level != nullptr && level->elementType == kTypeRow && IsCellRecord(signature) &&
+        static_cast<std::uint32_t>(context->tableNesting) == RecordedTableNesting(level, context) &&
+        CutsMergedBlock(record, length, level)) {
+        context->output.errorWord = kErrBodyStructure;
+        return kOperationFailed;
+    }
     *passOn = 0;
     if (signature == kSigPabDefinition) return SaveRemovedDefinition(record, length, context);
     return kOK;

@@ -146,6 +146,35 @@ TEST_F(ChunkCommands, RefusalsAndUsageErrors) {
     EXPECT_EQ(Talix({"append", db_, id, "Memo", "--help"}).status, 0);
 }
 
+// Rows that a merged cell joins go together or stay: removing only some of
+// them is refused with the item as it was; removing them all leaves a
+// table whose rows span nothing that is gone.
+TEST_F(ChunkCommands, RowsJoinedByAMergedCellAreRemovedTogether) {
+    const std::string id = NoteWithText();
+    const std::string page = Write("merged.html",
+                                   "<table><tr><td>a</td><td>x</td></tr><tr><td rowspan=2>b</td><td>y</td></tr>"
+                                   "<tr><td>z</td></tr><tr><td>d</td><td>w</td></tr></table>");
+    ASSERT_EQ(Talix({"import-html", db_, id, "Grid", page, "--replace"}).status, 0);
+    const std::string value = Talix({"value", db_, id, "Grid"}).out;
+    for (const char* part : {"Table 1; Row 2", "Table 1; Row 3", "Table 1; Row 1,3", "Table 1; Row 3-4"}) {
+        SCOPED_TRACE(part);
+        CliOutcome cut = Talix({"edit", db_, id, "Grid", part, "remove"});
+        EXPECT_EQ(cut.status, 1);
+        EXPECT_TRUE(talix_test::Has(cut.err, "error 20025")) << cut.err;
+        EXPECT_EQ(Talix({"value", db_, id, "Grid"}).out, value);
+    }
+    CliOutcome both = Talix({"edit", db_, id, "Grid", "Table 1; Row 2-3", "remove"});
+    ASSERT_EQ(both.status, 0) << both.err;
+    EXPECT_EQ(Talix({"count", db_, id, "Grid", "Row", "Table 1"}).out, "2\n");
+    const std::string html = Talix({"html", db_, id, "Grid"}).out;
+    EXPECT_FALSE(talix_test::Has(html, "rowspan")) << html;
+    EXPECT_TRUE(talix_test::Has(html, ">a<") && talix_test::Has(html, ">w<")) << html;
+    EXPECT_FALSE(talix_test::Has(html, ">y<") || talix_test::Has(html, ">z<")) << html;
+    // Rows that no merged cell joins go alone as before.
+    EXPECT_EQ(Talix({"edit", db_, id, "Grid", "Table 1; Row 1", "remove"}).status, 0);
+    EXPECT_EQ(Talix({"count", db_, id, "Grid", "Row", "Table 1"}).out, "1\n");
+}
+
 // An attachment named so that no file name is left ("..", ".", a folder)
 // is refused before anything is stored; the attachments appended under
 // proper names are extracted by an export.
