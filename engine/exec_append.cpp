@@ -9,6 +9,7 @@
 
 #include "builders/append_gate.h"
 #include "builders/basic_builders.h"
+#include "builders/text_runs.h"
 #include "core/brackets.h"
 #include "core/item_work_state.h"
 #include "core/paragraph_def.h"
@@ -239,7 +240,11 @@ STATUS AppendColouredText(RecordProcessContext* context) {
         status = AppendBeginRecord(kSigText, 0, output);
         if (status != kOK) return status;
     }
-    status = AppendTextRecord(context->argumentText, context->a3, &font, output);
+    // A line of converted markup may be longer than one text run holds: it
+    // goes on in further runs of the same font rather than being refused.
+    status = context->operation == kOpAppendLines
+                 ? AppendTextRuns(context->argumentText, context->a3, &font, output)
+                 : AppendTextRecord(context->argumentText, context->a3, &font, output);
     if (status != kOK || !coloured) return status;
     status = AppendColorRecord(static_cast<std::uint8_t>(kSigColor), area->currentRGB, area->currentColorFlags,
                                output);

@@ -390,6 +390,8 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                 }
                 return;
             }
+            // The generation ran out of memory or room: its markup is not whole.
+            const bool cut = defaultChunk != nullptr && defaultChunk->lastStatus == kOutOfMemory;
             if (form == Form::TextRun) {
                 session->workArea->convertedMarkup = nullptr;
                 if (markup != nullptr) converted.append(markup, length);
@@ -404,7 +406,6 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                 // formula it could not read) it passes over here too, as the other
                 // forms do. The items of the name give way only now: the item's own
                 // may be what was rendered.
-                const bool cut = defaultChunk != nullptr && defaultChunk->lastStatus == kOutOfMemory;
                 const STATUS status = cut                       ? kOutOfMemory
                                       : generated == kErrFormula ? kErrFormula
                                                                  : StoreTextRunItem(this, outputName.c_str(), converted,
@@ -413,10 +414,10 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                     Fail(this, status);
                     return;
                 }
-            } else if (generated == kErrFormula || appended != kOK) {
-                // The body was not rendered, or its lines could not be written: the
-                // item made for it is left unwritten.
-                Fail(this, generated == kErrFormula ? generated : appended);
+            } else if (cut || generated == kErrFormula || appended != kOK) {
+                // The markup is not whole, the body was not rendered, or its lines
+                // could not be written: the item made for it is left unwritten.
+                Fail(this, cut ? kOutOfMemory : generated == kErrFormula ? generated : appended);
                 session->workArea->outputChunk = nullptr;
                 return;
             } else {

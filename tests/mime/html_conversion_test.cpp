@@ -445,3 +445,31 @@ TEST_F(HtmlConversion, LongMarkupRunsEndAfterALineEndOrWhereTheRunIsFull) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HtmlConversion, AHeadLongerThanOneRunOrThanTheBufferInARichTextItem) {
+    Store({{"Body", Runs({"Body text"})}});
+    const auto runText = [&](const char* name) {
+        std::string joined;
+        for (const std::string& value : Values(name))
+            for (const StoredRecord& record : WordRecords(value))
+                if (record.signature == talix::kSigText) joined += record.bytes.substr(8);
+        return joined;
+    };
+    // A head of one piece longer than one text run holds goes on in a
+    // further run.
+    const std::string title(65000, 't');
+    item_.ConvertToHTML("Long", nullptr, ("Title=" + title).c_str(), 0, nullptr);
+    ASSERT_EQ(item_.lastStatus, 0);
+    const std::string stored = runText("Long");
+    EXPECT_NE(stored.find("<title>" + title + "</title>"), std::string::npos);
+    EXPECT_NE(stored.find("Body text"), std::string::npos);
+    // A head the generation's buffer cannot hold is refused, not stored
+    // without its title and body.
+    item_.ConvertToHTML("Cut", nullptr, ("Title=" + std::string(65300, 't')).c_str(), 0, nullptr);
+    EXPECT_EQ(item_.lastStatus, talix::kOutOfMemory);
+    EXPECT_EQ(runText("Cut").find("</html>"), std::string::npos);
+}
+
+} // namespace
