@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "ascii_text.h"
 #include "attach_internal.h"
 #include "status_codes.h"
 #include "talix_platform/attach.h"
@@ -323,6 +324,17 @@ std::string FreeBodyFileName(std::unordered_set<std::string>* taken, DWORD* coun
     }
 }
 
+// Whether an item name is "$FILE", in any case: the name of the items
+// that hold the note's attachments.
+bool IsAttachmentItemName(const char* name, WORD length) {
+    constexpr std::string_view kFile = "$FILE";
+    if (length != kFile.size()) return false;
+    for (size_t i = 0; i < kFile.size(); ++i) {
+        if (AsciiLower(name[i]) != AsciiLower(kFile[i])) return false;
+    }
+    return true;
+}
+
 // Stores bytes as a "$FILE" attachment of the note.
 STATUS AttachBody(NOTEHANDLE note, std::string_view data, const std::string& name) {
     DBHANDLE db = NULLHANDLE;
@@ -415,6 +427,9 @@ STATUS MimeStoreMessage(NOTEHANDLE note, const char* itemName, WORD itemNameLeng
     if (result != nullptr) *result = MimeStoreResult{};
     if (note == NULLHANDLE || itemName == nullptr || itemNameLength == 0 || (message == nullptr && length > 0))
         return ERR_BAD_ARGUMENT;
+    // The note's attachments are its "$FILE" items: storing the parts under
+    // that name would delete them all as items of the name replaced.
+    if (IsAttachmentItemName(itemName, itemNameLength)) return ERR_BAD_ARGUMENT;
     const std::string_view text(message != nullptr ? message : "", length);
 
     // Everything is split and measured before the note changes.

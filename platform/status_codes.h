@@ -11,7 +11,7 @@ enum : STATUS {
     ERR_BASE = 15000,
     ERR_INVALID_HANDLE = 15001,     // not a valid handle
     ERR_NO_MEMORY = 15002,          // insufficient memory
-    ERR_BAD_ARGUMENT = 15003,       // an argument is missing or out of range
+    // 15003, ERR_BAD_ARGUMENT: callers react to it (types.h)
     ERR_LOCKED = 15004,             // the block is locked
     ERR_UNKNOWN_STRUCT = 15005,     // unknown structure type code
     ERR_FILE_NOT_FOUND = 15010,     // the database file does not exist

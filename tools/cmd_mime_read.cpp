@@ -95,6 +95,12 @@ int RunStoreEml(const Command& command, const std::vector<std::string>& args) {
         return Fail("cannot store %s as '%s': its header lines are too long: those of a part, with its boundary "
                     "line, must fit in the 65,535 bytes an item holds",
                     args[3].c_str(), args[2].c_str());
+    // With a note, a name and a message given, only the name can be refused:
+    // the note's attachments are its "$FILE" items, which the parts would
+    // replace.
+    if (status == plat::ERR_BAD_ARGUMENT)
+        return Fail("cannot store %s as '%s': that is the name of the items that hold the note's attachments",
+                    args[3].c_str(), args[2].c_str());
     if (status != plat::NOERROR)
         return Fail("cannot store %s as '%s': %s", args[3].c_str(), args[2].c_str(), StatusMessage(status).c_str());
     status = plat::NoteUpdate(note.handle(), plat::UPDATE_FORCE);

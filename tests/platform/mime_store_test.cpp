@@ -243,6 +243,19 @@ TEST_F(MimeStore, ABodyTooLargeForAnItemGoesToAnAttachment) {
     EXPECT_EQ(Store(huge), ERR_ITEM_TOO_LARGE);
     EXPECT_EQ(Parts().size(), 3u);
     EXPECT_EQ(MimeStoreMessage(note_, "Body", 4, nullptr, 5), ERR_BAD_ARGUMENT);
+
+    // The attachments' own name, in any case, is refused: the parts would
+    // replace the note's attachments, the one above among them.
+    const std::string small = "Content-Type: text/plain\r\n\r\nhello\r\n";
+    for (const char* name : {"$FILE", "$file"}) {
+        EXPECT_EQ(MimeStoreMessage(note_, name, 5, small.data(), small.size()), ERR_BAD_ARGUMENT) << name;
+        WORD type = 0;
+        ASSERT_EQ(ItemInfo(note_, "$FILE", 5, &file, &type, nullptr, nullptr), NOERROR);
+        EXPECT_NE(type, TYPE_MIME_PART);
+        ASSERT_EQ(NoteReadAttachment(note_, file, &data, &size), NOERROR);
+        EXPECT_EQ(size, big.size() + 2);
+        MemFree(data);
+    }
 }
 
 } // namespace

@@ -101,6 +101,12 @@ TEST_F(MimeReadCommands, StoredMessagesConvertToTheirWords) {
     ASSERT_EQ(converted.status, 0) << converted.err;
     EXPECT_EQ(Talix({"text", db_, note, "Mail"}).out, "Hi \xC3\xA9\n");
     EXPECT_FALSE(Has(Talix({"items", db_, note}).out, "Mail\t0x0019"));
+    // The name of the note's attachments is refused, the items as they were.
+    const std::string items = Talix({"items", db_, note}).out;
+    CliOutcome onFiles = Talix({"store-eml", db_, note, "$file", Message("qp_utf8.eml")});
+    EXPECT_EQ(onFiles.status, 1);
+    EXPECT_TRUE(Has(onFiles.err, "the name of the items that hold the note's attachments")) << onFiles.err;
+    EXPECT_EQ(Talix({"items", db_, note}).out, items);
 
     const std::vector<std::string> convertible = {"ascii.eml",          "base64_bom.eml",  "latin1_binary.eml",
                                                   "latin1_qp.eml",      "mixed_attachments.eml", "qp_utf8.eml",

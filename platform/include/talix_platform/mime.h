@@ -32,7 +32,8 @@ struct MimeStoreResult {
 // attachment of the note (flag 4) whose name the body then holds. A
 // multipart entity without a boundary parameter is one body part. Line ends
 // may be CR LF or LF; the line end before a boundary line stays with the
-// part before it. Returns 0, ERR_BAD_ARGUMENT for a missing argument,
+// part before it. Returns 0, ERR_BAD_ARGUMENT for a missing argument or
+// the item name "$FILE" (that of the note's attachments, in any case),
 // ERR_ITEM_TOO_LARGE when a part's boundary line and header text alone
 // pass what an item holds, or the failure of a platform call; on failure
 // the note's items of the name are as they were.

@@ -78,6 +78,7 @@ constexpr STATUS ERR_ITEM_NOT_FOUND = 546;   // also the end of a walk over same
 constexpr STATUS ERR_WALK_RESTART = 772;     // an enumeration must start again
 constexpr STATUS ERR_KEY_NOT_FOUND = 1028;   // a view key was not found (after masking)
 constexpr STATUS ERR_ENUM_DONE = 1540;       // counted as success after an enumeration
+constexpr STATUS ERR_BAD_ARGUMENT = 15003;    // an argument is missing or out of range
 constexpr STATUS ERR_ITEM_TOO_LARGE = 15040;  // the item value is too large
 constexpr STATUS ERR_FORMULA_INVALID = 15102; // the bytes are not a compiled formula this platform reads
 constexpr STATUS ERR_MASK = 0x3fff;
