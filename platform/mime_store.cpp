@@ -5,6 +5,7 @@
 // item, in order. It walks the message once, line by line, with the open
 // multipart levels on a stack of its own: any depth of nesting costs memory
 // for the levels, never the call stack.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ constexpr WORD kPartItemFlags = 3;
 constexpr DWORD kFlagBoundary = 0x1;
 constexpr DWORD kFlagHeaders = 0x2;
 constexpr DWORD kFlagBodyInFile = 0x4;
+constexpr DWORD kFlagAttachmentPart = 0x8;
+constexpr size_t kLongestBodyFileName = 31;   // what the readers take of a body that names a file
 constexpr BYTE kProlog = 1;
 constexpr BYTE kBodyPart = 2;
 constexpr BYTE kClosing = 3;
@@ -420,6 +423,60 @@ void Restore(NOTEHANDLE note, const char* name, WORD nameLength, const std::vect
     }
 }
 
+// The attachment a part item's value (data-type word first) names as
+// holding its body, or nothing; *own: the body is one the writer put
+// there for the part alone, not an attachment part's (which names one of
+// the note's own attachments).
+std::string BodyFileOf(const BYTE* value, size_t length, bool* own) {
+    *own = false;
+    const WORD headerLength = StructStoredLength(kPartHeaderType);
+    if (headerLength == 0 || length < 2u + headerLength) return {};
+    if ((value[0] | (value[1] << 8)) != TYPE_MIME_PART) return {};
+    PartHeaderHost header;
+    const void* at = value + 2;
+    if (StructRead(&at, kPartHeaderType, &header) != NOERROR || (header.flags & kFlagBodyInFile) == 0) return {};
+    const size_t data = std::min<size_t>(header.byteCount, length - 2 - headerLength);
+    const size_t before = size_t{header.boundaryLength} + header.headersLength;
+    if (before >= data) return {};
+    *own = (header.flags & kFlagAttachmentPart) == 0;
+    const auto* body = reinterpret_cast<const char*>(value) + 2 + headerLength + before;
+    return std::string(body, std::min(data - before, kLongestBodyFileName));
+}
+
+// Detaches the attachments that held the bodies of the parts replaced,
+// which nothing names any more: those of attachment parts (the note's own
+// attachments) stay, and so does any a part item of the note still names.
+void DetachReplacedBodies(NOTEHANDLE note, const std::vector<KeptItem>& replaced) {
+    std::vector<std::string> names;
+    for (const KeptItem& item : replaced) {
+        bool own = false;
+        std::string name = BodyFileOf(item.value.data(), item.value.size(), &own);
+        if (own) names.push_back(std::move(name));
+    }
+    if (names.empty()) return;
+    ItemScan(note, [&](BLOCKID item) {
+        WORD type = 0;
+        BLOCKID value;
+        DWORD length = 0;
+        if (ItemQuery(item, nullptr, 0, nullptr, &type, &value, &length) != NOERROR || type != TYPE_MIME_PART)
+            return NOERROR;
+        const auto* bytes = static_cast<const BYTE*>(BlockLock(value));
+        if (bytes == nullptr) return NOERROR;
+        bool own = false;
+        const std::string named = BodyFileOf(bytes, length, &own);
+        BlockUnlock(value);
+        if (!named.empty()) {
+            std::erase_if(names, [&](const std::string& name) { return SameFileName(name, named); });
+        }
+        return NOERROR;
+    });
+    for (const std::string& name : names) {
+        BLOCKID file;
+        FileObjectHost header;
+        if (FindFileItem(note, name, &file, &header) == NOERROR) NoteDetachFile(note, file);
+    }
+}
+
 } // namespace
 
 STATUS MimeStoreMessage(NOTEHANDLE note, const char* itemName, WORD itemNameLength, const char* message,
@@ -473,6 +530,7 @@ STATUS MimeStoreMessage(NOTEHANDLE note, const char* itemName, WORD itemNameLeng
         Restore(note, itemName, itemNameLength, kept, attached);
         return status;
     }
+    DetachReplacedBodies(note, kept);
     if (result != nullptr) *result = stored;
     return NOERROR;
 }

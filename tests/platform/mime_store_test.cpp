@@ -75,6 +75,44 @@ protected:
         }
         return parts;
     }
+    // The sizes of the note's attachments, in order.
+    std::vector<DWORD> AttachmentSizes() {
+        std::vector<DWORD> sizes;
+        BLOCKID file;
+        STATUS status = ItemInfo(note_, "$FILE", 5, &file, nullptr, nullptr, nullptr);
+        while (status == NOERROR) {
+            DHANDLE data = 0;
+            DWORD size = 0;
+            EXPECT_EQ(NoteReadAttachment(note_, file, &data, &size), NOERROR);
+            MemFree(data);
+            sizes.push_back(size);
+            status = ItemInfoNext(note_, file, "$FILE", 5, &file, nullptr, nullptr, nullptr);
+        }
+        return sizes;
+    }
+    // The items of one name copied under another, their part flags or-ed
+    // with extra.
+    void CopyParts(const char* from, const char* name, DWORD extra) {
+        std::vector<std::vector<BYTE>> values;
+        BLOCKID item, value;
+        DWORD length = 0;
+        const auto fromLength = static_cast<WORD>(std::strlen(from));
+        STATUS status = ItemInfo(note_, from, fromLength, &item, nullptr, &value, &length);
+        while (status == NOERROR) {
+            const auto* bytes = static_cast<const BYTE*>(BlockLock(value));
+            values.emplace_back(bytes, bytes + length);
+            BlockUnlock(value);
+            status = ItemInfoNext(note_, item, from, fromLength, &item, nullptr, &value, &length);
+        }
+        const auto nameLength = static_cast<WORD>(std::strlen(name));
+        ItemDelete(note_, name, nameLength);
+        for (std::vector<BYTE>& bytes : values) {
+            bytes[4] = static_cast<BYTE>(bytes[4] | extra);   // the flags' low byte, after type and version
+            ASSERT_EQ(ItemAppend(note_, 0, name, nameLength, TYPE_MIME_PART, bytes.data() + 2,
+                                 static_cast<DWORD>(bytes.size() - 2)),
+                      NOERROR);
+        }
+    }
     // The parts' texts joined: the message as it was given.
     std::string Joined() {
         std::string joined;
@@ -256,6 +294,32 @@ TEST_F(MimeStore, ABodyTooLargeForAnItemGoesToAnAttachment) {
         EXPECT_EQ(size, big.size() + 2);
         MemFree(data);
     }
+}
+
+// A body held in an attachment goes with the part: storing a message again
+// detaches the attachments of the bodies it replaced, unless a part item
+// of the note still names one or it is an attachment part's (one of the
+// note's own attachments).
+TEST_F(MimeStore, ReplacedBodiesLeaveNoAttachmentsBehind) {
+    const std::string big = "Content-Type: text/html\r\n\r\n" + std::string(100000, 'y');
+    const std::string small = "Content-Type: text/plain\r\n\r\nsmall";
+    ASSERT_EQ(Store(big), NOERROR);
+    ASSERT_EQ(Store(big + "z"), NOERROR);
+    EXPECT_EQ(AttachmentSizes(), std::vector<DWORD>{100001});
+    ASSERT_EQ(Store(small), NOERROR);
+    EXPECT_TRUE(AttachmentSizes().empty());
+
+    // A copy of the parts under another name still names the attachment.
+    ASSERT_EQ(Store(big), NOERROR);
+    CopyParts("Body", "Copy", 0);
+    ASSERT_EQ(Store(small), NOERROR);
+    EXPECT_EQ(AttachmentSizes(), std::vector<DWORD>{100000});
+
+    // Parts marked as attachment parts name the note's own attachments.
+    CopyParts("Copy", "Body", 0x8 | 0x1);
+    ASSERT_EQ(ItemDelete(note_, "Copy", 4), NOERROR);
+    ASSERT_EQ(Store(small), NOERROR);
+    EXPECT_EQ(AttachmentSizes(), std::vector<DWORD>{100000});
 }
 
 } // namespace
