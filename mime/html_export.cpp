@@ -16,6 +16,7 @@
 #include "core/host_message.h"
 #include "core/item_internal.h"
 #include "core/item_work_state.h"
+#include "core/kept_items.h"
 #include "core/owned_text.h"
 #include "core/record_forms.h"
 #include "core/record_io.h"
@@ -243,6 +244,11 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                                      ZervaRTChunk::ActOnText actOnText, ZervaRTChunk::QueryLinkData queryLinkData) {
     lastStatus = kOK;
     ownError = 0;
+    // The items a new rich-text item takes the place of, put back when the
+    // conversion fails: a note saved after a failure keeps them.
+    std::vector<KeptItem> replaced;
+    std::string replacedName;
+    bool replacing = false;
     // Memory that runs out fails the conversion: a file being written is
     // removed as the run unwinds, and no item is written.
     try {
@@ -319,7 +325,13 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
                 }
                 work->mode = 0;
                 if (form == Form::RichText) {
-                    plat::ItemDelete(noteHandle, outputName.c_str(), nameLength);
+                    const STATUS taken = TakeItems(noteHandle, outputName.c_str(), &replaced);
+                    if (taken != kOK) {
+                        Fail(this, taken);
+                        return;
+                    }
+                    replacedName = outputName;
+                    replacing = true;
                     const KeptItemSwitches kept;
                     created = new (std::nothrow) ZervaRTItem(session);
                     // The item's failure is told as it is (a name no item can
@@ -436,4 +448,5 @@ void ZervaRTItem::SaveAsHTMLInternal(const char* name, const char* format, const
         if (session != nullptr && session->workArea != nullptr) session->workArea->outputChunk = nullptr;
         Fail(this, kOutOfMemory);
     }
+    if (replacing && lastStatus != kOK) RestoreItems(noteHandle, replacedName.c_str(), replaced);
 }

@@ -467,9 +467,19 @@ TEST_F(HtmlConversion, AHeadLongerThanOneRunOrThanTheBufferInARichTextItem) {
     EXPECT_NE(stored.find("Body text"), std::string::npos);
     // A head the generation's buffer cannot hold is refused, not stored
     // without its title and body.
-    item_.ConvertToHTML("Cut", nullptr, ("Title=" + std::string(65300, 't')).c_str(), 0, nullptr);
+    const std::string tooLong = "Title=" + std::string(65300, 't');
+    item_.ConvertToHTML("Cut", nullptr, tooLong.c_str(), 0, nullptr);
     EXPECT_EQ(item_.lastStatus, talix::kOutOfMemory);
-    EXPECT_EQ(runText("Cut").find("</html>"), std::string::npos);
+    EXPECT_TRUE(Values("Cut").empty());
+    // The items such a conversion was to replace stay as they were, the
+    // rendered item's own among them.
+    const std::vector<std::string> long_ = Values("Long"), body = Values("Body");
+    for (const char* into : {"Long", "Body"}) {
+        item_.ConvertToHTML(into, nullptr, ("Overwrite=Yes " + tooLong).c_str(), 0, nullptr);
+        EXPECT_EQ(item_.lastStatus, talix::kOutOfMemory) << into;
+    }
+    EXPECT_EQ(Values("Long"), long_);
+    EXPECT_EQ(Values("Body"), body);
 }
 
 } // namespace
