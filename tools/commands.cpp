@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "cli.h"
 #include "core/replacing_file.h"
@@ -220,6 +221,12 @@ int RunImport(const Command& command, const std::vector<std::string>& args) {
         }
         const plat::STATUS published = made.Publish();
         if (published == plat::ERR_DB_EXISTS && round == 0) continue;
+        // A link that leads nowhere stands under the name: it is neither a
+        // database to import into nor replaced by one.
+        std::error_code error;
+        if (published == plat::ERR_DB_EXISTS && std::filesystem::is_symlink(path, error) &&
+            !std::filesystem::exists(path, error))
+            return Fail("cannot create %s: it is a link to a file that does not exist", path.c_str());
         if (published != plat::NOERROR)
             return Fail("cannot create %s: %s", path.c_str(), StatusMessage(published).c_str());
         if (!db.Open(path, false)) return kExitFailed;

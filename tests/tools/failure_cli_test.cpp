@@ -93,6 +93,15 @@ TEST_F(FailedCommands, AnImportThatFailsLeavesNoDatabaseAndNoNote) {
     EXPECT_EQ(fresh.status, 1);
     EXPECT_TRUE(Has(fresh.err, text + ":1: not well-formed XML")) << fresh.err;
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) EXPECT_FALSE(std::filesystem::exists(db_ + suffix));
+    // A link that leads nowhere is not taken for a database, nor replaced.
+    const std::string link = Write("nowhere.nsf", ""), missing = link + ".missing";
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(missing, link);
+    CliOutcome linked = Talix({"import", link, Sample("2194.xml")});
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_TRUE(Has(linked.err, "it is a link to a file that does not exist")) << linked.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_FALSE(std::filesystem::exists(missing));
 
     Import(Sample("styledtext.xml"));
     const std::string notes = Talix({"notes", db_}).out;
