@@ -161,6 +161,11 @@ STATUS SetChunkProperty(DriverContext* context) {
             return RefuseArguments(context, kArgumentError,
                                    "The value of %s is %zu bytes long; a property takes at most %u bytes.", row->name,
                                    text.size(), static_cast<unsigned>(kPropertyValueLimit));
+        // The setters stop at a zero byte: the rest would be lost while the
+        // call said the text was set.
+        if (text.find('\0') != std::string::npos)
+            return RefuseArguments(context, kArgumentError, "The value of %s holds a NUL character; nothing was set.",
+                                   row->name);
         const std::uint32_t messages = HostMessagesShown();
         if (!chunk->SetPropertyText(row->name, text.c_str(), static_cast<std::uint16_t>(text.size())))
             return NotSet(context, row, messages);

@@ -291,6 +291,16 @@ TEST_F(ChunkProperties, LongTextsAreSetWholeOrRefused) {
     read = Command(args);
     ASSERT_EQ(read.status, 0);
     EXPECT_EQ(read.result, TypeWord(plat::TYPE_TEXT) + text);
+
+    // A text holding a zero byte would be stored up to it: refused, and the
+    // text before stays.
+    ShownMessages().clear();
+    set = args;
+    set.push_back(TextArg(std::string("kept\0lost", 9)));
+    EXPECT_EQ(Command(set).status, 1028);
+    EXPECT_EQ(ShownMessages(),
+              std::vector<std::string>{"@Talix: The value of Text holds a NUL character; nothing was set."});
+    EXPECT_EQ(Command(args).result, TypeWord(plat::TYPE_TEXT) + text);
 }
 
 } // namespace
