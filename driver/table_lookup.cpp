@@ -116,6 +116,9 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
     } else if (IsNextArgText(context)) {
         args->columnProperty = NextText(context);
         args->column = 0;
+        // Read up to a zero byte, the name would be another property's.
+        if (args->columnProperty.find('\0') != std::string::npos)
+            return RefuseArguments(context, kArgumentError, "%s: the column name holds a NUL character.", function);
         // A name that is no chunk property would read as an empty value in
         // every row.
         if (!args->columnProperty.empty() && FindChunkProperty(args->columnProperty.c_str()) == nullptr)
@@ -135,6 +138,9 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
             return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one option text, not a list of %u.",
                                    function, static_cast<unsigned>(NextArgCount(context)));
         args->options = NextText(context);
+        // The keywords after a zero byte would be passed over as if absent.
+        if (args->options.find('\0') != std::string::npos)
+            return RefuseArguments(context, kArgumentError, "%s: the options hold a NUL character.", function);
     } else if (ArgumentLeft(context))
         return RefuseArguments(context, kDrvWrongArgumentType, "%s: the options are not a text.", function);
     // The keywords of a text after the options would be passed over.

@@ -17,7 +17,8 @@ namespace talix {
 // property) and an option text. Leaves text values in the result list
 // (ResultListHandle) or numbers in Result. Returns 0; 12545 for column 0
 // without a property name or a column above 64; 12546 for a column or
-// option argument of another type; 546 when the chunk does not exist and
+// option argument of another type; 1028 for a column name or an option
+// text holding a zero byte; 546 when the chunk does not exist and
 // "RaiseError=" is "yes"; 12584 when the values do not fit the result
 // block; 12583 when memory is short; or the failure of a read of the item.
 STATUS TableLookUp(DriverContext* context, std::uint32_t operation);

@@ -343,6 +343,15 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
               (Strings{"@Talix: DBColumn: the column 'Colour' is neither a number from 1 to 64 nor a chunk property.",
                        "@Talix: DBLookup: KeyProperty 'Bogus' is not a chunk property."}));
     EXPECT_EQ(Texts(Column(id, TextArg("definition")).result), (Strings{"Table 1", "Table 1", "Table 1"}));
+    // Nor is a column name or an option text read up to a zero byte: the
+    // name would be another, and the keywords after it passed over.
+    ShownMessages().clear();
+    EXPECT_EQ(Column(id, TextArg(std::string("Text\0x", 6))).status, 1028);
+    EXPECT_EQ(Column(id, NumberArg(2), std::string("Format=Number\0SkipTitle=yes", 27)).status, 1028);
+    EXPECT_EQ(Lookup(id, TextArg("b"), NumberArg(2), std::string("\0KeyMatch=STARTS", 16)).status, 1028);
+    EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn: the column name holds a NUL character.",
+                                        "@Talix: DBColumn: the options hold a NUL character.",
+                                        "@Talix: DBLookup: the options hold a NUL character."}));
     // A look-up names the item that holds its table.
     ShownMessages().clear();
     EXPECT_EQ(Call(kDbLookup, {TextArg(""), TextArg("N" + HexNoteId(id))}).status, kDrvMissingArgument);
