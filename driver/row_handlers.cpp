@@ -10,8 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "builders/basic_builders.h"
 #include "core/ascii.h"
 #include "core/host_message.h"
+#include "core/operation_codes.h"
 #include "core/statuses.h"
 #include "core/text_compare.h"
 #include "driver/arg_values.h"
@@ -161,6 +163,13 @@ STATUS SetChunkProperty(DriverContext* context) {
             return RefuseArguments(context, kArgumentError,
                                    "The value of %s is %zu bytes long; a property takes at most %u bytes.", row->name,
                                    text.size(), static_cast<unsigned>(kPropertyValueLimit));
+        // A text set becomes one text run, which holds less: the setter would
+        // refuse it with no word of why.
+        if (row->setOperation == kOpSetText && text.size() > kMaxTextRunLength)
+            return RefuseArguments(context, kArgumentError,
+                                   "The value of %s is %zu bytes long; it takes at most %u bytes, the most one text "
+                                   "run holds.",
+                                   row->name, text.size(), static_cast<unsigned>(kMaxTextRunLength));
         // The setters stop at a zero byte: the rest would be lost while the
         // call said the text was set.
         if (text.find('\0') != std::string::npos)

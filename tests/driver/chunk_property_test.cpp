@@ -291,6 +291,23 @@ TEST_F(ChunkProperties, LongTextsAreSetWholeOrRefused) {
     read = Command(args);
     ASSERT_EQ(read.status, 0);
     EXPECT_EQ(read.result, TypeWord(plat::TYPE_TEXT) + text);
+    // Longer than the one text run it becomes: refused with its limit, not
+    // with the setter's bare status.
+    ShownMessages().clear();
+    set = args;
+    set.push_back(TextArg(std::string(65000, 'x')));
+    EXPECT_EQ(Command(set).status, 1028);
+    EXPECT_EQ(ShownMessages(), std::vector<std::string>{"@Talix: The value of Text is 65000 bytes long; it takes at "
+                                                        "most 64374 bytes, the most one text run holds."});
+    EXPECT_EQ(Command(args).result, TypeWord(plat::TYPE_TEXT) + text);
+    const std::string longest(64374, 'y');
+    set = args;
+    set.push_back(TextArg(longest));
+    ASSERT_EQ(Command(set).status, 0);
+    EXPECT_EQ(Command(args).result, TypeWord(plat::TYPE_TEXT) + longest);
+    set = args;
+    set.push_back(TextArg(text));
+    ASSERT_EQ(Command(set).status, 0);
 
     // A text holding a zero byte would be stored up to it: refused, and the
     // text before stays.
