@@ -150,6 +150,11 @@ const PropertyTableEntry* FindSettableChunkProperty(const char* name) {
     return FindSorted(kChunkProperties, name, true);
 }
 
+bool ChunkSetChangesRecords(const PropertyTableEntry* row) {
+    if (row->setOperation == kOpSetGraphicStorage) return false;
+    return row->handledByCode == 0 || row->code == kChunkActionFormula || row->setOperation == kOpSetLinkValue;
+}
+
 char ChooseQuoteChar(const char* text, int length) {
     if (length < 1 || text == nullptr) return '\'';
     // A text that ends before length characters is searched to its end only.

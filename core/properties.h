@@ -99,6 +99,14 @@ const PropertyTableEntry* ChunkPropertyTable();
 // name: it ends at the terminating row or after 999 rows.
 const PropertyTableEntry* FindSettableChunkProperty(const char* name);
 
+// Whether setting the chunk row rewrites records of the item that carry the
+// property: when such a set left the item unmodified, the chunk holds no
+// record of that kind (a button text set on a text run, a link's anchor on
+// a chunk without a link). A graphic already in the storage asked for is
+// left as it is, and the search switches and pass-through brackets are no
+// records of a kind to find.
+bool ChunkSetChangesRecords(const PropertyTableEntry* row);
+
 // The quote character for a value written into a generated option string:
 // the first of apostrophe, double quote and vertical bar that does not occur
 // in the first length characters of text, else the tilde.

@@ -153,6 +153,8 @@ STATUS SetChunkProperty(DriverContext* context) {
     if (context->argCount - context->argCursor > 1)
         return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one value, not %u.", row->name,
                                static_cast<unsigned>(context->argCount - context->argCursor));
+    ZervaRTItem* item = context->item;
+    const bool modifiedBefore = item->modified != 0;
     if (row->valueType == kPropertyText) {
         if (!IsNextArgText(context))
             return RefuseArguments(context, kDrvWrongArgumentType, "The value of %s is not a text.", row->name);
@@ -203,6 +205,12 @@ STATUS SetChunkProperty(DriverContext* context) {
     } else {
         return kDrvUnknownFunction;
     }
+    // A set that rewrites records of a kind and left the item as it was
+    // found no record of that kind in the chunk: nothing was set, and the
+    // note would be saved as if it had been.
+    if (!modifiedBefore && ChunkSetChangesRecords(row) && item->modified == 0)
+        return RefuseArguments(context, kDrvUnknownFunction, "'%s' holds nothing that takes %s; nothing was set.",
+                               chunk->definition != nullptr ? chunk->definition : "", row->name);
     g_numericResult = 1.0;
     return kOK;
 }

@@ -58,18 +58,6 @@ int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefor
     return Fail("%s: nothing was set", what.c_str());
 }
 
-// Whether setting the row rewrites records of the item that carry the
-// property: when such a set changed nothing, the chunk holds no record of
-// that kind (a button text set on a text run, a link's anchor on a chunk
-// without a link). A graphic already in the storage asked for is left as
-// it is, and the search switches and pass-through brackets are no records
-// of a kind to find.
-bool SetChangesRecords(const talix::PropertyTableEntry* row) {
-    if (row->setOperation == talix::kOpSetGraphicStorage) return false;
-    return row->handledByCode == 0 || row->code == talix::kChunkActionFormula ||
-           row->setOperation == talix::kOpSetLinkValue;
-}
-
 // The row a list of Name=value words sets: the first row, in table order,
 // that can be set and whose name the list gives, as the library picks it.
 const talix::PropertyTableEntry* ListedRow(const std::string& list) {
@@ -186,7 +174,7 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     }
     if (set == 0) return NotSet(chunk, what, messages);
-    if (row != nullptr && SetChangesRecords(row) && target.item()->modified == 0)
+    if (row != nullptr && talix::ChunkSetChangesRecords(row) && target.item()->modified == 0)
         return Fail("%s: '%s' holds nothing that takes it; nothing was set", what.c_str(), chunk->definition);
     const talix::STATUS saved = target.item()->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());

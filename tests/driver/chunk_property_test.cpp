@@ -204,6 +204,21 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
                                    "@Talix: The chunk property Font cannot be set here; nothing was set.",
                                    "Talix: No handler enabled to set property 'PointSize'"}));
 
+    // A property of records the chunk does not hold (a button's text, a
+    // section's title, a link's URL in text runs alone) is refused, and the
+    // note is not saved as if it had been set.
+    const plat::TIMEDATE before = Modified();
+    ShownMessages().clear();
+    EXPECT_EQ(Command(Property("ButtonText", {TextArg("Press")})).status, 12550);
+    EXPECT_EQ(Command(Property("SectionTitle", {TextArg("Title")})).status, 12550);
+    EXPECT_EQ(Command(Property("LinkHintServer", {TextArg("Server")})).status, 12550);
+    EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
+                                   "@Talix: 'Everything' holds nothing that takes ButtonText; nothing was set.",
+                                   "@Talix: 'Everything' holds nothing that takes SectionTitle; nothing was set.",
+                                   "@Talix: 'Everything' holds nothing that takes LinkHintServer; nothing was set."}));
+    const plat::TIMEDATE after = Modified();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+
     // A number property takes a number, or a text holding one.
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1)})).status, 0);
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1")})).status, 0);
