@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "chunkops/chunk_frame.h"
@@ -470,16 +471,6 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         GetOptionValue(name, key, listed.data(), static_cast<std::uint32_t>(listed.size()));
         const std::size_t whole = std::strlen(listed.data());
         if (whole > 0xFFFF) return 0;
-        // A font specification that names nothing of a font would change no
-        // run while the set passed.
-        if (row->setOperation == kOpChangeFont && !FontSpecNamesAnything(listed.data(), item))
-            return RefuseProperty(session, "%s: Unable to set property '%s': the value names nothing of a font",
-                                  row->name);
-        // So would a paragraph style that names nothing of a paragraph.
-        if (row->setOperation == kOpChangeParagraph && !ParagraphStyleNamesAnything(listed.data(), item))
-            return RefuseProperty(session,
-                                  "%s: Unable to set property '%s': the value names nothing of a paragraph",
-                                  row->name);
         value = listed.data();
         length = static_cast<std::uint16_t>(whole);
     } else {
@@ -487,6 +478,16 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
         if (row == nullptr || RefusedRow(session, row)) return 0;
         length = length == 0 ? TextLength16(value) : static_cast<std::uint16_t>(strnlen(value, length));
     }
+    // A font specification that names nothing of a font would change no
+    // run while the set passed.
+    if (row->setOperation == kOpChangeFont && !FontSpecNamesAnything(std::string(value, length).c_str(), item))
+        return RefuseProperty(session, "%s: Unable to set property '%s': the value names nothing of a font",
+                              row->name);
+    // So would a paragraph style that names nothing of a paragraph.
+    if (row->setOperation == kOpChangeParagraph &&
+        !ParagraphStyleNamesAnything(std::string(value, length).c_str(), item))
+        return RefuseProperty(session, "%s: Unable to set property '%s': the value names nothing of a paragraph",
+                              row->name);
     if (row->setOperation == kOpSetHideFormula) return SetHideFormula(this, row, value, length);
     if (row->handledByCode == 0 || IsLinkRow(row)) return RunSetter(this, row->setOperation, row->code, length, value);
     if (row->code == kChunkActionFormula) return SetActionFormula(this, row, value, length);

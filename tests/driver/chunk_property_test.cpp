@@ -219,6 +219,21 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
     const plat::TIMEDATE after = Modified();
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
 
+    // So is a font or paragraph style that names nothing of a font or a
+    // paragraph: it would change no run while the set passed.
+    ShownMessages().clear();
+    EXPECT_EQ(Command(Property("FontColor", {TextArg("nonsense")})).status, 12550);
+    EXPECT_EQ(Command(Property("TextAttributes", {TextArg("")})).status, 12550);
+    EXPECT_EQ(Command(Property("ParagraphStyle", {TextArg("wobbly")})).status, 12550);
+    EXPECT_EQ(ShownMessages(),
+              (std::vector<std::string>{
+                  "Talix: Unable to set property 'FontColor': the value names nothing of a font",
+                  "Talix: Unable to set property 'TextAttributes': the value names nothing of a font",
+                  "Talix: Unable to set property 'ParagraphStyle': the value names nothing of a paragraph"}));
+    const plat::TIMEDATE unchanged = Modified();
+    EXPECT_EQ(std::memcmp(&before, &unchanged, sizeof before), 0);
+    EXPECT_EQ(Command(Property("FontColor", {TextArg("Red")})).status, 0);
+
     // A number property takes a number, or a text holding one.
     EXPECT_EQ(Command(Property("CaseSensitive", {NumberArg(1)})).status, 0);
     EXPECT_EQ(Command(Property("CaseSensitive", {TextArg("1")})).status, 0);
