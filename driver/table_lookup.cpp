@@ -101,8 +101,10 @@ STATUS ReadArguments(DriverContext* context, std::uint32_t operation, LookUpArgs
             return RefuseArguments(context, kDrvWrongArgumentType, "DBLookup: the key is neither a text nor a number.");
         }
     }
-    // One column: a list would be read as its first entry alone.
-    if ((IsNextArgNumber(context) || IsNextArgText(context)) && NextArgCount(context) > 1)
+    // One column: a list would be read as its first entry alone, and an
+    // empty number list as the default column 1.
+    if ((IsNextArgNumber(context) || IsNextArgText(context)) &&
+        (NextArgCount(context) > 1 || (IsNextArgNumber(context) && NextArgCount(context) == 0)))
         return RefuseArguments(context, kDrvWrongArgumentType, "%s takes one column, not a list of %u.", function,
                                static_cast<unsigned>(NextArgCount(context)));
     if (IsNextArgNumber(context)) {

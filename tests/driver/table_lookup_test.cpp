@@ -307,8 +307,13 @@ TEST_P(TableLookUps, MissingChunksAndBadArguments) {
     ShownMessages().clear();
     EXPECT_EQ(Column(id, NumberListArg({1, 2, 3})).status, kDrvWrongArgumentType);
     EXPECT_EQ(Lookup(id, TextArg("a"), TextListArg({"RowLabel", "Text"})).status, kDrvWrongArgumentType);
+    // An empty number list names no column: it is not read as column 1.
+    std::string noNumbers = TypeWord(plat::TYPE_NUMBER_RANGE);
+    noNumbers.append(4, '\0');
+    EXPECT_EQ(Column(id, noNumbers).status, kDrvWrongArgumentType);
     EXPECT_EQ(ShownMessages(), (Strings{"@Talix: DBColumn takes one column, not a list of 3.",
-                                        "@Talix: DBLookup takes one column, not a list of 2."}));
+                                        "@Talix: DBLookup takes one column, not a list of 2.",
+                                        "@Talix: DBColumn takes one column, not a list of 0."}));
     // So is a key text or an option text: the other entries of a list would
     // be passed over.
     ShownMessages().clear();
