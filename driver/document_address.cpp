@@ -91,7 +91,8 @@ void Consume(DriverContext* context) {
 STATUS LookUpUniversalId(DriverContext* context, CallState* state) {
     const ArgValue& value = CurrentArg(context);
     Consume(context);
-    if (value.count == 0) return kDrvMissingArgument;
+    if (value.count == 0)
+        return RefuseArguments(context, kDrvMissingArgument, "The universal id list is empty: it names no note.");
     const std::uint8_t* bytes = value.entries[0].data;
     plat::UNID unid;
     unid.File.Innards[0] = ReadDword(bytes);

@@ -72,7 +72,10 @@ STATUS ReadName(DriverContext* context, CallState* state, const std::uint32_t* l
                                "The function name is not a text: a text naming a function or property must come "
                                "first.");
     }
-    if (name.count == 0) return kDrvMissingArgument;
+    if (name.count == 0)
+        return RefuseArguments(context, kDrvMissingArgument,
+                               "The function name is an empty list: a text naming a function or property must come "
+                               "first.");
 
     if (name.count >= 2) {
         const ArgEntry& entry = name.entries[1];

@@ -276,6 +276,19 @@ TEST_F(CallSequence, BadInputEndsTheCallAndTheSessionWithoutLeaks) {
     EXPECT_EQ(Command(Join({TimeArg()}, At())).status, kDrvWrongArgumentType);
     EXPECT_EQ(ShownMessages(), std::vector<std::string>{"@Talix: The function name is not a text: a text naming a "
                                                         "function or property must come first."});
+    // Empty lists where a name or a note is read say so, beyond the status
+    // that speaks of a missing argument.
+    ShownMessages().clear();
+    std::string noUnids = TypeWord(plat::TYPE_NOTEREF_LIST);
+    noUnids.append(2, '\0');
+    EXPECT_EQ(Command(Join({TextListArg({})}, At())).status, kDrvMissingArgument);
+    EXPECT_EQ(Command({TextArg("Text"), noUnids, TextArg("Body")}).status, kDrvMissingArgument);
+    EXPECT_EQ(Command({TextArg("Text"), TextArg("calls.nsf"), noUnids, TextArg("Body")}).status, kDrvMissingArgument);
+    EXPECT_EQ(ShownMessages(),
+              (std::vector<std::string>{
+                  "@Talix: The function name is an empty list: a text naming a function or property must come first.",
+                  "@Talix: The universal id list is empty: it names no note.",
+                  "@Talix: The universal id list is empty: it names no note."}));
     // Refused addressing arguments say what is wrong with them.
     ShownMessages().clear();
     EXPECT_EQ(Command({TextArg("Create"), TimeArg(), TextArg("1")}).status, kDrvMissingArgument);
