@@ -33,7 +33,7 @@ const StatusTextEntry kStatusTexts[] = {
     {5081, "A picture's source lies outside the message"},
     {12545, "A required argument is missing"},
     {12546, "An argument is of the wrong type"},
-    {12550, "Unknown function or property name"},
+    {12550, "Unknown function or property name, or the property could not be set"},
     {12551, "Unknown kind of design element"},
     {12552, "Unknown or damaged value"},
     {12572, "Nothing is connected"},

@@ -224,6 +224,15 @@ TEST_F(Conventions, VersionUnknownCommandsAndFailuresReadAsText) {
     CliOutcome driver = Talix(failing[3]);
     EXPECT_NE(driver.err.find("status 12550: Unknown function or property name"), std::string::npos) << driver.err;
     EXPECT_NE(driver.err.find("talix: Function 'Nonsense' not recognized.\n"), std::string::npos) << driver.err;
+    // The same status ends a property that could not be set: its text does
+    // not say the name was unknown alone.
+    CliOutcome set = Talix({"formula", db_, id_,
+                            "@DbCommand(\"Talix\"; \"Exists\"; \"\"; \"N" + id_.substr(2) + "\"; \"$Body\"; 1)"});
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.err.find("Unable to set read-only property 'Exists'"), std::string::npos) << set.err;
+    EXPECT_NE(set.err.find("status 12550: Unknown function or property name, or the property could not be set\n"),
+              std::string::npos)
+        << set.err;
 }
 
 } // namespace
