@@ -321,7 +321,7 @@ void ParseOneSpec(const char* text, ZervaRTItem* item, ParsedFontSpec* spec, Fon
 
     std::uint16_t index = spec->font.color;
     std::uint32_t rgb = 0;
-    if (ParseColorSpec(copy, &index, &rgb) == kOK && index <= kMaxFontColor) {
+    if (ParseColorValue(copy, &index, &rgb) == kOK && index <= kMaxFontColor) {
         spec->font.color = static_cast<std::uint8_t>(index);
         spec->rgb = rgb;
         mask->color = 1;
@@ -429,6 +429,20 @@ std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32
     if (index != nullptr) *index = foundIndex;
     if (rgb != nullptr) *rgb = foundRGB;
     return status;
+}
+
+std::uint16_t ParseColorValue(const char* text, std::uint16_t* index, std::uint32_t* rgb) {
+    if (text != nullptr && IsHashForm(text) && std::strchr(text, ' ') == nullptr) {
+        // The digits the hash form reads: three of "#abc", else the first six.
+        const std::size_t digits = std::strlen(text) == 4 ? 3 : 6;
+        for (std::size_t i = 1; i <= digits; ++i) {
+            if (HexDigitValue(text[i]) >= 0) continue;
+            if (index != nullptr) *index = 0;
+            if (rgb != nullptr) *rgb = 0;
+            return kArgumentError;
+        }
+    }
+    return ParseColorSpec(text, index, rgb);
 }
 
 std::uint32_t ParseRGBValue(const char* text) {

@@ -80,6 +80,10 @@ std::uint8_t PaletteIndex(std::uint32_t rgb);
 
 std::uint16_t ParseColorSpec(const char* text, std::uint16_t* index, std::uint32_t* rgb);
 std::uint32_t ParseRGBValue(const char* text);
+// A colour as a property or option value gives it: ParseColorSpec, except
+// that a lone hash word whose digits are not hexadecimal ("#GGGGGG") is no
+// colour (1028), where ParseColorSpec reads it as black.
+std::uint16_t ParseColorValue(const char* text, std::uint16_t* index, std::uint32_t* rgb);
 int IsHexDigits(const char* text);
 const char* FindWholeWordNoCase(const char* text, const char* word);
 const char* FindKeywordNoCase(const char* text, const char* word);

@@ -403,7 +403,7 @@ STATUS RecolourRuleColour(RecordProcessContext* context) {
     const char* value = Value(context, "Color=");
     std::uint16_t index = 0;
     std::uint32_t rgb = 0;
-    if (value == nullptr || CompareNamesNoCase(value, "none") == 0 || ParseColorSpec(value, &index, &rgb) != kOK)
+    if (value == nullptr || CompareNamesNoCase(value, "none") == 0 || ParseColorValue(value, &index, &rgb) != kOK)
         return kOK;
     std::uint8_t* copy = CopyRecord(context, colour->bytes, colour->length, colour->length);
     if (copy == nullptr) return kOutOfMemory;

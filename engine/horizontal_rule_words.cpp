@@ -89,7 +89,7 @@ void ApplyColor(const char* options, const char* key, char* value, std::uint8_t*
     }
     std::uint16_t index = 0;
     std::uint32_t rgb = 0;
-    if (ParseColorSpec(value, &index, &rgb) != kOK) return;
+    if (ParseColorValue(value, &index, &rgb) != kOK) return;
     // A colour given by its value (red, green and blue numbers, a hash or
     // hex form, a colour name) that no palette entry has comes with index
     // 0, which would store it as black: it takes the nearest entry instead.

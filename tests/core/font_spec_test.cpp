@@ -195,6 +195,33 @@ TEST(FontSpecTest, HashColoursAmongOtherWords) {
     EXPECT_EQ(unlisted.rgb, 0x3C2B1Au);
 }
 
+TEST(FontSpecTest, AHashWordOfOtherThanHexDigitsIsNoColour) {
+    // As a property or option value, "#GGGGGG" is no colour: it neither
+    // turns a font black nor counts as naming anything of a font.
+    std::uint16_t index = 9;
+    std::uint32_t rgb = 1;
+    EXPECT_EQ(ParseColorValue("#GGGGGG", &index, &rgb), 1028);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(rgb, 0u);
+    EXPECT_EQ(ParseColorValue("#12G", &index, &rgb), 1028);
+    EXPECT_EQ(ParseColorValue("#FF00ZZ", &index, &rgb), 1028);
+    EXPECT_EQ(ParseColorValue("#ff0000", &index, &rgb), 0);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(ParseColorValue("#aBc", &index, &rgb), 0);
+    EXPECT_EQ(rgb, 0xCCBBAAu);
+    EXPECT_EQ(ParseColorValue("Purple", &index, &rgb), 0);
+    EXPECT_EQ(index, 11);
+    EXPECT_FALSE(FontSpecNamesAnything("#GGGGGG", nullptr));
+    EXPECT_TRUE(FontSpecNamesAnything("#00FF00", nullptr));
+    const Applied bad = Apply("#GGGGGG");
+    EXPECT_EQ(bad.font.color, 5);
+    EXPECT_EQ(bad.rgb, kUnchanged);
+    // Words beside it still apply.
+    const Applied bold = Apply("#GGGGGG 14");
+    EXPECT_EQ(bold.font.size, 14);
+    EXPECT_EQ(bold.font.color, 5);
+}
+
 TEST(FontSpecTest, MergeIntoExistingRunsAndColours) {
     ParsedFontSpec spec, spare;
     FontSpecMask mask, spareMask;

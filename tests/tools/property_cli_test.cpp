@@ -159,13 +159,13 @@ TEST_F(PropertyCommands, AFontTextNamingNothingIsRefused) {
     const std::string id = NoteWithText();
     ASSERT_EQ(Talix({"set-property", db_, id, "Memo", "FontColor", "Red", "Text 2"}).status, 0);
     for (const std::vector<std::string>& set : std::vector<std::vector<std::string>>{
-             {"FontColor", "nonsense"}, {"FontColor", ""}, {"TextAttributes", "wobbly"}}) {
+             {"FontColor", "nonsense"}, {"FontColor", ""}, {"TextAttributes", "wobbly"}, {"FontColor", "#GGGGGG"}}) {
         SCOPED_TRACE(set[0] + " " + set[1]);
         CliOutcome refused = Talix({"set-property", db_, id, "Memo", set[0], set[1], "Text 2"});
         EXPECT_EQ(refused.status, 2);
         EXPECT_TRUE(talix_test::Has(refused.err, "names nothing of a font")) << refused.err;
     }
-    for (const char* list : {"FontColor=nonsense", "FontColor=''", "TextAttributes=wobbly"}) {
+    for (const char* list : {"FontColor=nonsense", "FontColor=''", "TextAttributes=wobbly", "FontColor=#GGGGGG"}) {
         SCOPED_TRACE(list);
         CliOutcome refused = Talix({"set-property", db_, id, "Memo", "--list", list, "Text 2"});
         EXPECT_NE(refused.status, 0);
@@ -322,6 +322,11 @@ TEST_F(PropertyCommands, PropertyTextOfTablesAndRulesAndSetTarget) {
     EXPECT_EQ(changed.status, 0) << changed.err;
     EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HorizontalRule 1", "target", "HR", "Width"}).out,
               "0.1\n");
+    // A colour of other than hexadecimal digits leaves the rule without one.
+    EXPECT_EQ(Talix({"edit", db_, ruleId, "Body", "HR 1", "set-target", "HR", "Color=#GGGGGG"}).status, 0);
+    EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HR 1", "target", "HR", "Color"}).out, "\n");
+    EXPECT_EQ(Talix({"edit", db_, ruleId, "Body", "HR 1", "set-target", "HR", "Color=#00f"}).status, 0);
+    EXPECT_EQ(Talix({"property-text", db_, ruleId, "Body", "HR 1", "target", "HR", "Color"}).out, "Blue\n");
     // The rule's definition as the library writes it names the rule again.
     EXPECT_EQ(Talix({"get-property", db_, ruleId, "Body", "Definition", "HorizontalRule 1"}).out, "HR 1\n");
     CliOutcome again = Talix({"property-text", db_, ruleId, "Body", "HR 1", "target", "HR", "Width"});
