@@ -59,6 +59,13 @@ bool TextMatches(const ZervaRTChunk* chunk, const char* text, std::uint32_t leng
     if (length > 0xFFFF) length = 0xFFFF;
     // An empty text holds no search text (only an empty one).
     if (length == 0 && search != nullptr && searchLength > 0 && mode >= 1 && mode <= 4) return false;
+    // An empty search text stands at the start of every text, matching
+    // nothing of it: every text starts with it and holds it; only an empty
+    // text is it whole or ends where it does.
+    if (search == nullptr || searchLength == 0) {
+        if (mode == kPositionWhole || mode == kPositionEnd) return length == 0;
+        return true;
+    }
     return CompareTextPosition(text, static_cast<std::uint16_t>(length), search != nullptr ? search : "",
                                search != nullptr ? searchLength : 0, mode, SearchOptions(chunk), nullptr) != 0;
 }

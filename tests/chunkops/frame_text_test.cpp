@@ -214,5 +214,25 @@ TEST_F(FinderTest, TextRunsByFontAndTextAndTablesByName) {
     delete chunk;
 }
 
+// An empty search text stands at the start of every text: every run starts
+// with it and holds it, while only an empty run is it whole or ends with it.
+TEST_F(FinderTest, AnEmptySearchTextStartsEveryText) {
+    std::vector<talix_test::FixtureRecord> records = ParagraphStart();
+    for (const char* text : {"abc", "", "de"}) records.push_back(TextRun(text));
+    Open(NewNote(records));
+    ZervaRTChunk* chunk = Chunk();
+    char found[32] = {};
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "STARTS", "", ""), 1);
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "SUBSTR", "", ""), 1);
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "EXACT", "", ""), 2);
+    EXPECT_EQ(chunk->FindTextChunk(1, found, sizeof found, "ENDS", "", ""), 2);
+    EXPECT_STREQ(found, "Text 2");
+
+    EXPECT_EQ(chunk->AppendTable(1, 1, 0, "TableHTMLID=t1", nullptr), 0);
+    EXPECT_EQ(chunk->FindNamedChunk(1, "Table", found, sizeof found, "STARTS", ""), 1);
+    EXPECT_EQ(chunk->FindNamedChunk(1, "Table", found, sizeof found, "EXACT", ""), 0);
+    delete chunk;
+}
+
 } // namespace
 } // namespace chunkops_test
