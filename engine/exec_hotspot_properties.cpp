@@ -170,7 +170,11 @@ bool IsEndOf(const ChunkTypeRow* row, const CDRecordNode* node) {
 // at) the record that ends it, or has one right before its start record,
 // where this operation puts a target it adds.
 bool ElementHasTarget(const CDRecordNode* node, const ChunkTypeRow* row) {
-    if (node != nullptr && node->prev != nullptr && node->prev->signature == kSigTarget) return true;
+    // A target put right before a table's begin record has the paragraph
+    // break a table starts with after it.
+    const CDRecordNode* before = node != nullptr ? node->prev : nullptr;
+    while (before != nullptr && before->signature == kSigParagraph) before = before->prev;
+    if (before != nullptr && before->signature == kSigTarget) return true;
     for (; node != nullptr; node = node->next) {
         if (node->signature == kSigTarget) return true;
         if (IsEndOf(row, node)) return false;
@@ -200,6 +204,10 @@ STATUS SetFrameTarget(const std::uint8_t* record, std::uint16_t signature, std::
     // A new element begins at its start record; one whose start lies before
     // the chunk is taken at its first end record.
     if (starts) context->frameTargetSeen = 0;
+    // A table begins with its pre-table record and then its begin record: its
+    // target goes before the begin record, inside the table's range, where
+    // later runs find it.
+    if (signature == kSigPreTableBegin) return kOK;
     if (context->frameTargetSeen != 0) return kOK;
     context->frameTargetSeen = 1;
     if (context->node != nullptr && context->node->bytes == record && ElementHasTarget(context->node, row))

@@ -249,6 +249,55 @@ TEST_F(ChunkPropertiesTest, RefusalsAndWhatCannotBeSet) {
     EXPECT_EQ(Stored(id_).Joined(), "abc");
 }
 
+// A font or paragraph value that names nothing of a font or a paragraph is
+// refused alike whether set by name or through a list: the run and the
+// paragraph keep their look, and the caller learns that nothing was set.
+TEST_F(ChunkPropertiesTest, AValueNamingNothingOfItsKindIsRefused) {
+    ZervaRTChunk* chunk = Runs({{0x0A020001, "abc"}}, "Text 1");
+    const std::string style = Text(chunk, "ParagraphStyle");
+    for (const char* name : {"FontColor", "TextAttributes"}) {
+        for (const char* value : {"nonsense", "", "#GGGGGG"}) {
+            SCOPED_TRACE(std::string(name) + " " + value);
+            g_codedMessages.clear();
+            EXPECT_EQ(chunk->SetPropertyText(name, value, 0), 0);
+            ASSERT_EQ(g_codedMessages.size(), 1u);
+            EXPECT_EQ(g_codedMessages[0].first,
+                      std::string("Talix: Unable to set property '") + name + "': the value names nothing of a font");
+        }
+    }
+    g_codedMessages.clear();
+    EXPECT_EQ(chunk->SetPropertyText("ParagraphStyle", "wobbly", 0), 0);
+    EXPECT_EQ(chunk->SetPropertyText("ParagraphStyle=wobbly", nullptr, 0), 0);
+    EXPECT_EQ(g_codedMessages.size(), 2u);
+    EXPECT_EQ(Text(chunk, "Font"), "Plain Red 10pt Default Sans Serif");
+    EXPECT_EQ(Text(chunk, "ParagraphStyle"), style);
+    // A value of its kind is taken as before.
+    EXPECT_EQ(chunk->SetPropertyText("FontColor", "Blue", 0), 1);
+    EXPECT_EQ(Text(chunk, "FontColor"), "Blue");
+    delete chunk;
+}
+
+// A table gets one frame target, which later sets change: setting it again
+// adds no further target nor another paragraph break before the table.
+TEST_F(ChunkPropertiesTest, ATablesFrameTargetIsAddedOnceAndThenChanged) {
+    Open(NewNote(ParagraphStart()));
+    ZervaRTChunk* everything = Chunk();
+    ASSERT_EQ(everything->AppendTable(1, 1, 0, nullptr, nullptr), 0);
+    ZervaRTChunk* table = Chunk("Table 1");
+    std::size_t records = 0;
+    for (const char* frame : {"first", "second", "third"}) {
+        SCOPED_TRACE(frame);
+        EXPECT_EQ(table->SetPropertyText("TargetFrame", frame, 0), 1);
+        EXPECT_EQ(Text(table, "TargetFrame"), frame);
+        Save();
+        const Body body = Stored(id_);
+        EXPECT_EQ(body.problem, "");
+        EXPECT_EQ(body.Count(talix::kSigTarget), 1u);
+        if (records == 0) records = body.signatures.size();
+        EXPECT_EQ(body.signatures.size(), records);
+    }
+}
+
 TEST_F(ChunkPropertiesTest, TextAndListsSetTheTargetAndTheNoteKeepsIt) {
     ZervaRTChunk* chunk = Runs({{0x0A000001, "abc"}, {0x0A000001, "def"}}, "Text 2");
     EXPECT_EQ(chunk->SetPropertyText("Text", "xyz123", 3), 1);
