@@ -161,7 +161,7 @@ STATUS PassThroughInside(std::uint8_t*, std::uint16_t signature, std::uint32_t, 
     return kOK;
 }
 
-STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) {
+STATUS PassThroughAtEnd(const std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
     if (context->operation2 == 0) {
         if (context->bracketReopen != 0 && signature != kSigHtmlBegin) {
             context->bracketReopen = 0;
@@ -174,7 +174,12 @@ STATUS PassThroughAtEnd(std::uint16_t signature, RecordProcessContext* context) 
         context->bracketPending = 0;
         return kOK;
     }
-    if (signature != kSigHtmlEnd) return AppendPassThrough(kSigHtmlEnd, context);
+    // A bracket already closing right after the chunk's last record (set by
+    // an earlier run) is not closed a second time.
+    const CDRecordNode* node = context->node;
+    const bool closedAfter = node != nullptr && node->bytes == record && node->next != nullptr &&
+                             node->next->signature == kSigHtmlEnd;
+    if (signature != kSigHtmlEnd && !closedAfter) return AppendPassThrough(kSigHtmlEnd, context);
     return kOK;
 }
 
@@ -213,8 +218,8 @@ STATUS PassThroughQuery(std::uint8_t*, std::uint16_t, std::uint32_t, RecordProce
 STATUS PassThroughStart(std::uint8_t*, std::uint16_t signature, std::uint32_t, RecordProcessContext* context) {
     return PassThroughAtStart(signature, context);
 }
-STATUS PassThroughEnd(std::uint8_t*, std::uint16_t signature, RecordProcessContext* context) {
-    return PassThroughAtEnd(signature, context);
+STATUS PassThroughEnd(std::uint8_t* record, std::uint16_t signature, RecordProcessContext* context) {
+    return PassThroughAtEnd(record, signature, context);
 }
 
 // Operation 54: the chunk's first record loses its link mark.

@@ -443,6 +443,27 @@ TEST_F(ChunkPropertiesTest, PassThroughOfACellStaysInTheCellAndIsUndoneByZero) {
     EXPECT_EQ(cleared.Joined(), "<i>a</i>|b|<b>c</b>|d");
 }
 
+// A table set as pass-through again and again keeps one bracket round it.
+TEST_F(ChunkPropertiesTest, PassThroughOfATableSetAgainKeepsOneBracket) {
+    Open(NewNote(ParagraphStart()));
+    ASSERT_EQ(Chunk()->AppendTable(1, 2, 0, nullptr, nullptr), 0);
+    ZervaRTChunk* table = Chunk("Table 1");
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(table->SetPropertyNumber("PassthruHTML", 1), 1);
+        Save();
+        const Body body = Stored(id_);
+        EXPECT_EQ(body.problem, "");
+        EXPECT_EQ(body.Count(talix::kSigHtmlBegin), 1u);
+        EXPECT_EQ(body.Count(talix::kSigHtmlEnd), 1u);
+    }
+    EXPECT_EQ(table->SetPropertyNumber("PassthruHTML", 0), 1);
+    Save();
+    const Body cleared = Stored(id_);
+    EXPECT_EQ(cleared.Count(talix::kSigHtmlBegin), 0u);
+    EXPECT_EQ(cleared.Count(talix::kSigHtmlEnd), 0u);
+}
+
 TEST_F(ChunkPropertiesTest, PassThroughOfARowBracketsEachOfItsCells) {
     Open(NewNote());
     ZervaRTChunk* all = Chunk("Everything");
