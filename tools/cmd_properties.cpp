@@ -58,6 +58,15 @@ int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefor
     return Fail("%s: nothing was set", what.c_str());
 }
 
+// Whether a chunk holds a picture whose storage the row sets: a set that
+// changed nothing leaves a picture already in that storage as it is, but a
+// chunk without one has nothing that takes it. Rows of other kinds: true.
+bool HoldsGraphic(ZervaRTChunk* chunk, const talix::PropertyTableEntry* row) {
+    if (row->setOperation != talix::kOpSetGraphicStorage) return true;
+    char storage[256] = {};
+    return chunk->GetPropertyText(row->name, storage, sizeof storage - 1) > 0;
+}
+
 // The row a list of Name=value words sets: the first row, in table order,
 // that can be set and whose name the list gives, as the library picks it.
 const talix::PropertyTableEntry* ListedRow(const std::string& list) {
@@ -174,7 +183,8 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     }
     if (set == 0) return NotSet(chunk, what, messages);
-    if (row != nullptr && talix::ChunkSetChangesRecords(row) && target.item()->modified == 0)
+    if (row != nullptr && target.item()->modified == 0 &&
+        (talix::ChunkSetChangesRecords(row) || !HoldsGraphic(chunk, row)))
         return Fail("%s: '%s' holds nothing that takes it; nothing was set", what.c_str(), chunk->definition);
     const talix::STATUS saved = target.item()->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());

@@ -150,6 +150,14 @@ TEST_F(PropertyCommands, APictureStorageTakesOnlyItsTwoWords) {
     EXPECT_EQ(Talix({"records", db_, id, "Memo"}).out, before);
     EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "GraphicStorage", "INLINE", "Graphic 1"}).status, 0);
     EXPECT_EQ(Talix({"get-property", db_, id, "Memo", "GraphicStorage", "Graphic 1"}).out, "Inline\n");
+    // Asked again, the picture stays as it is; a chunk without a picture
+    // has nothing that takes a storage.
+    EXPECT_EQ(Talix({"set-property", db_, id, "Memo", "GraphicStorage", "Inline", "Graphic 1"}).status, 0);
+    CliOutcome none = Talix({"set-property", db_, id, "Memo", "GraphicStorage", "Inline", "Text 1"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(talix_test::Has(none.err, "'Text 1' holds nothing that takes it")) << none.err;
+    none = Talix({"set-property", db_, id, "Memo", "--list", "GraphicStorage=Storage", "Text 1"});
+    EXPECT_EQ(none.status, 1);
 }
 
 // A run's colour or attributes set from a text that names nothing of a
