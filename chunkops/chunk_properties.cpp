@@ -11,6 +11,7 @@
 
 #include "chunkops/chunk_frame.h"
 #include "chunkops/method_support.h"
+#include "chunkops/property_sets.h"
 #include "core/font_spec.h"
 #include "core/host_message.h"
 #include "core/operation_codes.h"
@@ -492,4 +493,10 @@ int ZervaRTChunk::SetPropertyText(const char* name, const char* value, std::uint
     if (row->handledByCode == 0 || IsLinkRow(row)) return RunSetter(this, row->setOperation, row->code, length, value);
     if (row->code == kChunkActionFormula) return SetActionFormula(this, row, value, length);
     return 0;
+}
+
+bool talix::UnmodifiedSetFoundNothing(ZervaRTChunk* chunk, const PropertyTableEntry* row) {
+    if (row->setOperation != kOpSetGraphicStorage) return ChunkSetChangesRecords(row);
+    char storage[256] = {};
+    return chunk->GetPropertyText(row->name, storage, sizeof storage - 1) <= 0;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "builders/basic_builders.h"
+#include "chunkops/property_sets.h"
 #include "core/ascii.h"
 #include "core/host_message.h"
 #include "core/operation_codes.h"
@@ -208,7 +209,7 @@ STATUS SetChunkProperty(DriverContext* context) {
     // A set that rewrites records of a kind and left the item as it was
     // found no record of that kind in the chunk: nothing was set, and the
     // note would be saved as if it had been.
-    if (!modifiedBefore && ChunkSetChangesRecords(row) && item->modified == 0)
+    if (!modifiedBefore && item->modified == 0 && UnmodifiedSetFoundNothing(chunk, row))
         return RefuseArguments(context, kDrvUnknownFunction, "'%s' holds nothing that takes %s; nothing was set.",
                                chunk->definition != nullptr ? chunk->definition : "", row->name);
     g_numericResult = 1.0;

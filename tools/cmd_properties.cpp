@@ -9,6 +9,7 @@
 
 #include "chunk_target.h"
 #include "builders/basic_builders.h"
+#include "chunkops/property_sets.h"
 #include "cli.h"
 #include "core/chunk_definition.h"
 #include "core/chunk_types.h"
@@ -56,15 +57,6 @@ int NotSet(const ZervaRTChunk* chunk, const std::string& what, int messagesBefor
         return Fail("%s failed: %s", what.c_str(), StatusMessage(chunk->lastStatus, chunk->errorWord).c_str());
     if (MessagesShown() != messagesBefore) return kExitFailed;
     return Fail("%s: nothing was set", what.c_str());
-}
-
-// Whether a chunk holds a picture whose storage the row sets: a set that
-// changed nothing leaves a picture already in that storage as it is, but a
-// chunk without one has nothing that takes it. Rows of other kinds: true.
-bool HoldsGraphic(ZervaRTChunk* chunk, const talix::PropertyTableEntry* row) {
-    if (row->setOperation != talix::kOpSetGraphicStorage) return true;
-    char storage[256] = {};
-    return chunk->GetPropertyText(row->name, storage, sizeof storage - 1) > 0;
 }
 
 // The row a list of Name=value words sets: the first row, in table order,
@@ -183,8 +175,7 @@ int RunSetProperty(const Command& command, const std::vector<std::string>& given
         what += std::string(" ") + row->name;
     }
     if (set == 0) return NotSet(chunk, what, messages);
-    if (row != nullptr && target.item()->modified == 0 &&
-        (talix::ChunkSetChangesRecords(row) || !HoldsGraphic(chunk, row)))
+    if (row != nullptr && target.item()->modified == 0 && talix::UnmodifiedSetFoundNothing(chunk, row))
         return Fail("%s: '%s' holds nothing that takes it; nothing was set", what.c_str(), chunk->definition);
     const talix::STATUS saved = target.item()->Save();
     if (saved != talix::kOK) return Fail("cannot save the note: %s", StatusMessage(saved).c_str());

@@ -212,10 +212,12 @@ TEST_F(ChunkProperties, SettersRefuseWhatTheyCannotTake) {
     EXPECT_EQ(Command(Property("ButtonText", {TextArg("Press")})).status, 12550);
     EXPECT_EQ(Command(Property("SectionTitle", {TextArg("Title")})).status, 12550);
     EXPECT_EQ(Command(Property("LinkHintServer", {TextArg("Server")})).status, 12550);
+    EXPECT_EQ(Command(Property("GraphicStorage", {TextArg("Inline")})).status, 12550);
     EXPECT_EQ(ShownMessages(), (std::vector<std::string>{
                                    "@Talix: 'Everything' holds nothing that takes ButtonText; nothing was set.",
                                    "@Talix: 'Everything' holds nothing that takes SectionTitle; nothing was set.",
-                                   "@Talix: 'Everything' holds nothing that takes LinkHintServer; nothing was set."}));
+                                   "@Talix: 'Everything' holds nothing that takes LinkHintServer; nothing was set.",
+                                   "@Talix: 'Everything' holds nothing that takes GraphicStorage; nothing was set."}));
     const plat::TIMEDATE after = Modified();
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
 
