@@ -2,7 +2,7 @@
 # Builds the project and runs its tests. With "asan" as argument, builds and
 # runs them under AddressSanitizer and UndefinedBehaviorSanitizer; with
 # "tsan", builds the test of sessions on threads under ThreadSanitizer and
-# runs it 10 times in a row. TALIX_JOBS
+# runs it 5 times in a row. TALIX_JOBS
 # sets how many jobs run at once (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -144,7 +144,7 @@ std::vector<std::uint8_t> TextList(const std::vector<std::string>& entries) {
     return list;
 }
 
-TEST(TextLists, JoinedWithTheSeparatorWithinTheCapacity) {
+TEST(StoredTextLists, JoinedWithTheSeparatorWithinTheCapacity) {
     char out[32];
     talix::STATUS status = 99;
     std::vector<std::uint8_t> three = TextList({"a", "b", "c"});
